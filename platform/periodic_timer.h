@@ -1,0 +1,37 @@
+#pragma once
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+// A GUI-thread timer with interval, enabled flag and tick handler. Every change of any
+// of the three stops the running timer and, if it is then enabled with a non-zero
+// interval and a handler, starts a fresh full period. Ticks run through RunGuarded.
+// A refusal by the platform leaves the timer disabled and raises
+// "Not enough timers available".
+class PeriodicTimer {
+public:
+    PeriodicTimer();
+    ~PeriodicTimer();
+    PeriodicTimer(const PeriodicTimer&) = delete;
+    PeriodicTimer& operator=(const PeriodicTimer&) = delete;
+
+    void SetInterval(int milliseconds);
+    void SetEnabled(bool enabled);
+    void SetOnTimer(std::function<void()> handler);
+
+    int Interval() const { return interval; }
+    bool Enabled() const { return enabled; }
+
+private:
+    void Restart();
+    void Tick();
+
+    class Driver;
+    std::unique_ptr<Driver> driver;
+    int interval = 1000;
+    bool enabled = true;
+    std::function<void()> onTimer;
+};
+
+}  // namespace platform

@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// Line settings as the port object edits them: rate, data bits, parity, stop bits.
+struct LineSettings {
+    uint32_t BaudRate = 0;
+    uint8_t ByteSize = 8;
+    uint8_t Parity = NoParity;
+    uint8_t StopBits = OneStopBit;
+
+    static constexpr uint8_t NoParity = 0;
+    static constexpr uint8_t EvenParity = 2;
+    static constexpr uint8_t OneStopBit = 0;
+    static constexpr uint8_t TwoStopBits = 2;
+};
+
+enum class IoStatus { Completed, Pending, Failed };
+
+// One open serial port: exclusive for as long as the object lives, closed by its
+// destructor. Calls come from one thread; the outstanding read proceeds in the background.
+class SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+
+    // Linux has no driver queues to size; the request is recorded and accepted.
+    virtual bool SetupQueues(uint32_t inputBytes, uint32_t outputBytes) = 0;
+    // A read completes when full, or when more than this many ms pass between two bytes
+    // after the first; it waits without limit for the first byte. 0: only when full.
+    virtual bool SetReadIntervalTimeout(uint32_t milliseconds) = 0;
+    virtual bool GetLineSettings(LineSettings& settings) = 0;
+    // Fails, leaving the settings in force, when the port cannot take them.
+    virtual bool SetLineSettings(const LineSettings& settings) = 0;
+
+    // Starts the one outstanding read into buffer, which must stay valid until the read
+    // completes or the device closes. Completed: bytesRead holds the count at once.
+    virtual IoStatus StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) = 0;
+    // Non-blocking check of the outstanding read. A device that has gone away, or a
+    // check with no read outstanding, reports Failed.
+    virtual IoStatus CheckRead(uint32_t& bytesRead) = 0;
+
+    // Returns once the driver has taken every byte, or on failure; the count written.
+    virtual int32_t Write(const uint8_t* data, uint32_t size) = 0;
+};
+
+// Opens serial port number `port` (see port_map.h); nullptr when it cannot be had.
+std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port);
+
+}  // namespace platform

@@ -1,0 +1,139 @@
+#include "serial/com.h"
+
+namespace {
+
+// A delivery is running: no delivery starts inside another (a receiver that runs the
+// message loop lets ticks in). Shared by the process, as deliveries are.
+bool Delivering = false;
+
+class DeliveryGuard {
+public:
+    DeliveryGuard() { Delivering = true; }
+    ~DeliveryGuard() { Delivering = false; }
+};
+
+}  // namespace
+
+TCom::TCom(const TComSettings& settings, TPortOpener openPort)
+    : Settings(settings), OpenPort(std::move(openPort)) {
+    PollTimer.SetEnabled(false);
+    PollTimer.SetInterval(PollInterval);
+    PollTimer.SetOnTimer([this] { PollTick(); });
+}
+
+TCom::~TCom() { Close(); }
+
+bool TCom::Open(uint8_t Port) {
+    if (PollTimer.Enabled()) return false;
+    PortHandle = OpenPort(Port);
+    if (!PortHandle) return false;
+
+    // Refusals here are not fatal: the port runs with what it accepted.
+    PortHandle->SetupQueues(1026, 255);
+    PortHandle->SetReadIntervalTimeout(ReadGap);
+    PortHandle->GetLineSettings(PortState);
+    PortState.BaudRate = 9600;
+    PortState.ByteSize = 7;
+    PortState.Parity = platform::LineSettings::EvenParity;
+    PortState.StopBits = Settings.TwoStopBits() ? platform::LineSettings::TwoStopBits
+                                                : platform::LineSettings::OneStopBit;
+    PortHandle->SetLineSettings(PortState);
+
+    if (StartRead()) return true;
+    PortHandle.reset();
+    return false;
+}
+
+void TCom::SetBaud(int32_t Rate) {
+    if (!PollTimer.Enabled()) return;
+    PortState.BaudRate = static_cast<uint32_t>(Rate);
+    PortState.ByteSize = (Settings.FormatIndex() & 4) ? 9 : 8;
+    PortState.Parity = platform::LineSettings::NoParity;
+    PortState.StopBits = platform::LineSettings::OneStopBit;
+    if (!PortHandle->SetLineSettings(PortState)) PortHandle->GetLineSettings(PortState);
+}
+
+void TCom::Close() {
+    PollTimer.SetEnabled(false);
+    PortHandle.reset();  // ends the outstanding read with it
+}
+
+int32_t TCom::Send(const ByteString& Text) {
+    if (!PollTimer.Enabled()) return 0;
+    ByteString bytes = Text + '\r';
+    return PortHandle->Write(reinterpret_cast<const uint8_t*>(bytes.data()),
+                             static_cast<uint32_t>(bytes.size()));
+}
+
+bool TCom::StartRead() {
+    PollTimer.SetEnabled(false);
+    for (;;) {
+        platform::IoStatus status = PortHandle->StartRead(ReadBuffer + 1, ReadSize, BytesRead);
+        if (status == platform::IoStatus::Failed) return false;
+        if (status == platform::IoStatus::Pending) break;
+        AppendRead();
+    }
+    try {
+        PollTimer.SetEnabled(true);
+    } catch (...) {
+        PortHandle.reset();  // without ticks the port would stay open but deaf
+        throw;
+    }
+    return true;
+}
+
+void TCom::PollTick() {
+    platform::IoStatus status = PortHandle ? PortHandle->CheckRead(BytesRead) : platform::IoStatus::Failed;
+    if (status == platform::IoStatus::Completed) {
+        AppendRead();
+        StartRead();
+        return;
+    }
+    // Still waiting, or a port that has gone away: offer what has gathered.
+    if (Delivering || ReceiverRefused) return;
+    DeliveryGuard guard;
+    Deliver();
+}
+
+void TCom::AppendRead() {
+    ReadBuffer[0] = static_cast<uint8_t>(BytesRead);
+    Received.append(reinterpret_cast<const char*>(ReadBuffer + 1), ReadBuffer[0]);
+}
+
+void TCom::Deliver() {
+    if (Received.empty()) return;
+    if (SplitAtCR)
+        DeliverLines();
+    else
+        DeliverChunk();
+}
+
+// Each delivered text leaves Received before the receiver runs, so bytes collected by
+// ticks inside the receiver stay; a text the receiver refuses goes back in front.
+void TCom::DeliverChunk() {
+    ByteString chunk;
+    chunk.swap(Received);
+    if (!OnReceive) return;
+    try {
+        OnReceive(chunk);
+    } catch (...) {
+        Received.insert(0, chunk);
+        ReceiverRefused = true;
+        throw;
+    }
+}
+
+void TCom::DeliverLines() {
+    for (size_t end = Received.find('\r'); end != ByteString::npos; end = Received.find('\r')) {
+        ByteString line = Received.substr(0, end);
+        Received.erase(0, end + 1);
+        if (!OnReceive) continue;
+        try {
+            OnReceive(line);
+        } catch (...) {
+            Received.insert(0, line + '\r');
+            ReceiverRefused = true;
+            throw;
+        }
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/byte_string.h"
+#include "platform/periodic_timer.h"
+#include "platform/serial_device.h"
+
+// The two window settings the port reads at the moment it is called.
+class TComSettings {
+public:
+    virtual ~TComSettings() = default;
+    virtual bool TwoStopBits() const = 0;  // read by Open
+    virtual int FormatIndex() const = 0;   // read by SetBaud: bit 2 asks for 9 data bits
+};
+
+// The one serial port of the terminal: open by number, line settings, send, close, and
+// the receive pump that a 25 ms timer drives on the GUI thread.
+class TCom {
+public:
+    using TReceiveEvent = std::function<void(const ByteString& text)>;
+    using TPortOpener = std::function<std::unique_ptr<platform::SerialDevice>(uint8_t port)>;
+
+    explicit TCom(const TComSettings& settings, TPortOpener openPort = platform::OpenSerialPort);
+    ~TCom();
+    TCom(const TCom&) = delete;
+    TCom& operator=(const TCom&) = delete;
+
+    bool Open(uint8_t Port);
+    void SetBaud(int32_t Rate);
+    void Close();
+    int32_t Send(const ByteString& Text);
+
+    bool StartRead();
+    void PollTick();
+
+    // The receiver has room again after it refused a delivery: offer what waits.
+    void ResumeDelivery() { ReceiverRefused = false; }
+    // The timer's running state is the port-open state.
+    bool IsOpen() const { return PollTimer.Enabled(); }
+    const platform::LineSettings& LineState() const { return PortState; }
+
+    TReceiveEvent OnReceive;
+    bool SplitAtCR = true;
+
+    static constexpr int PollInterval = 25;        // ms
+    static constexpr uint32_t ReadSize = 255;      // bytes per read
+    static constexpr uint32_t ReadGap = 5;         // ms between bytes that ends a read
+
+private:
+    void AppendRead();
+    void Deliver();
+    void DeliverChunk();
+    void DeliverLines();
+
+    const TComSettings& Settings;
+    TPortOpener OpenPort;
+    std::unique_ptr<platform::SerialDevice> PortHandle;
+    platform::LineSettings PortState;
+    uint8_t ReadBuffer[1 + ReadSize] = {};  // length byte, then the data
+    uint32_t BytesRead = 0;
+    ByteString Received;
+    bool ReceiverRefused = false;  // the receiver raised: hold deliveries until resumed
+    platform::PeriodicTimer PollTimer;
+};

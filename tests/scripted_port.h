@@ -1,0 +1,82 @@
+#pragma once
+// A serial device whose line the test drives by hand, so that the pump's ticks can be
+// called one at a time with a known outcome.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "platform/byte_string.h"
+#include "platform/serial_device.h"
+
+struct ScriptedLine {
+    ByteString input;          // bytes that have arrived at the port
+    bool holdReads = false;    // the outstanding read is still filling: it does not complete
+    bool failStart = false;    // starting a read fails
+    bool failCheck = false;    // the completion check fails (the port went away)
+    bool refuseSettings = false;
+    ByteString written;
+    platform::LineSettings settings;
+    int opens = 0;
+    bool deviceOpen = false;
+};
+
+class ScriptedPort : public platform::SerialDevice {
+public:
+    explicit ScriptedPort(ScriptedLine& line) : line(line) { line.deviceOpen = true; }
+    ~ScriptedPort() override { line.deviceOpen = false; }
+
+    bool SetupQueues(uint32_t, uint32_t) override { return true; }
+    bool SetReadIntervalTimeout(uint32_t) override { return true; }
+    bool GetLineSettings(platform::LineSettings& s) override {
+        s = line.settings;
+        return true;
+    }
+    bool SetLineSettings(const platform::LineSettings& s) override {
+        if (line.refuseSettings || s.ByteSize > 8) return false;
+        line.settings = s;
+        return true;
+    }
+    // A full read's worth already queued completes at once; less stays pending.
+    platform::IoStatus StartRead(uint8_t* buffer, uint32_t size, uint32_t& count) override {
+        if (line.failStart) return platform::IoStatus::Failed;
+        target = buffer;
+        targetSize = size;
+        outstanding = true;
+        if (line.input.size() >= size) {
+            Take(count);
+            return platform::IoStatus::Completed;
+        }
+        return platform::IoStatus::Pending;
+    }
+    // Between two ticks the interval time-out passes unless the test holds the read.
+    platform::IoStatus CheckRead(uint32_t& count) override {
+        if (line.failCheck || !outstanding) return platform::IoStatus::Failed;
+        if (line.holdReads || line.input.empty()) return platform::IoStatus::Pending;
+        Take(count);
+        return platform::IoStatus::Completed;
+    }
+    int32_t Write(const uint8_t* data, uint32_t size) override {
+        line.written.append(reinterpret_cast<const char*>(data), size);
+        return static_cast<int32_t>(size);
+    }
+
+private:
+    void Take(uint32_t& count) {
+        count = static_cast<uint32_t>(std::min<size_t>(targetSize, line.input.size()));
+        std::memcpy(target, line.input.data(), count);
+        line.input.erase(0, count);
+        outstanding = false;
+    }
+
+    ScriptedLine& line;
+    uint8_t* target = nullptr;
+    uint32_t targetSize = 0;
+    bool outstanding = false;
+};
+
+inline auto ScriptedOpener(ScriptedLine& line) {
+    return [&line](uint8_t) -> std::unique_ptr<platform::SerialDevice> {
+        ++line.opens;
+        return std::make_unique<ScriptedPort>(line);
+    };
+}

@@ -1,0 +1,256 @@
+// The Linux serial device and the port object over a real pseudo-terminal.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/port_map.h"
+#include "platform/serial_device.h"
+#include "platform/uucp_lock.h"
+#include "serial/com.h"
+#include "tests/port_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::IoStatus;
+
+// Polls the outstanding read as the pump would, up to a generous limit.
+IoStatus WaitForRead(platform::SerialDevice& port, uint32_t& count, std::chrono::milliseconds limit = 3s) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    IoStatus status;
+    while ((status = port.CheckRead(count)) == IoStatus::Pending && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    return status;
+}
+
+class SerialDeviceTest : public PortFixture {
+protected:
+    std::unique_ptr<platform::SerialDevice> OpenPort5() {
+        auto port = platform::OpenSerialPort(5);
+        if (port) port->SetReadIntervalTimeout(5);
+        return port;
+    }
+    uint8_t buffer[255];
+    uint32_t count = 0;
+};
+
+TEST(PortMap, LinkInPortsDirectoryElseTtyS) {
+    TempPortsDirectory ports;
+    EXPECT_EQ(platform::PortDevicePath(1), "/dev/ttyS0");
+    EXPECT_EQ(platform::PortDevicePath(5), "/dev/ttyS4");
+    EXPECT_EQ(platform::PortDevicePath(0), "");
+    ASSERT_EQ(symlink("/dev/null", (ports.Path() + "/COM0").c_str()), 0);
+    EXPECT_EQ(platform::PortDevicePath(0), ports.Path() + "/COM0");
+}
+
+TEST_F(SerialDeviceTest, SecondOpenFailsWhileTheFirstHoldsThePort) {
+    auto first = OpenPort5();
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(platform::OpenSerialPort(5));
+    // Another holder's flock keeps us out too.
+    first.reset();
+    int other = open(device.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(OpenPort5());
+    close(other);
+    EXPECT_TRUE(OpenPort5());
+}
+
+TEST_F(SerialDeviceTest, StaleUucpLockIsTakenOverALiveOneRefuses) {
+    char pattern[] = "/tmp/comterm-lock-XXXXXX";
+    std::string directory = mkdtemp(pattern);
+    std::string lockFile = directory + "/LCK..ttyX9";
+    FILE* stale = fopen(lockFile.c_str(), "w");
+    fprintf(stale, "%10d\n", 0x3FFFFFF0);  // no such process
+    fclose(stale);
+    {
+        platform::UucpLock lock("/dev/ttyX9", directory);
+        EXPECT_TRUE(lock.Acquired());
+        platform::UucpLock second("/dev/ttyX9", directory);
+        EXPECT_FALSE(second.Acquired());
+    }
+    EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "released on close";
+    platform::UucpLock unwritable("/dev/ttyX9", "/nonexistent");
+    EXPECT_TRUE(unwritable.Acquired());
+    rmdir(directory.c_str());
+}
+
+TEST_F(SerialDeviceTest, FullReadQueuedCompletesAtOnce) {
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(device.Write(ByteString(300, 'q')));
+    std::this_thread::sleep_for(50ms);
+    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Completed);
+    EXPECT_EQ(count, 255u);
+    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+    ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
+    EXPECT_EQ(count, 45u);
+}
+
+TEST_F(SerialDeviceTest, GapLongerThanTheIntervalEndsARead) {
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+    device.Write("first");
+    std::this_thread::sleep_for(30ms);
+    device.Write("second");
+    ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
+    EXPECT_EQ(ByteString(reinterpret_cast<char*>(buffer), count), "first");
+    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+    ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
+    EXPECT_EQ(ByteString(reinterpret_cast<char*>(buffer), count), "second");
+}
+
+TEST_F(SerialDeviceTest, ContinuousWriteIsNotSplitBeforeTheBufferIsFull) {
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+    device.Write(ByteString(200, 'c'));
+    ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
+    EXPECT_EQ(count, 200u);
+}
+
+TEST_F(SerialDeviceTest, RawModePassesEveryByteBothWays) {
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    const ByteString special("\x00\x0D\x0A\x11\x13\x03\x04\x7F\xFF", 9);
+    ASSERT_EQ(port->Write(reinterpret_cast<const uint8_t*>(special.data()), 9), 9);
+    EXPECT_EQ(device.Read(9, 2s), special);
+    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+    device.Write(special);
+    ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
+    EXPECT_EQ(ByteString(reinterpret_cast<char*>(buffer), count), special);
+}
+
+TEST_F(SerialDeviceTest, DeviceGoneFailsTheCheck) {
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+    device.CloseMaster();
+    EXPECT_EQ(WaitForRead(*port, count), IoStatus::Failed);
+    EXPECT_EQ(port->StartRead(buffer, 255, count), IoStatus::Failed);
+}
+
+TEST_F(SerialDeviceTest, CloseWithAReadPendingEndsPromptly) {
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+    auto start = std::chrono::steady_clock::now();
+    port.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_TRUE(OpenPort5()) << "the port is free again";
+}
+
+TEST_F(SerialDeviceTest, LineSettingsRefuseNineBitsAndTakeOddRates) {
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    platform::LineSettings settings;
+    ASSERT_TRUE(port->GetLineSettings(settings));
+    settings.BaudRate = 256000;
+    EXPECT_TRUE(port->SetLineSettings(settings));
+    platform::LineSettings back;
+    ASSERT_TRUE(port->GetLineSettings(back));
+    EXPECT_EQ(back.BaudRate, 256000u);
+    settings.ByteSize = 9;
+    settings.BaudRate = 9600;
+    EXPECT_FALSE(port->SetLineSettings(settings));
+    ASSERT_TRUE(port->GetLineSettings(back));
+    EXPECT_EQ(back.BaudRate, 256000u);
+}
+
+TEST_F(SerialDeviceTest, PathsThatAreNotTerminalsFailToOpen) {
+    char file[] = "/tmp/comterm-notatty-XXXXXX";
+    close(mkstemp(file));
+    ASSERT_EQ(symlink(file, (ports.Path() + "/COM7").c_str()), 0);
+    ASSERT_EQ(symlink("/tmp", (ports.Path() + "/COM8").c_str()), 0);
+    EXPECT_FALSE(platform::OpenSerialPort(7));
+    EXPECT_FALSE(platform::OpenSerialPort(8));
+    EXPECT_FALSE(platform::OpenSerialPort(9)) << "no link and no /dev/ttyS8";
+    unlink(file);
+}
+
+struct FixedSettings : TComSettings {
+    bool TwoStopBits() const override { return false; }
+    int FormatIndex() const override { return 1; }
+};
+
+class ComOverPtyTest : public PortFixture {
+protected:
+    void SetUp() override {
+        PortFixture::SetUp();
+        com.SplitAtCR = false;
+        com.OnReceive = [this](const ByteString& text) { deliveries.push_back(text); };
+    }
+    void RunFor(std::chrono::milliseconds span) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < span.count()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    FixedSettings settings;
+    TCom com{settings};
+    std::vector<ByteString> deliveries;
+};
+
+TEST_F(ComOverPtyTest, BurstsBecomeDeliveriesAndSendWritesTheLine) {
+    ASSERT_TRUE(com.Open(5));
+    com.SetBaud(115200);
+    device.Write("burst one");
+    RunFor(200ms);
+    device.Write(ByteString("two\0\r\n", 6));
+    RunFor(200ms);
+    EXPECT_EQ(deliveries, (std::vector<ByteString>{"burst one", ByteString("two\0\r\n", 6)}));
+    EXPECT_EQ(com.Send(""), 1);
+    EXPECT_EQ(com.Send("AT"), 3);
+    EXPECT_EQ(device.Read(4, 2s), "\rAT\r");
+}
+
+TEST_F(ComOverPtyTest, ConnectDisconnectConnectAndExclusiveAgainstASecondObject) {
+    TCom other{settings};
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(com.Open(5)) << round;
+        EXPECT_FALSE(other.Open(5));
+        com.Close();
+    }
+    EXPECT_TRUE(other.Open(5));
+}
+
+TEST_F(ComOverPtyTest, DeviceGoneMidStreamStallsQuietlyAndReopensWhenBack) {
+    ASSERT_TRUE(com.Open(5));
+    device.Write("before");
+    RunFor(150ms);
+    device.CloseMaster();
+    RunFor(150ms);
+    EXPECT_EQ(deliveries, std::vector<ByteString>{"before"});
+    com.Close();
+    VirtualDevice back;
+    back.LinkAsPort(ports.Path(), 5);
+    ASSERT_TRUE(com.Open(5));
+    back.Write("after");
+    RunFor(150ms);
+    EXPECT_EQ(deliveries, (std::vector<ByteString>{"before", "after"}));
+}
+
+TEST_F(ComOverPtyTest, RefusedTimerClosesThePortAgain) {
+    std::string error;
+    std::thread([&] {
+        FixedSettings threadSettings;
+        TCom noTimers{threadSettings};
+        try {
+            noTimers.Open(5);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        EXPECT_FALSE(noTimers.IsOpen());
+    }).join();
+    EXPECT_EQ(error, "Not enough timers available");
+    EXPECT_TRUE(com.Open(5)) << "the port was released";
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <stdexcept>
+#include <thread>
+
+#include "platform/error_handler.h"
+#include "platform/periodic_timer.h"
+
+namespace {
+
+void ProcessEventsFor(int milliseconds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+TEST(PeriodicTimer, TicksOnlyWhileEnabledWithIntervalAndHandler) {
+    platform::PeriodicTimer timer;
+    int ticks = 0;
+    timer.SetEnabled(false);
+    timer.SetInterval(10);
+    timer.SetOnTimer([&] { ++ticks; });
+    ProcessEventsFor(60);
+    EXPECT_EQ(ticks, 0);
+    timer.SetEnabled(true);
+    ProcessEventsFor(200);
+    EXPECT_GE(ticks, 3);
+    timer.SetEnabled(false);
+    int stopped = ticks;
+    ProcessEventsFor(60);
+    EXPECT_EQ(ticks, stopped);
+}
+
+TEST(PeriodicTimer, ErrorInATickGoesToTheCentralHandlerAndTicksGoOn) {
+    std::vector<std::string> reported;
+    platform::SetErrorHandler([&](const std::string& message) { reported.push_back(message); });
+    platform::PeriodicTimer timer;
+    int ticks = 0;
+    timer.SetInterval(10);
+    timer.SetOnTimer([&] {
+        if (++ticks == 1) throw std::runtime_error("tick failed");
+    });
+    ProcessEventsFor(200);
+    platform::SetErrorHandler(nullptr);
+    EXPECT_GE(ticks, 3);
+    EXPECT_EQ(reported, std::vector<std::string>{"tick failed"});
+}
+
+TEST(PeriodicTimer, RefusalRaisesAndLeavesTheTimerDisabled) {
+    // A thread without an event loop of its own cannot have timers.
+    std::string error;
+    bool enabled = true;
+    std::thread([&] {
+        platform::PeriodicTimer timer;
+        timer.SetEnabled(false);
+        timer.SetOnTimer([] {});
+        try {
+            timer.SetEnabled(true);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        enabled = timer.Enabled();
+    }).join();
+    EXPECT_EQ(error, "Not enough timers available");
+    EXPECT_FALSE(enabled);
+}
+
+}  // namespace
