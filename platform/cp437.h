@@ -1,0 +1,13 @@
+#pragma once
+#include "platform/byte_string.h"
+
+namespace platform {
+
+// The glyph that code page 437 draws for a byte (0xBA: U+2551, 0x7F: U+2302). The
+// carriage return stays a carriage return; 0x00 draws as a blank.
+char16_t Cp437Glyph(unsigned char byte);
+
+// Text in UTF-8 as code page 437 bytes; characters it lacks become '?'.
+ByteString Cp437FromUtf8(const std::string& utf8);
+
+}  // namespace platform

@@ -1,0 +1,99 @@
+#include "ui/display.h"
+
+#include <cctype>
+
+ByteString StripTo7Bit(const ByteString& Text) {
+    ByteString reduced = Text;
+    for (char& byte : reduced) byte = static_cast<char>(byte & 0x7F);
+    return reduced;
+}
+
+char HexDigit(uint8_t Value) { return static_cast<char>(Value < 10 ? 0x30 + Value : 0x37 + Value); }
+
+ByteString HexByte(uint8_t Value) { return {HexDigit(Value >> 4), HexDigit(Value & 0x0F)}; }
+
+ByteString ToHexText(const ByteString& Text) {
+    ByteString hex;
+    hex.reserve(Text.size() * 3);
+    for (char byte : Text) {
+        hex += HexByte(static_cast<uint8_t>(byte));
+        hex += ' ';
+    }
+    return hex;
+}
+
+ByteString MaskControlChars(const ByteString& Text) {
+    ByteString masked = Text;
+    for (char& byte : masked)
+        if (static_cast<uint8_t>(byte) < 0x20 && byte != '\r') byte = static_cast<char>(0xBA);
+    return masked;
+}
+
+ByteString BuildHistoryLine(const ByteString& Text, int Format, const ByteString& Stamp) {
+    ByteString shown = (Format & SevenBitBit) ? StripTo7Bit(Text) : Text;
+    if (Format & HexadecimalBit) shown = ToHexText(shown);
+    return Stamp + ' ' + MaskControlChars(shown);
+}
+
+namespace {
+
+ByteString Number(int value, bool twoDigits) {
+    ByteString digits = std::to_string(value);
+    return twoDigits && digits.size() < 2 ? "0" + digits : digits;
+}
+
+size_t RunLength(const ByteString& picture, size_t start) {
+    char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(picture[start])));
+    size_t end = start;
+    while (end < picture.size() && std::tolower(static_cast<unsigned char>(picture[end])) == letter) ++end;
+    return end - start;
+}
+
+ByteString FormatDate(const platform::LocaleTimeSettings& locale, const platform::LocalDateTime& moment) {
+    const ByteString& picture = locale.ShortDatePicture;
+    ByteString date;
+    for (size_t i = 0; i < picture.size();) {
+        char c = static_cast<char>(std::tolower(static_cast<unsigned char>(picture[i])));
+        if (c == 'd' || c == 'm' || c == 'y') {
+            size_t run = RunLength(picture, i);
+            i += run;
+            if (c == 'y')
+                date += run >= 3 ? std::to_string(moment.Year) : Number(moment.Year % 100, true);
+            else if (run <= 2)
+                date += Number(c == 'd' ? moment.Day : moment.Month, run == 2);
+            else if (c == 'd')
+                date += (run == 3 ? locale.ShortDayNames : locale.LongDayNames)[moment.DayOfWeek];
+            else
+                date += (run == 3 ? locale.ShortMonthNames : locale.LongMonthNames)[moment.Month - 1];
+        } else if (c == '"' || c == '\'') {
+            size_t close = picture.find(c, i + 1);
+            if (close == ByteString::npos) close = picture.size();
+            date += picture.substr(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            date += c == '/' ? locale.DateSeparator : picture[i];
+            ++i;
+        }
+    }
+    return date;
+}
+
+ByteString FormatTime(const platform::LocaleTimeSettings& locale, const platform::LocalDateTime& moment) {
+    int hour = moment.Hour;
+    if (locale.TwelveHour) hour = hour % 12 == 0 ? 12 : hour % 12;
+    ByteString time = Number(hour, locale.HourLeadingZero) + locale.TimeSeparator +
+                      Number(moment.Minute, true) + locale.TimeSeparator + Number(moment.Second, true);
+    if (!locale.TwelveHour) return time;
+    const ByteString& marker = moment.Hour < 12 ? locale.AmMarker : locale.PmMarker;
+    if (marker.empty()) return time;
+    return locale.MarkerFirst ? marker + ' ' + time : time + ' ' + marker;
+}
+
+}  // namespace
+
+ByteString FormatTimeStamp(const platform::LocaleTimeSettings& Locale, const platform::LocalDateTime& Moment) {
+    ByteString stamp = FormatDate(Locale, Moment);
+    if (Moment.Hour != 0 || Moment.Minute != 0 || Moment.Second != 0) stamp += ' ' + FormatTime(Locale, Moment);
+    if (stamp.size() > 256) stamp.resize(256);
+    return stamp;
+}

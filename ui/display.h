@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+
+#include "platform/byte_string.h"
+#include "platform/locale.h"
+
+// Display conversions: plain functions from byte string to byte string.
+
+// Display format: the selected index of the format radios, read by its bits.
+enum DisplayFormatBits : int {
+    HexadecimalBit = 1,  // show bytes as hexadecimal pairs
+    SevenBitBit = 2,     // reduce each byte to 7 bits first
+    NineDataBitsBit = 4  // ask the port for 9 data bits; no effect on display
+};
+
+ByteString StripTo7Bit(const ByteString& Text);
+char HexDigit(uint8_t Value);  // 0..15 to '0'..'9', 'A'..'F'
+ByteString HexByte(uint8_t Value);
+ByteString ToHexText(const ByteString& Text);  // "41 0D FF ": three bytes per input byte
+ByteString MaskControlChars(const ByteString& Text);  // bytes below 0x20 but CR become 0xBA
+
+// The history line for Text in display format Format: Stamp, a blank, then the text
+// reduced to 7 bits and/or rendered in hexadecimal as the format says, control bytes masked.
+ByteString BuildHistoryLine(const ByteString& Text, int Format, const ByteString& Stamp);
+
+// The time stamp: the date in the locale's short date picture, then unless it is
+// exactly midnight a blank and the time. At most 256 bytes.
+ByteString FormatTimeStamp(const platform::LocaleTimeSettings& Locale, const platform::LocalDateTime& Moment);
