@@ -1,5 +1,8 @@
 #include "platform/error_handler.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <cstdio>
 #include <exception>
 
@@ -13,7 +16,10 @@ ErrorHandler& CentralHandler() {
 
 }  // namespace
 
-void SetErrorHandler(ErrorHandler handler) { CentralHandler() = std::move(handler); }
+ErrorHandler SetErrorHandler(ErrorHandler handler) {
+    std::swap(CentralHandler(), handler);
+    return handler;
+}
 
 void ReportError(const std::string& message) noexcept {
     try {
@@ -26,13 +32,22 @@ void ReportError(const std::string& message) noexcept {
     }
 }
 
-void RunGuarded(const std::function<void()>& body) noexcept {
+void ReportErrorLater(const std::string& message) noexcept {
+    try {
+        QTimer::singleShot(0, QCoreApplication::instance(), [message] { ReportError(message); });
+    } catch (...) {
+        ReportError(message);
+    }
+}
+
+void RunGuarded(const std::function<void()>& body, void (*report)(const std::string&)) noexcept {
+    if (!report) report = ReportError;
     try {
         body();
     } catch (const std::exception& error) {
-        ReportError(error.what());
+        report(error.what());
     } catch (...) {
-        ReportError("Unknown error");
+        report("Unknown error");
     }
 }
 

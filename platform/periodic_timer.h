@@ -6,7 +6,8 @@ namespace platform {
 
 // A GUI-thread timer with interval, enabled flag and tick handler. Every change of any
 // of the three stops the running timer and, if it is then enabled with a non-zero
-// interval and a handler, starts a fresh full period. Ticks run through RunGuarded.
+// interval and a handler, starts a fresh full period. An error in a tick is shown
+// once the tick has returned, so that ticks go on while its box is open.
 // A refusal by the platform leaves the timer disabled and raises
 // "Not enough timers available".
 class PeriodicTimer {

@@ -62,7 +62,7 @@ void PeriodicTimer::Restart() {
 void PeriodicTimer::Tick() {
     // Copy first: the handler may replace itself or disable the timer.
     auto handler = onTimer;
-    RunGuarded(handler);
+    RunGuarded(handler, ReportErrorLater);
 }
 
 }  // namespace platform

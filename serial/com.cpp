@@ -35,7 +35,7 @@ bool TCom::Open(uint8_t Port) {
     PortState.BaudRate = 9600;
     PortState.ByteSize = 7;
     PortState.Parity = platform::LineSettings::EvenParity;
-    PortState.StopBits = Settings.TwoStopBits() ? platform::LineSettings::TwoStopBits
+    PortState.StopBits = Settings.TwoStopBitsChecked() ? platform::LineSettings::TwoStopBits
                                                 : platform::LineSettings::OneStopBit;
     PortHandle->SetLineSettings(PortState);
 
@@ -109,17 +109,22 @@ void TCom::Deliver() {
 }
 
 // Each delivered text leaves Received before the receiver runs, so bytes collected by
-// ticks inside the receiver stay; a text the receiver refuses goes back in front.
+// ticks inside the receiver stay; what the receiver refuses goes back in front.
 void TCom::DeliverChunk() {
-    ByteString chunk;
-    chunk.swap(Received);
+    ByteString gathered;
+    gathered.swap(Received);
     if (!OnReceive) return;
-    try {
-        OnReceive(chunk);
-    } catch (...) {
-        Received.insert(0, chunk);
-        ReceiverRefused = true;
-        throw;
+    for (size_t offset = 0; offset < gathered.size();) {
+        size_t size = gathered.size() - offset;
+        if (MaxDelivery != 0 && size > MaxDelivery) size = MaxDelivery;
+        try {
+            OnReceive(size == gathered.size() ? gathered : gathered.substr(offset, size));
+        } catch (...) {
+            Received.insert(0, gathered, offset, ByteString::npos);
+            ReceiverRefused = true;
+            throw;
+        }
+        offset += size;
     }
 }
 

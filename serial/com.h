@@ -11,7 +11,7 @@
 class TComSettings {
 public:
     virtual ~TComSettings() = default;
-    virtual bool TwoStopBits() const = 0;  // read by Open
+    virtual bool TwoStopBitsChecked() const = 0;  // read by Open
     virtual int FormatIndex() const = 0;   // read by SetBaud: bit 2 asks for 9 data bits
 };
 
@@ -43,6 +43,9 @@ public:
 
     TReceiveEvent OnReceive;
     bool SplitAtCR = true;
+    // Chunk mode hands over at most this many bytes per call (0: all gathered), so that
+    // what gathers while the receiver cannot take it still fits the receiver later.
+    size_t MaxDelivery = 0;
 
     static constexpr int PollInterval = 25;        // ms
     static constexpr uint32_t ReadSize = 255;      // bytes per read

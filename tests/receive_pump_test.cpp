@@ -12,7 +12,7 @@ namespace {
 struct FixedSettings : TComSettings {
     bool twoStopBits = false;
     int format = 1;
-    bool TwoStopBits() const override { return twoStopBits; }
+    bool TwoStopBitsChecked() const override { return twoStopBits; }
     int FormatIndex() const override { return format; }
 };
 
@@ -179,6 +179,31 @@ TEST_F(PumpTest, RefusedDeliveryIsKeptHeldAndOfferedAgainOnResume) {
     com.ResumeDelivery();
     com.PollTick();
     EXPECT_EQ(deliveries, std::vector<ByteString>{"one++++++++++"});
+}
+
+TEST_F(PumpTest, LargeGatheringIsHandedOverInPiecesAndARefusedPieceKeepsTheRest) {
+    com.MaxDelivery = 100;
+    ByteString sent;
+    for (int i = 0; i < 350; ++i) sent += static_cast<char>(i);
+    int calls = 0;
+    com.OnReceive = [&](const ByteString& text) {
+        if (++calls == 3) throw std::runtime_error("full");
+        deliveries.push_back(text);
+    };
+    line.input = sent;
+    com.PollTick();  // 255, and the rest pending
+    com.PollTick();  // the rest
+    EXPECT_THROW(com.PollTick(), std::runtime_error);
+    com.ResumeDelivery();
+    com.PollTick();
+    std::vector<size_t> sizes;
+    ByteString joined;
+    for (const auto& text : deliveries) {
+        sizes.push_back(text.size());
+        joined += text;
+    }
+    EXPECT_EQ(sizes, (std::vector<size_t>{100, 100, 100, 50}));
+    EXPECT_EQ(joined, sent);
 }
 
 TEST_F(PumpTest, RefusedLineStaysInFrontInLineMode) {

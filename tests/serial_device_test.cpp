@@ -177,7 +177,7 @@ TEST_F(SerialDeviceTest, PathsThatAreNotTerminalsFailToOpen) {
 }
 
 struct FixedSettings : TComSettings {
-    bool TwoStopBits() const override { return false; }
+    bool TwoStopBitsChecked() const override { return false; }
     int FormatIndex() const override { return 1; }
 };
 

@@ -1,11 +1,12 @@
-// One Qt application for every test binary: timers and widgets need it.
+// One application object for every test binary, the program's own: timers, widgets
+// and the central error handler need it.
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include "platform/application.h"
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication application(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    platform::Application application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -35,7 +35,10 @@ TEST(PeriodicTimer, TicksOnlyWhileEnabledWithIntervalAndHandler) {
 
 TEST(PeriodicTimer, ErrorInATickGoesToTheCentralHandlerAndTicksGoOn) {
     std::vector<std::string> reported;
-    platform::SetErrorHandler([&](const std::string& message) { reported.push_back(message); });
+    struct Restore {
+        platform::ErrorHandler previous;
+        ~Restore() { platform::SetErrorHandler(previous); }
+    } restore{platform::SetErrorHandler([&](const std::string& message) { reported.push_back(message); })};
     platform::PeriodicTimer timer;
     int ticks = 0;
     timer.SetInterval(10);
@@ -43,7 +46,6 @@ TEST(PeriodicTimer, ErrorInATickGoesToTheCentralHandlerAndTicksGoOn) {
         if (++ticks == 1) throw std::runtime_error("tick failed");
     });
     ProcessEventsFor(200);
-    platform::SetErrorHandler(nullptr);
     EXPECT_GE(ticks, 3);
     EXPECT_EQ(reported, std::vector<std::string>{"tick failed"});
 }

@@ -1,6 +1,9 @@
-#include <QApplication>
+#include "platform/application.h"
+#include "ui/main_form.h"
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    return 0;
+    platform::Application application(argc, argv);
+    TMainForm window;
+    window.show();
+    return application.exec();
 }

@@ -1,0 +1,58 @@
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <cctype>
+
+#include "platform/application.h"
+#include "platform/error_handler.h"
+#include "platform/message_box.h"
+
+namespace platform {
+namespace {
+
+// An Esc that closes an open drop-down list belongs to the list alone: without this a
+// window-level Esc shortcut would fire on the same key.
+class PopupEscapeFilter : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride && QApplication::activePopupWidget() &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            event->accept();
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
+
+std::string ApplicationTitle(const std::string& executablePath) {
+    std::string name = executablePath.substr(executablePath.find_last_of('/') + 1);
+    name = name.substr(0, name.find('.'));
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        name[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
+    }
+    return name;
+}
+
+std::string ErrorBoxText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + '.';
+    return message;
+}
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv), title(ApplicationTitle(argc > 0 ? argv[0] : "")) {
+    installEventFilter(new PopupEscapeFilter);
+    SetErrorHandler([this](const std::string& message) {
+        MessageBox(ErrorBoxText(message), title, MessageBoxStopIcon);
+    });
+}
+
+Application::~Application() { SetErrorHandler(nullptr); }
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    bool handled = false;
+    RunGuarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
+}
+
+}  // namespace platform
