@@ -68,7 +68,9 @@ void TMainForm::CreateControls() {
     platform::SetKeyPressHandler(LineEdit, [this](char& key) { LineEditKeyPress(key); });
 
     MainRich = Place(new platform::HistoryPane(this), 8, 72, 990, 333, Left | Top | Right | Bottom);
-    MainRich->setFont(NearestFont("DejaVu Sans Mono", QFont::Monospace, 12));
+    QFont terminal = NearestFont("DejaVu Sans Mono", QFont::Monospace, 12);
+    terminal.setStyleStrategy(QFont::NoAntialias);  // crisp box drawing, as a bitmap terminal font
+    MainRich->setFont(terminal);
     QPalette white = MainRich->palette();
     white.setColor(QPalette::Base, Qt::white);
     white.setColor(QPalette::Text, palette().color(QPalette::WindowText));
