@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test package clean
 
 all: build
 
@@ -23,5 +23,11 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# A Debian package of the release build, in build-release/.
+package: deps
+	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DCOMTERM_TESTS=OFF >/dev/null
+	@cmake --build build-release -j $(JOBS)
+	cd build-release && cpack
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-release
