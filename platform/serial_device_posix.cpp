@@ -9,7 +9,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -24,6 +26,11 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The reader thread drains the device into this queue as bytes arrive, so the kernel's
+// small tty buffer never limits the rate; past this size it stops reading and the
+// device is held back as a full driver buffer would.
+constexpr size_t QueueLimit = 16 << 20;
 
 class PosixSerialDevice : public SerialDevice {
 public:
@@ -41,11 +48,10 @@ public:
     int32_t Write(const uint8_t* data, uint32_t size) override;
 
 private:
-    enum class ReadState { Idle, Requested, Completed, Failed };
-
     void ReaderLoop();
-    ReadState FillRequest(uint32_t& count);
-    bool WaitForWake(pollfd* fds, Clock::time_point deadline, bool bounded);
+    bool WaitUntilReadable();
+    IoStatus Complete(uint32_t& bytesRead);  // with the mutex held
+    size_t Queued() const { return queue.size() - head; }
 
     const int fd;
     const int wakeFd;  // signalled by close: closing fd does not wake a blocked poll
@@ -53,14 +59,17 @@ private:
     const termios2 original;
 
     std::mutex mutex;
-    std::condition_variable requested;
-    ReadState state = ReadState::Idle;
+    std::condition_variable drained;  // the queue has room again, or we are closing
+    std::string queue;                // bytes from head on are unread
+    size_t head = 0;
+    Clock::time_point lastArrival;
+    bool gone = false;      // the device hung up or failed
     bool stopping = false;
+    uint32_t intervalMs = 0;
+
+    // The one outstanding read: where it goes, and how much it wants.
     uint8_t* target = nullptr;
     uint32_t targetSize = 0;
-    uint32_t count = 0;
-    Clock::time_point lastArrival;
-    uint32_t intervalMs = 0;
 
     std::thread reader;  // last: starts once everything above is set
 };
@@ -70,7 +79,7 @@ PosixSerialDevice::~PosixSerialDevice() {
         std::lock_guard<std::mutex> guard(mutex);
         stopping = true;
     }
-    requested.notify_all();
+    drained.notify_all();
     uint64_t one = 1;
     (void)!write(wakeFd, &one, sizeof one);
     reader.join();
@@ -100,40 +109,43 @@ bool PosixSerialDevice::SetLineSettings(const LineSettings& settings) {
     return SetTermios(fd, tio);
 }
 
+// A read is complete once it is full, or once the interval has passed since the last
+// byte arrived; until the first byte it waits without limit.
+IoStatus PosixSerialDevice::Complete(uint32_t& bytesRead) {
+    const size_t queued = Queued();
+    const bool full = queued >= targetSize;
+    const bool gapPassed = queued > 0 && intervalMs > 0 &&
+                           Clock::now() - lastArrival > std::chrono::milliseconds(intervalMs);
+    if (!full && !gapPassed && !(gone && queued > 0)) return gone ? IoStatus::Failed : IoStatus::Pending;
+    bytesRead = static_cast<uint32_t>(std::min<size_t>(queued, targetSize));
+    std::memcpy(target, queue.data() + head, bytesRead);
+    head += bytesRead;
+    if (head == queue.size()) {
+        queue.clear();
+        head = 0;
+    } else if (head > (1u << 20) && head > queue.size() / 2) {
+        queue.erase(0, head);
+        head = 0;
+    }
+    target = nullptr;
+    drained.notify_one();
+    return IoStatus::Completed;
+}
+
 IoStatus PosixSerialDevice::StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) {
     std::lock_guard<std::mutex> guard(mutex);
-    if (state == ReadState::Requested || size == 0) return IoStatus::Failed;
-    // What is queued already is taken at once; a full buffer completes on the spot.
-    ssize_t got;
-    do got = read(fd, buffer, size);
-    while (got < 0 && errno == EINTR);
-    if (got == 0 || (got < 0 && errno != EAGAIN)) return IoStatus::Failed;
-    if (got == static_cast<ssize_t>(size)) {
-        bytesRead = size;
-        state = ReadState::Idle;
-        return IoStatus::Completed;
-    }
+    if (size == 0) return IoStatus::Failed;
     target = buffer;
     targetSize = size;
-    count = got > 0 ? static_cast<uint32_t>(got) : 0;
-    lastArrival = Clock::now();
-    state = ReadState::Requested;
-    requested.notify_one();
-    return IoStatus::Pending;
+    // A full read's worth already queued completes at once; less waits for the gap.
+    if (Queued() >= size) return Complete(bytesRead);
+    return gone && Queued() == 0 ? IoStatus::Failed : IoStatus::Pending;
 }
 
 IoStatus PosixSerialDevice::CheckRead(uint32_t& bytesRead) {
     std::lock_guard<std::mutex> guard(mutex);
-    switch (state) {
-        case ReadState::Requested:
-            return IoStatus::Pending;
-        case ReadState::Completed:
-            bytesRead = count;
-            state = ReadState::Idle;
-            return IoStatus::Completed;
-        default:
-            return IoStatus::Failed;
-    }
+    if (!target) return IoStatus::Failed;
+    return Complete(bytesRead);
 }
 
 int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
@@ -154,70 +166,32 @@ int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
 }
 
 void PosixSerialDevice::ReaderLoop() {
-    std::unique_lock<std::mutex> guard(mutex);
+    static thread_local char chunk[64 * 1024];
     for (;;) {
-        requested.wait(guard, [this] { return stopping || state == ReadState::Requested; });
-        if (stopping) return;
-        uint32_t filled = count;
-        guard.unlock();
-        // The buffer belongs to this thread until the state leaves Requested.
-        ReadState outcome = FillRequest(filled);
-        guard.lock();
-        if (stopping) return;
-        count = filled;
-        state = outcome;
-    }
-}
-
-PosixSerialDevice::ReadState PosixSerialDevice::FillRequest(uint32_t& filled) {
-    Clock::time_point arrival;
-    uint32_t interval;
-    {
+        {
+            std::unique_lock<std::mutex> guard(mutex);
+            drained.wait(guard, [this] { return stopping || Queued() < QueueLimit; });
+            if (stopping) return;
+        }
+        if (!WaitUntilReadable()) return;
+        ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         std::lock_guard<std::mutex> guard(mutex);
-        arrival = lastArrival;
-        interval = intervalMs;
-    }
-    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    while (filled < targetSize) {
-        bool bounded = filled > 0 && interval > 0;
-        Clock::time_point deadline = arrival + std::chrono::milliseconds(interval);
-        if (bounded && Clock::now() > deadline) return ReadState::Completed;
-        if (!WaitForWake(fds, deadline, bounded)) return ReadState::Completed;  // the gap passed
-        if (fds[1].revents) return ReadState::Failed;                            // closing
-        if (fds[0].revents & POLLIN) {
-            ssize_t got = read(fd, target + filled, targetSize - filled);
-            if (got > 0) {
-                filled += static_cast<uint32_t>(got);
-                arrival = Clock::now();
-                continue;
-            }
-            if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-            return filled > 0 ? ReadState::Completed : ReadState::Failed;
+        if (got <= 0) {  // hung up (0 or EIO): the device has gone away
+            gone = true;
+            return;
         }
-        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-            return filled > 0 ? ReadState::Completed : ReadState::Failed;
+        queue.append(chunk, static_cast<size_t>(got));
+        lastArrival = Clock::now();
     }
-    return ReadState::Completed;
 }
 
-// Waits for the device or the wake signal; false when the deadline passed first.
-bool PosixSerialDevice::WaitForWake(pollfd* fds, Clock::time_point deadline, bool bounded) {
-    for (;;) {
-        timespec wait{};
-        if (bounded) {
-            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-            if (left.count() < 0) left = left.zero();
-            wait.tv_sec = static_cast<time_t>(left.count() / 1000000000);
-            wait.tv_nsec = static_cast<long>(left.count() % 1000000000);
-        }
-        int ready = ppoll(fds, 2, bounded ? &wait : nullptr, nullptr);
-        if (ready > 0) return true;
-        if (ready == 0) return false;
-        if (errno != EINTR) {
-            fds[0].revents = POLLERR;
-            return true;
-        }
-    }
+// Waits for bytes; false when closing.
+bool PosixSerialDevice::WaitUntilReadable() {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    while (poll(fds, 2, -1) < 0)
+        if (errno != EINTR) return true;  // the read that follows reports the failure
+    return fds[1].revents == 0;
 }
 
 // Takes the device for ourselves; false (and nothing left held) when another holder has it.

@@ -83,13 +83,22 @@ bool TCom::StartRead() {
 }
 
 void TCom::PollTick() {
-    platform::IoStatus status = PortHandle ? PortHandle->CheckRead(BytesRead) : platform::IoStatus::Failed;
-    if (status == platform::IoStatus::Completed) {
-        AppendRead();
-        StartRead();
-        return;
+    // A stream fast enough to complete a read before every tick would never be shown,
+    // and would pile up here: after a few ticks in a row that collected, deliver first.
+    const bool deliverFirst =
+        CollectingTicks >= MaxCollectingTicks && !Received.empty() && !Delivering && !ReceiverRefused;
+    const bool holdingEnough = ReceiverRefused && Received.size() >= HoldLimit;
+    if (!deliverFirst && !holdingEnough) {
+        platform::IoStatus status = PortHandle ? PortHandle->CheckRead(BytesRead) : platform::IoStatus::Failed;
+        if (status == platform::IoStatus::Completed) {
+            AppendRead();
+            ++CollectingTicks;
+            StartRead();
+            return;
+        }
     }
     // Still waiting, or a port that has gone away: offer what has gathered.
+    CollectingTicks = 0;
     if (Delivering || ReceiverRefused) return;
     DeliveryGuard guard;
     Deliver();

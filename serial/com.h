@@ -65,5 +65,10 @@ private:
     uint32_t BytesRead = 0;
     ByteString Received;
     bool ReceiverRefused = false;  // the receiver raised: hold deliveries until resumed
+    int CollectingTicks = 0;  // ticks in a row that collected
+    static constexpr int MaxCollectingTicks = 4;
+    // While the receiver refuses, what waits here is bounded; past it the port's own
+    // queue, then the device, are held back.
+    static constexpr size_t HoldLimit = 16 << 20;
     platform::PeriodicTimer PollTimer;
 };

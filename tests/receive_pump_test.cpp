@@ -50,6 +50,25 @@ TEST_F(PumpTest, TickNeverCollectsAndDeliversAtOnce) {
     EXPECT_EQ(deliveries, std::vector<ByteString>{"firstsecond"});
 }
 
+TEST_F(PumpTest, ContinuousFastStreamIsStillDeliveredEveryFewTicks) {
+    ByteString sent;
+    for (int tick = 0; tick < 50; ++tick) {
+        ByteString chunk(600, static_cast<char>('a' + tick % 26));
+        line.input += chunk;  // every read completes before every tick
+        sent += chunk;
+        com.PollTick();
+    }
+    // Four ticks collect, the fifth delivers and leaves the completed read for later.
+    EXPECT_EQ(deliveries.size(), 10u);
+    for (int tick = 0; tick < 10 && !line.input.empty(); ++tick) com.PollTick();
+    com.PollTick();
+    com.PollTick();
+    ByteString joined;
+    for (const auto& text : deliveries) joined += text;
+    EXPECT_EQ(joined.size(), sent.size());
+    EXPECT_TRUE(joined == sent) << "bytes reordered";
+}
+
 TEST_F(PumpTest, SlowStreamArrivesAsWholeReads) {
     ByteString sent;
     for (int i = 0; i < 1000; ++i) sent += static_cast<char>(i % 251);
