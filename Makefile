@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test package clean
+.PHONY: all deps configure build run test bench package clean
 
 all: build
 
@@ -23,6 +23,12 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The performance figures, from a release build in build-bench/.
+bench: deps
+	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DCOMTERM_TESTS=OFF >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@bench/run.sh build-bench
+
 # A Debian package of the release build, in build-release/.
 package: deps
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DCOMTERM_TESTS=OFF >/dev/null
@@ -30,4 +36,4 @@ package: deps
 	cd build-release && cpack
 
 clean:
-	rm -rf $(BUILD) build-release
+	rm -rf $(BUILD) build-release build-bench

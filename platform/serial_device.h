@@ -38,8 +38,8 @@ public:
     // Starts the one outstanding read into buffer, which must stay valid until the read
     // completes or the device closes. Completed: bytesRead holds the count at once.
     virtual IoStatus StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) = 0;
-    // Non-blocking check of the outstanding read. A device that has gone away, or a
-    // check with no read outstanding, reports Failed.
+    // Non-blocking check of the outstanding read. A device that has gone away (once
+    // what it sent has been read), or a check with no read outstanding, reports Failed.
     virtual IoStatus CheckRead(uint32_t& bytesRead) = 0;
 
     // Returns once the driver has taken every byte, or on failure; the count written.

@@ -137,9 +137,11 @@ IoStatus PosixSerialDevice::StartRead(uint8_t* buffer, uint32_t size, uint32_t& 
     if (size == 0) return IoStatus::Failed;
     target = buffer;
     targetSize = size;
-    // A full read's worth already queued completes at once; less waits for the gap.
+    // A full read's worth already queued completes at once; less waits for the gap. A
+    // device that has gone away is reported by the completion check, so that what was
+    // gathered before still gets delivered.
     if (Queued() >= size) return Complete(bytesRead);
-    return gone && Queued() == 0 ? IoStatus::Failed : IoStatus::Pending;
+    return IoStatus::Pending;
 }
 
 IoStatus PosixSerialDevice::CheckRead(uint32_t& bytesRead) {

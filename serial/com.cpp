@@ -87,7 +87,7 @@ void TCom::PollTick() {
     // and would pile up here: after a few ticks in a row that collected, deliver first.
     const bool deliverFirst =
         CollectingTicks >= MaxCollectingTicks && !Received.empty() && !Delivering && !ReceiverRefused;
-    const bool holdingEnough = ReceiverRefused && Received.size() >= HoldLimit;
+    const bool holdingEnough = Received.size() >= HoldLimit;
     if (!deliverFirst && !holdingEnough) {
         platform::IoStatus status = PortHandle ? PortHandle->CheckRead(BytesRead) : platform::IoStatus::Failed;
         if (status == platform::IoStatus::Completed) {
@@ -117,23 +117,24 @@ void TCom::Deliver() {
         DeliverChunk();
 }
 
-// Each delivered text leaves Received before the receiver runs, so bytes collected by
-// ticks inside the receiver stay; what the receiver refuses goes back in front.
+// The delivered text leaves Received before the receiver runs, so bytes collected by
+// ticks inside the receiver stay; what the receiver refuses goes back in front. With a
+// MaxDelivery, one piece a tick: a flood never holds the GUI thread for long.
 void TCom::DeliverChunk() {
-    ByteString gathered;
-    gathered.swap(Received);
+    ByteString piece;
+    if (MaxDelivery != 0 && Received.size() > MaxDelivery) {
+        piece = Received.substr(0, MaxDelivery);
+        Received.erase(0, MaxDelivery);
+    } else {
+        piece.swap(Received);
+    }
     if (!OnReceive) return;
-    for (size_t offset = 0; offset < gathered.size();) {
-        size_t size = gathered.size() - offset;
-        if (MaxDelivery != 0 && size > MaxDelivery) size = MaxDelivery;
-        try {
-            OnReceive(size == gathered.size() ? gathered : gathered.substr(offset, size));
-        } catch (...) {
-            Received.insert(0, gathered, offset, ByteString::npos);
-            ReceiverRefused = true;
-            throw;
-        }
-        offset += size;
+    try {
+        OnReceive(piece);
+    } catch (...) {
+        Received.insert(0, piece);
+        ReceiverRefused = true;
+        throw;
     }
 }
 

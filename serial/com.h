@@ -43,13 +43,16 @@ public:
 
     TReceiveEvent OnReceive;
     bool SplitAtCR = true;
-    // Chunk mode hands over at most this many bytes per call (0: all gathered), so that
+    // Chunk mode hands over at most this many bytes a tick (0: all gathered), so that
     // what gathers while the receiver cannot take it still fits the receiver later.
     size_t MaxDelivery = 0;
 
     static constexpr int PollInterval = 25;        // ms
     static constexpr uint32_t ReadSize = 255;      // bytes per read
     static constexpr uint32_t ReadGap = 5;         // ms between bytes that ends a read
+    // What waits here for delivery is bounded: past it ticks only deliver, and the
+    // port's own queue, then the device, are held back.
+    static constexpr size_t HoldLimit = 1 << 20;
 
 private:
     void AppendRead();
@@ -67,8 +70,5 @@ private:
     bool ReceiverRefused = false;  // the receiver raised: hold deliveries until resumed
     int CollectingTicks = 0;  // ticks in a row that collected
     static constexpr int MaxCollectingTicks = 4;
-    // While the receiver refuses, what waits here is bounded; past it the port's own
-    // queue, then the device, are held back.
-    static constexpr size_t HoldLimit = 16 << 20;
     platform::PeriodicTimer PollTimer;
 };

@@ -5,21 +5,17 @@
 set -eu
 source_dir=$1
 build=$2
-display=:$((90 + $$ % 9))
 home=$(mktemp -d /tmp/comterm-home-XXXXXX)
 unset COMTERM_PORTS QT_QPA_PLATFORM
-Xvfb $display -screen 0 1100x540x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
+. "$source_dir/tools/xvfb.sh"
 run=
 cleanup() {
     [ -n "$run" ] && kill "$run" 2>/dev/null
     [ -n "$run" ] && wait "$run" 2>/dev/null
-    kill $xvfb 2>/dev/null
+    kill $XVFB_PID 2>/dev/null
     rm -rf "$home"
 }
 trap cleanup EXIT
-sleep 1
 HOME=$home "$source_dir/tools/run.sh" "$build" >/dev/null 2>&1 &
 run=$!
 

@@ -200,7 +200,7 @@ TEST_F(PumpTest, RefusedDeliveryIsKeptHeldAndOfferedAgainOnResume) {
     EXPECT_EQ(deliveries, std::vector<ByteString>{"one++++++++++"});
 }
 
-TEST_F(PumpTest, LargeGatheringIsHandedOverInPiecesAndARefusedPieceKeepsTheRest) {
+TEST_F(PumpTest, LargeGatheringIsHandedOverAPieceATickAndARefusedPieceStays) {
     com.MaxDelivery = 100;
     ByteString sent;
     for (int i = 0; i < 350; ++i) sent += static_cast<char>(i);
@@ -212,8 +212,14 @@ TEST_F(PumpTest, LargeGatheringIsHandedOverInPiecesAndARefusedPieceKeepsTheRest)
     line.input = sent;
     com.PollTick();  // 255, and the rest pending
     com.PollTick();  // the rest
+    com.PollTick();  // 100
+    com.PollTick();  // 100
+    EXPECT_EQ(deliveries.size(), 2u);
     EXPECT_THROW(com.PollTick(), std::runtime_error);
+    com.PollTick();
+    EXPECT_EQ(deliveries.size(), 2u) << "held until resumed";
     com.ResumeDelivery();
+    com.PollTick();
     com.PollTick();
     std::vector<size_t> sizes;
     ByteString joined;
@@ -223,6 +229,26 @@ TEST_F(PumpTest, LargeGatheringIsHandedOverInPiecesAndARefusedPieceKeepsTheRest)
     }
     EXPECT_EQ(sizes, (std::vector<size_t>{100, 100, 100, 50}));
     EXPECT_EQ(joined, sent);
+}
+
+TEST_F(PumpTest, WhatWaitsIsBoundedAndTheRestStaysWithThePort) {
+    com.OnReceive = [&](const ByteString&) { throw std::runtime_error("full"); };
+    const size_t chunk = 255 * 1000;
+    line.input = ByteString(chunk, 'x');
+    com.PollTick();  // collects it all at once
+    EXPECT_THROW(com.PollTick(), std::runtime_error);
+    size_t offered = 0;
+    for (int tick = 0; tick < 20; ++tick) {
+        line.input += ByteString(chunk, 'y');
+        offered += chunk;
+        com.PollTick();
+    }
+    EXPECT_GT(line.input.size(), offered - TCom::HoldLimit) << "the port keeps what the pump does not take";
+    size_t received = 0;
+    com.OnReceive = [&](const ByteString& text) { received += text.size(); };
+    com.ResumeDelivery();
+    for (int tick = 0; tick < 200 && received < chunk + offered; ++tick) com.PollTick();
+    EXPECT_EQ(received, chunk + offered);
 }
 
 TEST_F(PumpTest, RefusedLineStaysInFrontInLineMode) {

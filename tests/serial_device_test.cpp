@@ -133,9 +133,14 @@ TEST_F(SerialDeviceTest, DeviceGoneFailsTheCheck) {
     auto port = OpenPort5();
     ASSERT_TRUE(port);
     ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+    device.Write("last words");
+    std::this_thread::sleep_for(50ms);
     device.CloseMaster();
+    ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed) << "what came before is still read";
+    EXPECT_EQ(ByteString(reinterpret_cast<char*>(buffer), count), "last words");
+    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
     EXPECT_EQ(WaitForRead(*port, count), IoStatus::Failed);
-    EXPECT_EQ(port->StartRead(buffer, 255, count), IoStatus::Failed);
+    EXPECT_EQ(port->CheckRead(count), IoStatus::Failed) << "and stays failed";
 }
 
 TEST_F(SerialDeviceTest, CloseWithAReadPendingEndsPromptly) {
@@ -225,16 +230,19 @@ TEST_F(ComOverPtyTest, DeviceGoneMidStreamStallsQuietlyAndReopensWhenBack) {
     ASSERT_TRUE(com.Open(5));
     device.Write("before");
     RunFor(150ms);
+    device.Write("just before");
+    std::this_thread::sleep_for(20ms);  // read, but not yet collected by a tick
     device.CloseMaster();
     RunFor(150ms);
-    EXPECT_EQ(deliveries, std::vector<ByteString>{"before"});
+    EXPECT_EQ(deliveries, (std::vector<ByteString>{"before", "just before"}));
+    EXPECT_TRUE(com.IsOpen()) << "stalled, until the user disconnects";
     com.Close();
     VirtualDevice back;
     back.LinkAsPort(ports.Path(), 5);
     ASSERT_TRUE(com.Open(5));
     back.Write("after");
     RunFor(150ms);
-    EXPECT_EQ(deliveries, (std::vector<ByteString>{"before", "after"}));
+    EXPECT_EQ(deliveries, (std::vector<ByteString>{"before", "just before", "after"}));
 }
 
 TEST_F(ComOverPtyTest, RefusedTimerClosesThePortAgain) {

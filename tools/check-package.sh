@@ -8,15 +8,12 @@ test -x /usr/bin/comterm && test -x /usr/bin/comterm-vdev
 test -f /usr/share/applications/comterm.desktop
 test -f /usr/share/icons/hicolor/scalable/apps/comterm.svg
 
-display=:$((80 + $$ % 9))
-Xvfb $display -screen 0 1100x540x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-sleep 1
-env -u QT_QPA_PLATFORM DISPLAY=$display /usr/bin/comterm >/dev/null 2>&1 &
+. "$(dirname "$0")/xvfb.sh"
+env -u QT_QPA_PLATFORM /usr/bin/comterm >/dev/null 2>&1 &
 comterm=$!
-trap 'kill $comterm $xvfb 2>/dev/null || true' EXIT
+trap 'kill $comterm $XVFB_PID 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
-    if DISPLAY=$display xdotool search --onlyvisible --class comterm >/dev/null 2>&1; then
+    if xdotool search --onlyvisible --class comterm >/dev/null 2>&1; then
         echo "installed package: window appeared"
         exit 0
     fi

@@ -5,18 +5,14 @@
 set -eu
 build=${1:-build}
 out=${2:-docs/screenshot.png}
-display=:97
 work=$(mktemp -d /tmp/comterm-shot-XXXXXX)
-Xvfb $display -screen 0 1100x540x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+. "$(dirname "$0")/xvfb.sh"
 "$build/tools/comterm-vdev" --port 5 --ports "$work" >/dev/null &
 vdev=$!
-trap 'kill $comterm $vdev $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $comterm $vdev $XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
 comterm=
-sleep 1
-DISPLAY=$display COMTERM_PORTS=$work "$build/ui/comterm" &
+COMTERM_PORTS=$work "$build/ui/comterm" &
 comterm=$!
-export DISPLAY=$display
 window=
 for _ in $(seq 50); do
     window=$(xdotool search --pid $comterm 2>/dev/null | tail -n 1) && [ -n "$window" ] && break

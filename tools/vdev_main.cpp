@@ -132,6 +132,10 @@ public:
             if (poll(&in, 1, options.mode == Mode::Stream ? 1 : 20) > 0) Answer();
         }
         if (options.mode == Mode::Stream) std::printf("sent %llu\n", static_cast<unsigned long long>(sent));
+        std::fflush(stdout);
+        // Closing the device side hangs the line up, and the kernel drops what the
+        // reader has not taken yet: give it a moment first.
+        usleep(300 * 1000);
         return 0;
     }
 

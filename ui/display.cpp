@@ -13,11 +13,13 @@ char HexDigit(uint8_t Value) { return static_cast<char>(Value < 10 ? 0x30 + Valu
 ByteString HexByte(uint8_t Value) { return {HexDigit(Value >> 4), HexDigit(Value & 0x0F)}; }
 
 ByteString ToHexText(const ByteString& Text) {
-    ByteString hex;
-    hex.reserve(Text.size() * 3);
+    ByteString hex(Text.size() * 3, ' ');
+    char* out = hex.data();
     for (char byte : Text) {
-        hex += HexByte(static_cast<uint8_t>(byte));
-        hex += ' ';
+        const auto value = static_cast<uint8_t>(byte);
+        out[0] = HexDigit(value >> 4);
+        out[1] = HexDigit(value & 0x0F);
+        out += 3;
     }
     return hex;
 }

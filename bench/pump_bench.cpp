@@ -1,0 +1,144 @@
+// Figures 1 and 2: the receive pump without a window, over a pseudo-terminal.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "bench/bench_report.h"
+#include "serial/com.h"
+#include "tools/virtual_device.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Settings : TComSettings {
+    bool TwoStopBitsChecked() const override { return false; }
+    int FormatIndex() const override { return 1; }
+};
+
+// Runs the event loop, idle when there is nothing to do, as the program's own does.
+void RunEventsFor(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Writes to the device side until told to stop, never blocking for long.
+class Writer {
+public:
+    template <typename Body>
+    explicit Writer(Body body) : thread([this, body] { body(running); }) {}
+    ~Writer() {
+        running = false;
+        thread.join();
+    }
+
+private:
+    std::atomic<bool> running{true};
+    std::thread thread;
+};
+
+bool WriteSome(int fd, const ByteString& bytes, size_t& offset) {
+    pollfd out{fd, POLLOUT, 0};
+    if (poll(&out, 1, 50) <= 0) return true;
+    ssize_t n = write(fd, bytes.data() + offset, bytes.size() - offset);
+    if (n < 0) return errno == EAGAIN || errno == EINTR;
+    offset += static_cast<size_t>(n);
+    return true;
+}
+
+// 1. The device writes a counting pattern as fast as the pump takes it.
+double DrainRun(double seconds, uint64_t& faults) {
+    VirtualDevice device;
+    device.LinkAsPort(getenv("COMTERM_PORTS"), 5);
+    fcntl(device.MasterFd(), F_SETFL, O_NONBLOCK);
+    Settings settings;
+    TCom com(settings);
+    com.SplitAtCR = false;
+    uint64_t received = 0;
+    com.OnReceive = [&](const ByteString& text) {
+        for (char byte : text) {
+            if (static_cast<uint8_t>(byte) != static_cast<uint8_t>(received % 251)) ++faults;
+            ++received;
+        }
+    };
+    if (!com.Open(5)) std::abort();
+    com.SetBaud(115200);
+    double elapsed;
+    {
+        Writer writer([&](std::atomic<bool>& running) {
+            ByteString block(251 * 256, '\0');
+            for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i % 251);
+            size_t offset = 0;
+            while (running && WriteSome(device.MasterFd(), block, offset))
+                if (offset == block.size()) offset = 0;
+        });
+        auto start = Clock::now();
+        RunEventsFor(seconds);
+        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    return static_cast<double>(received) / elapsed / 1e6;
+}
+
+// 2. Bursts of 16 bytes 100 ms apart: from the device's write to the receiver's call.
+void BurstLatency(int bursts) {
+    VirtualDevice device;
+    device.LinkAsPort(getenv("COMTERM_PORTS"), 5);
+    Settings settings;
+    TCom com(settings);
+    com.SplitAtCR = false;
+    std::vector<Clock::time_point> written(static_cast<size_t>(bursts));
+    std::vector<double> latencies;
+    std::atomic<int> sent{0};
+    com.OnReceive = [&](const ByteString& text) {
+        auto now = Clock::now();
+        for (size_t burst = text.size() / 16; burst > 0; --burst) {
+            size_t index = latencies.size();
+            if (index < static_cast<size_t>(sent))
+                latencies.push_back(std::chrono::duration<double, std::milli>(now - written[index]).count());
+        }
+    };
+    if (!com.Open(5)) std::abort();
+    com.SetBaud(115200);
+    std::thread writer([&] {
+        for (int burst = 0; burst < bursts; ++burst) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            written[static_cast<size_t>(burst)] = Clock::now();
+            sent = burst + 1;
+            device.Write(ByteString(16, static_cast<char>('A' + burst % 26)));
+        }
+    });
+    while (static_cast<int>(latencies.size()) < bursts) RunEventsFor(0.1);
+    writer.join();
+    Report("2", "burst latency p50", Percentile(latencies, 0.5), "ms");
+    Report("2", "burst latency p99", Percentile(latencies, 0.99), "ms");
+    Report("2", "burst latency max", Percentile(latencies, 1.0), "ms");
+    Report("2", "design bound (5 ms + two 25 ms ticks)", 55, "ms");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const bool smoke = argc > 1 && std::string(argv[1]) == "--smoke";
+    char directory[] = "/tmp/comterm-bench-XXXXXX";
+    setenv("COMTERM_PORTS", mkdtemp(directory), 1);
+
+    std::vector<double> rates;
+    uint64_t faults = 0;
+    for (int run = 0; run < (smoke ? 1 : 3); ++run) rates.push_back(DrainRun(smoke ? 0.5 : 5.0, faults));
+    Report("1", "pump drain rate (median)", Median(rates), "MB/s");
+    Report("1", "bytes lost or reordered", static_cast<double>(faults), "bytes");
+    BurstLatency(smoke ? 5 : 200);
+    rmdir(directory);
+    return 0;
+}

@@ -1,0 +1,57 @@
+#!/bin/sh
+# Figures 5 and 6: the installed-as-built program under Xvfb, driven with xdotool.
+# Usage: whole_program.sh BUILD_DIR [--smoke]. Prints JSON lines.
+set -eu
+build=$1
+smoke=${2:-}
+idle_seconds=20
+runs=5
+[ "$smoke" = "--smoke" ] && idle_seconds=1 && runs=1
+here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/tools/xvfb.sh"
+ports=$(mktemp -d /tmp/comterm-bench-XXXXXX)
+"$build/tools/comterm-vdev" --echo --port 5 --ports "$ports" >/dev/null &
+vdev=$!
+comterm=
+trap 'kill $comterm $vdev $XVFB_PID 2>/dev/null; rm -rf "$ports"' EXIT
+export COMTERM_PORTS=$ports
+unset QT_QPA_PLATFORM
+
+report() { printf '{"figure": "%s", "name": "%s", "value": %s, "unit": "%s"}\n' "$1" "$2" "$3" "$4"; }
+now_ns() { date +%s%N; }
+# CPU time of every thread of a process, in nanoseconds.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ total += $1 } END { printf "%d", total }'; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+window_of() {
+    for _ in $(seq 2000); do
+        w=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n 1) && [ -n "$w" ] && { echo "$w"; return; }
+    done
+}
+
+# Start-up: from exec to the window being mapped.
+startups=""
+for _ in $(seq $runs); do
+    start=$(now_ns)
+    "$build/ui/comterm" 2>/dev/null &
+    comterm=$!
+    window=$(window_of $comterm)
+    end=$(now_ns)
+    startups="$startups $(( (end - start) / 1000 ))"
+    kill $comterm; wait $comterm 2>/dev/null || true
+done
+report 6 "start-up to window mapped (median, poll resolution ~3 ms)" \
+    "$(echo $startups | tr ' ' '\n' | median | awk '{ printf "%.1f", $1 / 1000 }')" ms
+
+"$build/ui/comterm" 2>/dev/null &
+comterm=$!
+window=$(window_of $comterm)
+sleep 1
+begin=$(cpu_ns $comterm); sleep $idle_seconds; end=$(cpu_ns $comterm)
+report 5 "idle CPU, disconnected" "$(echo "$begin $end $idle_seconds" | awk '{ printf "%.4f", ($2 - $1) / ($3 * 1e7) }')" "%"
+
+xdotool mousemove --window "$window" 306 18 click 1   # Connect
+sleep 1
+report 6 "resident memory, window shown, port open" \
+    "$(awk '/VmRSS/ { printf "%.1f", $2 / 1024 }' /proc/$comterm/status)" MB
+begin=$(cpu_ns $comterm); sleep $idle_seconds; end=$(cpu_ns $comterm)
+report 5 "idle CPU, connected to a silent device" "$(echo "$begin $end $idle_seconds" | awk '{ printf "%.4f", ($2 - $1) / ($3 * 1e7) }')" "%"

@@ -1,0 +1,219 @@
+// Figures 6 (memory growth), 7 and 8: the whole window under X (Xvfb), with the
+// virtual device as a separate process. Usage: window_bench VDEV XSERVER_PID [--smoke]
+#include <QApplication>
+#include <QKeyEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+#include "bench/bench_report.h"
+#include "platform/history_pane.h"
+#include "tools/virtual_device.h"
+#include "ui/main_form.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double CpuSeconds(const std::string& pid) {
+    std::ifstream stat("/proc/" + pid + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int index = 3; fields >> field; ++index)
+        if (index == 14 || index == 15) ticks += std::stod(field);
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double ResidentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+// Runs the event loop, idle when there is nothing to do, as the program's own does.
+void RunEventsFor(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A device process: comterm-vdev linked as COM5 in the ports directory.
+class Device {
+public:
+    Device(const QString& program, const QStringList& mode) {
+        process.start(program, QStringList{"--port", "5", "--ports", qEnvironmentVariable("COMTERM_PORTS")} + mode);
+        process.waitForReadyRead(3000);  // it says where it linked
+        process.readAllStandardOutput();
+    }
+    uint64_t Stop() {
+        process.terminate();
+        for (int wait = 0; wait < 100 && process.state() != QProcess::NotRunning; ++wait) RunEventsFor(0.05);
+        QByteArray said = process.readAllStandardOutput();
+        int at = said.indexOf("sent ");
+        return at < 0 ? 0 : said.mid(at + 5).trimmed().toULongLong();
+    }
+
+private:
+    QProcess process;
+};
+
+// The window, connected to port 5, counting what it shows and clearing the history
+// whenever the next text would not fit, as a user watching a stream would.
+class Terminal {
+public:
+    Terminal() {
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form)) std::abort();
+        ComPort->OnReceive = [this](const ByteString& text) {
+            if (form.MainRich->TextLength() + 3 * static_cast<int>(text.size()) + 300 > platform::HistoryPane::Capacity)
+                form.Button1Click();
+            form.ComReceive(text);
+            shown += text.size();
+        };
+    }
+    void Connect() {
+        form.ConnectButton->click();
+        if (!ComPort->IsOpen()) std::abort();
+    }
+    TMainForm form;
+    uint64_t shown = 0;
+};
+
+void MemoryGrowth(const QString& vdev, bool smoke) {
+    Terminal terminal;
+    const double seconds = smoke ? 0.5 : 5.0;  // 2 MB at 400 kB/s
+    Device device(vdev, {"--stream", "400000"});
+    terminal.Connect();
+    RunEventsFor(0.5);
+    const double before = ResidentMegabytes();
+    RunEventsFor(seconds);
+    const double after = ResidentMegabytes();
+    device.Stop();
+    Report("6", "resident memory growth after receiving " + std::to_string(terminal.shown / 1000) + " kB",
+           after - before, "MB");
+}
+
+void StreamThroughWindow(const QString& vdev, const std::string& xserver, bool smoke) {
+    Terminal terminal;
+    const double seconds = smoke ? 1 : 20;
+    Device device(vdev, {"--stream", "100000"});
+    terminal.Connect();
+    const std::string self = std::to_string(getpid());
+    const double ownBefore = CpuSeconds(self), xBefore = CpuSeconds(xserver);
+    RunEventsFor(seconds);
+    const uint64_t sent = device.Stop();
+    RunEventsFor(0.3);  // what is on its way arrives
+    terminal.form.ConnectButton->click();
+    const double megabytes = static_cast<double>(terminal.shown) / 1e6;
+    Report("7", "comterm CPU per MB at 100 kB/s, 8-Bit Hex", (CpuSeconds(self) - ownBefore) / megabytes, "s/MB");
+    Report("7", "X server CPU per MB", (CpuSeconds(xserver) - xBefore) / megabytes, "s/MB");
+    Report("7", "bytes shown", static_cast<double>(terminal.shown), "bytes");
+    Report("7", "bytes sent", static_cast<double>(sent), "bytes");
+}
+
+// The device floods; from other threads we time how soon the GUI thread runs a queued
+// call, and how soon a typed Enter puts the line on the wire.
+void Responsiveness(bool smoke) {
+    VirtualDevice device;
+    device.LinkAsPort(qEnvironmentVariable("COMTERM_PORTS").toStdString(), 5);
+    fcntl(device.MasterFd(), F_SETFL, O_NONBLOCK);
+    Terminal terminal;
+    terminal.Connect();
+    terminal.form.LineEdit->setText("PING");
+
+    std::vector<double> answers, enters;
+    std::atomic<bool> running{true};
+    std::atomic<int64_t> enterPosted{0};  // ns since the epoch of Clock; 0: none outstanding
+    std::thread flood([&] {
+        const ByteString block(65536, 'F');
+        while (running) {
+            pollfd out{device.MasterFd(), POLLOUT, 0};
+            if (poll(&out, 1, 20) > 0) (void)!write(device.MasterFd(), block.data(), block.size());
+        }
+    });
+    std::thread wire([&] {  // the device's ear: what the terminal sends
+        std::string heard;
+        char buffer[4096];
+        while (running) {
+            pollfd in{device.MasterFd(), POLLIN, 0};
+            if (poll(&in, 1, 20) <= 0) continue;
+            ssize_t got = read(device.MasterFd(), buffer, sizeof buffer);
+            if (got <= 0) continue;
+            heard.append(buffer, static_cast<size_t>(got));
+            for (size_t at; (at = heard.find("PING\r")) != std::string::npos;) {
+                heard.erase(0, at + 5);
+                int64_t posted = enterPosted.exchange(0);
+                if (posted)
+                    enters.push_back((Clock::now().time_since_epoch().count() - posted) / 1e6);
+            }
+        }
+    });
+    std::thread prober([&] {
+        for (int round = 0; running; ++round) {
+            auto posted = Clock::now();
+            std::atomic<bool> done{false};
+            QMetaObject::invokeMethod(qApp, [&] {
+                answers.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
+                done = true;
+            }, Qt::QueuedConnection);
+            while (!done && running) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (round % 10 == 0 && enterPosted == 0) {
+                enterPosted = Clock::now().time_since_epoch().count();
+                QCoreApplication::postEvent(terminal.form.LineEdit,
+                                            new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r"));
+            }
+        }
+    });
+    RunEventsFor(smoke ? 0.5 : 10);
+    running = false;
+    prober.join();
+    flood.join();
+    wire.join();
+    terminal.form.ConnectButton->click();
+    Report("8", "GUI answer under flood, median", Median(answers), "ms");
+    Report("8", "GUI answer under flood, max", Percentile(answers, 1.0), "ms");
+    Report("8", "Enter to device under flood, median", Median(enters), "ms");
+    Report("8", "Enter to device under flood, max", Percentile(enters, 1.0), "ms");
+    Report("8", "Enter presses timed", static_cast<double>(enters.size()), "count");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc < 3) return 2;
+    const QString vdev = argv[1];
+    const std::string xserver = argv[2];
+    const bool smoke = argc > 3 && std::string(argv[3]) == "--smoke";
+    char directory[] = "/tmp/comterm-bench-XXXXXX";
+    qputenv("COMTERM_PORTS", mkdtemp(directory));
+    // Boxes (a refused line) are answered at once: a user would, and the figures go on.
+    QTimer answerBoxes;
+    QObject::connect(&answerBoxes, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
+    });
+    answerBoxes.start(50);
+    MemoryGrowth(vdev, smoke);
+    StreamThroughWindow(vdev, xserver, smoke);
+    Responsiveness(smoke);
+    rmdir(directory);
+    return 0;
+}

@@ -1,0 +1,9 @@
+# Sourced by scripts that need an X display: starts Xvfb on a free display number and
+# sets DISPLAY and XVFB_PID. The caller kills $XVFB_PID when done.
+xvfb_file=$(mktemp /tmp/comterm-xvfb-XXXXXX)
+Xvfb -displayfd 3 -screen 0 1100x540x24 -nolisten tcp 3>"$xvfb_file" >/dev/null 2>&1 &
+XVFB_PID=$!
+for _ in $(seq 100); do [ -s "$xvfb_file" ] && break; sleep 0.05; done
+DISPLAY=:$(head -n 1 "$xvfb_file")
+rm -f "$xvfb_file"
+export DISPLAY XVFB_PID
