@@ -1,0 +1,131 @@
+// make soak: the window with the virtual device streaming for a long time, with
+// periodic clears. Samples resident memory, descriptors and threads every 10 s, fails if
+// any keeps growing, and checks that every byte the device sent was delivered, in order.
+// Usage: soak VDEV SECONDS RATE
+#include <dirent.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/history_pane.h"
+#include "ui/main_form.h"
+
+namespace {
+
+struct Sample {
+    double seconds, residentMb;
+    int descriptors, threads;
+};
+
+int CountEntries(const char* directory) {
+    int count = -2;  // . and ..
+    if (DIR* dir = opendir(directory)) {
+        while (readdir(dir)) ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+double ResidentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+void RunEventsFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double Mean(const std::vector<Sample>& samples, size_t from, size_t to, double Sample::*field) {
+    double sum = 0;
+    for (size_t i = from; i < to; ++i) sum += samples[i].*field;
+    return sum / static_cast<double>(to - from);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: soak VDEV SECONDS RATE\n");
+        return 2;
+    }
+    const int seconds = std::stoi(argv[2]);
+    char directory[] = "/tmp/comterm-soak-XXXXXX";
+    qputenv("COMTERM_PORTS", mkdtemp(directory));
+
+    QProcess device;
+    device.start(argv[1], {"--port", "5", "--ports", directory, "--stream", argv[3]});
+    device.waitForReadyRead(3000);
+    device.readAllStandardOutput();
+
+    TMainForm form;
+    form.show();
+    uint64_t delivered = 0, misplaced = 0;
+    ComPort->OnReceive = [&](const ByteString& text) {
+        if (form.MainRich->TextLength() + 3 * static_cast<int>(text.size()) + 300 > platform::HistoryPane::Capacity)
+            form.Button1Click();
+        form.ComReceive(text);
+        for (char byte : text) misplaced += static_cast<uint8_t>(byte) != (delivered++ & 0xFF);
+    };
+    QTimer answerBoxes, periodicClear;
+    QObject::connect(&answerBoxes, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
+    });
+    QObject::connect(&periodicClear, &QTimer::timeout, [&] { form.Button1->click(); });
+    answerBoxes.start(100);
+    periodicClear.start(30000);
+    form.ConnectButton->click();
+    if (!ComPort->IsOpen()) return 2;
+
+    std::vector<Sample> samples;
+    std::printf("%8s %12s %12s %8s %14s\n", "seconds", "resident MB", "descriptors", "threads", "delivered");
+    for (int elapsed = 0; elapsed <= seconds; elapsed += 10) {
+        if (elapsed > 0) RunEventsFor(10000);
+        samples.push_back({static_cast<double>(elapsed), ResidentMegabytes(), CountEntries("/proc/self/fd"),
+                           CountEntries("/proc/self/task")});
+        std::printf("%8d %12.1f %12d %8d %14llu\n", elapsed, samples.back().residentMb, samples.back().descriptors,
+                    samples.back().threads, static_cast<unsigned long long>(delivered));
+        std::fflush(stdout);
+    }
+
+    device.terminate();
+    device.waitForFinished(5000);
+    const QByteArray said = device.readAllStandardOutput();
+    const uint64_t sent = said.mid(said.indexOf("sent ") + 5).trimmed().toULongLong();
+    RunEventsFor(1000);  // what was on its way
+    form.ConnectButton->click();
+
+    bool failed = false;
+    const size_t n = samples.size();
+    if (n >= 6) {
+        const size_t third = n / 3;
+        const double early = Mean(samples, 1, 1 + third, &Sample::residentMb);
+        const double late = Mean(samples, n - third, n, &Sample::residentMb);
+        std::printf("resident memory: start %.1f MB, end %.1f MB, early mean %.1f, late mean %.1f\n",
+                    samples[0].residentMb, samples.back().residentMb, early, late);
+        if (late - early > 2.0) failed = true, std::printf("FAIL: resident memory keeps growing\n");
+    }
+    if (samples.back().descriptors > samples[0].descriptors)
+        failed = true, std::printf("FAIL: descriptors grew from %d to %d\n", samples[0].descriptors, samples.back().descriptors);
+    if (samples.back().threads > samples[0].threads)
+        failed = true, std::printf("FAIL: threads grew from %d to %d\n", samples[0].threads, samples.back().threads);
+    std::printf("bytes sent %llu, delivered %llu, out of order %llu\n", static_cast<unsigned long long>(sent),
+                static_cast<unsigned long long>(delivered), static_cast<unsigned long long>(misplaced));
+    if (sent != delivered || misplaced != 0) failed = true, std::printf("FAIL: bytes lost or out of order\n");
+    std::printf(failed ? "soak: FAILED\n" : "soak: passed\n");
+    rmdir(directory);
+    return failed ? 1 : 0;
+}

@@ -1,0 +1,158 @@
+// Faults over pseudo-terminals: a device that goes away, many connects, a flood while a
+// box is open, a device that does not read, a port that is not a terminal.
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <QButtonGroup>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+#include "platform/history_pane.h"
+#include "tests/box_watcher.h"
+#include "tests/port_fixture.h"
+#include "ui/main_form.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+int CountEntries(const char* directory) {
+    int count = 0;
+    if (DIR* dir = opendir(directory)) {
+        while (readdir(dir)) ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+// The window, recording what it shows and clearing the history whenever the next text
+// would not fit, as a user watching a stream would.
+class RecordingForm {
+public:
+    explicit RecordingForm(bool clearWhenFull) {
+        ComPort->OnReceive = [this, clearWhenFull](const ByteString& text) {
+            if (clearWhenFull &&
+                form.MainRich->TextLength() + 3 * static_cast<int>(text.size()) + 300 > platform::HistoryPane::Capacity)
+                form.Button1Click();
+            form.ComReceive(text);
+            shown += text;
+        };
+    }
+    TMainForm form;
+    ByteString shown;
+};
+
+class FaultTest : public PortFixture {};
+
+TEST_F(FaultTest, DeviceThatGoesAwayMidStreamNeitherCrashesNorComplains) {
+    BoxWatcher watcher;
+    TMainForm form;
+    form.ConnectButton->click();
+    ASSERT_EQ(form.ConnectButton->text(), "Disconnect");
+    std::thread stream([&] {
+        for (int i = 0; i < 50; ++i) {
+            device.Write(ByteString(100, 's'));
+            std::this_thread::sleep_for(2ms);
+        }
+        device.CloseMaster();
+    });
+    ProcessEventsFor(400);
+    stream.join();
+    ProcessEventsFor(200);
+    EXPECT_TRUE(watcher.boxes.empty());
+    EXPECT_EQ(form.ConnectButton->text(), "Disconnect");
+    form.ConnectButton->click();
+    EXPECT_EQ(form.ConnectButton->text(), "Connect");
+
+    VirtualDevice back;
+    back.LinkAsPort(ports.Path(), 5);
+    form.ConnectButton->click();
+    EXPECT_EQ(form.ConnectButton->text(), "Disconnect");
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
+TEST_F(FaultTest, ThousandConnectCyclesLeaveNoDescriptorOrThreadBehind) {
+    TMainForm form;
+    form.ConnectButton->click();
+    form.ConnectButton->click();
+    const int descriptors = CountEntries("/proc/self/fd");
+    const int threads = CountEntries("/proc/self/task");
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        form.ConnectButton->click();
+        ASSERT_EQ(form.ConnectButton->text(), "Disconnect") << cycle;
+        form.ConnectButton->click();
+    }
+    EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
+    EXPECT_EQ(CountEntries("/proc/self/task"), threads);
+}
+
+TEST_F(FaultTest, FloodWhileABoxIsOpenLosesNothing) {
+    BoxWatcher watcher(1000);  // the history-full box stays open a second
+    RecordingForm recording(false);
+    TMainForm& form = recording.form;
+    form.FormatButtons->button(0)->setChecked(true);
+    form.ConnectButton->click();
+    while (form.MainRich->TextLength() < platform::HistoryPane::Capacity - 2000)
+        form.AddHistoryLine(ByteString(1000, '.'), SentColor);
+
+    ByteString sent(1 << 20, '\0');
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>('A' + (i * 7 + i / 4099) % 26);
+    std::thread flood([&] { device.Write(sent); });
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !watcher.boxes.empty(); }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !QApplication::activeModalWidget(); }, 5000));
+    // The user clears, and from now on clears whenever the history is full.
+    ComPort->OnReceive = [&](const ByteString& text) {
+        if (form.MainRich->TextLength() + static_cast<int>(text.size()) + 300 > platform::HistoryPane::Capacity)
+            form.Button1Click();
+        form.ComReceive(text);
+        recording.shown += text;
+    };
+    form.Button1Click();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return recording.shown.size() >= sent.size(); }, 30000))
+        << recording.shown.size();
+    flood.join();
+    ProcessEventsFor(200);
+    EXPECT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(recording.shown.size(), sent.size());
+    EXPECT_TRUE(recording.shown == sent) << "every byte once, in order";
+}
+
+TEST_F(FaultTest, WriteToADeviceThatDoesNotReadArrivesWholeWhenItDrains) {
+    TMainForm form;
+    form.ConnectButton->click();
+    ByteString line;
+    for (int i = 0; i < 100000; ++i) line += static_cast<char>('a' + i % 26);
+    ByteString heard;
+    std::thread lateReader([&] {
+        std::this_thread::sleep_for(500ms);  // the device reads nothing for a while
+        heard = device.Read(line.size() + 1, 10s);
+    });
+    EXPECT_EQ(ComPort->Send(line), static_cast<int32_t>(line.size() + 1));  // blocks until taken
+    lateReader.join();
+    EXPECT_EQ(heard.size(), line.size() + 1);
+    EXPECT_TRUE(heard == line + "\r");
+}
+
+TEST_F(FaultTest, PortThatIsNotATerminalFailsAsComError) {
+    BoxWatcher watcher;
+    TMainForm form;
+    char file[] = "/tmp/comterm-notatty-XXXXXX";
+    close(mkstemp(file));
+    ASSERT_EQ(symlink(file, (ports.Path() + "/COM7").c_str()), 0);
+    ASSERT_EQ(symlink(ports.Path().c_str(), (ports.Path() + "/COM8").c_str()), 0);
+    for (const char* port : {"7", "8"}) {
+        form.PortEdit->setText(port);
+        form.ConnectButton->click();
+        EXPECT_EQ(form.ConnectButton->text(), "Connect");
+    }
+    ASSERT_EQ(watcher.boxes.size(), 2u);
+    for (const ShownBox& box : watcher.boxes) EXPECT_EQ(box.caption, "Com Error");
+    unlink(file);
+}
+
+}  // namespace
