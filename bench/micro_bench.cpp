@@ -5,7 +5,7 @@
 #include <map>
 #include <random>
 
-#include "bench/bench_report.h"
+#include "bench/bench_support.h"
 #include "platform/history_pane.h"
 #include "ui/display.h"
 #include "ui/main_form.h"

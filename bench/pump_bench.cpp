@@ -4,15 +4,12 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
-#include "bench/bench_report.h"
+#include "bench/bench_support.h"
 #include "serial/com.h"
 #include "tools/virtual_device.h"
 
@@ -24,13 +21,6 @@ struct Settings : TComSettings {
     bool TwoStopBitsChecked() const override { return false; }
     int FormatIndex() const override { return 1; }
 };
-
-// Runs the event loop, idle when there is nothing to do, as the program's own does.
-void RunEventsFor(double seconds) {
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // Writes to the device side until told to stop, never blocking for long.
 class Writer {

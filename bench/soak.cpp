@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "platform/history_pane.h"
 #include "ui/main_form.h"
 
@@ -25,28 +26,6 @@ struct Sample {
     double seconds, residentMb;
     int descriptors, threads;
 };
-
-int CountEntries(const char* directory) {
-    int count = -2;  // . and ..
-    if (DIR* dir = opendir(directory)) {
-        while (readdir(dir)) ++count;
-        closedir(dir);
-    }
-    return count;
-}
-
-double ResidentMegabytes() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
-
-void RunEventsFor(int milliseconds) {
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 double Mean(const std::vector<Sample>& samples, size_t from, size_t to, double Sample::*field) {
     double sum = 0;
@@ -93,7 +72,7 @@ int main(int argc, char** argv) {
     std::vector<Sample> samples;
     std::printf("%8s %12s %12s %8s %14s\n", "seconds", "resident MB", "descriptors", "threads", "delivered");
     for (int elapsed = 0; elapsed <= seconds; elapsed += 10) {
-        if (elapsed > 0) RunEventsFor(10000);
+        if (elapsed > 0) RunEventsFor(10);
         samples.push_back({static_cast<double>(elapsed), ResidentMegabytes(), CountEntries("/proc/self/fd"),
                            CountEntries("/proc/self/task")});
         std::printf("%8d %12.1f %12d %8d %14llu\n", elapsed, samples.back().residentMb, samples.back().descriptors,
@@ -105,7 +84,7 @@ int main(int argc, char** argv) {
     device.waitForFinished(5000);
     const QByteArray said = device.readAllStandardOutput();
     const uint64_t sent = said.mid(said.indexOf("sent ") + 5).trimmed().toULongLong();
-    RunEventsFor(1000);  // what was on its way
+    RunEventsFor(1);  // what was on its way
     form.ConnectButton->click();
 
     bool failed = false;

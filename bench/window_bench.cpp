@@ -1,25 +1,21 @@
 // Figures 6 (memory growth), 7 and 8: the whole window under X (Xvfb), with the
 // virtual device as a separate process. Usage: window_bench VDEV XSERVER_PID [--smoke]
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QKeyEvent>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
-#include <fcntl.h>
-#include <fstream>
-#include <poll.h>
-#include <sstream>
 #include <thread>
-#include <unistd.h>
 
-#include "bench/bench_report.h"
+#include "bench/bench_support.h"
 #include "platform/history_pane.h"
 #include "tools/virtual_device.h"
 #include "ui/main_form.h"
@@ -27,32 +23,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double CpuSeconds(const std::string& pid) {
-    std::ifstream stat("/proc/" + pid + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int index = 3; fields >> field; ++index)
-        if (index == 14 || index == 15) ticks += std::stod(field);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-double ResidentMegabytes() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
-
-// Runs the event loop, idle when there is nothing to do, as the program's own does.
-void RunEventsFor(double seconds) {
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // A device process: comterm-vdev linked as COM5 in the ports directory.
 class Device {

@@ -13,6 +13,9 @@ namespace {
 // An Esc that closes an open drop-down list belongs to the list alone: without this a
 // window-level Esc shortcut would fire on the same key.
 class PopupEscapeFilter : public QObject {
+public:
+    explicit PopupEscapeFilter(QObject* parent) : QObject(parent) {}
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::ShortcutOverride && QApplication::activePopupWidget() &&
@@ -41,7 +44,7 @@ std::string ErrorBoxText(const std::string& message) {
 
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv), title(ApplicationTitle(argc > 0 ? argv[0] : "")) {
-    installEventFilter(new PopupEscapeFilter);
+    installEventFilter(new PopupEscapeFilter(this));
     SetErrorHandler([this](const std::string& message) {
         MessageBox(ErrorBoxText(message), title, MessageBoxStopIcon);
     });

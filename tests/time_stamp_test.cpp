@@ -118,10 +118,12 @@ TEST(LocaleTranslation, RealLocales) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locale);
-        if (!newlocale(LC_TIME_MASK, c.locale, static_cast<locale_t>(0))) {
+        locale_t installed = newlocale(LC_TIME_MASK, c.locale, static_cast<locale_t>(0));
+        if (!installed) {
             ADD_FAILURE() << c.locale << " is not installed: run tools/install-deps.sh";
             continue;
         }
+        freelocale(installed);
         ByteString stamp = FormatTimeStamp(platform::ReadLocaleTimeSettings(c.locale), afternoon);
         EXPECT_TRUE(std::regex_match(stamp, std::regex(c.stamp))) << stamp;
     }
