@@ -21,6 +21,11 @@ public:
     void SetEnabled(bool enabled);
     void SetOnTimer(std::function<void()> handler);
 
+    // Parked, an enabled timer does not tick until Wake, which any thread may call;
+    // it then starts a fresh full period. Enabled stays true throughout.
+    void Park();
+    void Wake();
+
     int Interval() const { return interval; }
     bool Enabled() const { return enabled; }
 
@@ -32,6 +37,7 @@ private:
     std::unique_ptr<Driver> driver;
     int interval = 1000;
     bool enabled = true;
+    bool parked = false;
     std::function<void()> onTimer;
 };
 

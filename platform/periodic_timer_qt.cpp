@@ -50,7 +50,21 @@ void PeriodicTimer::SetOnTimer(std::function<void()> handler) {
     Restart();
 }
 
+void PeriodicTimer::Park() {
+    driver->Stop();
+    parked = true;
+}
+
+void PeriodicTimer::Wake() {
+    // The driver lives on the timer's thread: the restart happens there, and is dropped
+    // if the timer is gone by then.
+    QMetaObject::invokeMethod(driver.get(), [this] {
+        if (parked) RunGuarded([this] { Restart(); }, ReportErrorLater);
+    }, Qt::QueuedConnection);
+}
+
 void PeriodicTimer::Restart() {
+    parked = false;
     driver->Stop();
     if (!enabled || interval <= 0 || !onTimer) return;
     if (!driver->Start(interval)) {

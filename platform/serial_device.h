@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -41,6 +42,11 @@ public:
     // Non-blocking check of the outstanding read. A device that has gone away (once
     // what it sent has been read), or a check with no read outstanding, reports Failed.
     virtual IoStatus CheckRead(uint32_t& bytesRead) = 0;
+
+    // With the outstanding read still waiting for its first byte: calls `arrived` once,
+    // from another thread, when a byte arrives or the device goes away, and returns
+    // true. False, and no call, when there is something already.
+    virtual bool NotifyOnArrival(std::function<void()> arrived) = 0;
 
     // Returns once the driver has taken every byte, or on failure; the count written.
     virtual int32_t Write(const uint8_t* data, uint32_t size) = 0;

@@ -45,6 +45,7 @@ public:
     bool SetLineSettings(const LineSettings& settings) override;
     IoStatus StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) override;
     IoStatus CheckRead(uint32_t& bytesRead) override;
+    bool NotifyOnArrival(std::function<void()> arrived) override;
     int32_t Write(const uint8_t* data, uint32_t size) override;
 
 private:
@@ -66,6 +67,7 @@ private:
     bool gone = false;      // the device hung up or failed
     bool stopping = false;
     uint32_t intervalMs = 0;
+    std::function<void()> onArrival;
 
     // The one outstanding read: where it goes, and how much it wants.
     uint8_t* target = nullptr;
@@ -150,6 +152,13 @@ IoStatus PosixSerialDevice::CheckRead(uint32_t& bytesRead) {
     return Complete(bytesRead);
 }
 
+bool PosixSerialDevice::NotifyOnArrival(std::function<void()> arrived) {
+    std::lock_guard<std::mutex> guard(mutex);
+    if (Queued() > 0 || gone) return false;
+    onArrival = std::move(arrived);
+    return true;
+}
+
 int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
     uint32_t written = 0;
     while (written < size) {
@@ -178,13 +187,19 @@ void PosixSerialDevice::ReaderLoop() {
         if (!WaitUntilReadable()) return;
         ssize_t got = read(fd, chunk, sizeof chunk);
         if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        std::lock_guard<std::mutex> guard(mutex);
-        if (got <= 0) {  // hung up (0 or EIO): the device has gone away
-            gone = true;
-            return;
+        std::function<void()> arrived;
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            if (got > 0) {
+                queue.append(chunk, static_cast<size_t>(got));
+                lastArrival = Clock::now();
+            } else {
+                gone = true;  // hung up (0 or EIO): the device has gone away
+            }
+            arrived.swap(onArrival);
         }
-        queue.append(chunk, static_cast<size_t>(got));
-        lastArrival = Clock::now();
+        if (arrived) arrived();
+        if (got <= 0) return;
     }
 }
 

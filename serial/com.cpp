@@ -100,8 +100,18 @@ void TCom::PollTick() {
     // Still waiting, or a port that has gone away: offer what has gathered.
     CollectingTicks = 0;
     if (Delivering || ReceiverRefused) return;
-    DeliveryGuard guard;
-    Deliver();
+    {
+        DeliveryGuard guard;
+        Deliver();
+    }
+    ParkWhileQuiet();
+}
+
+// A tick on a quiet line finds nothing to collect and nothing to deliver: rather than
+// wake 40 times a second for nothing, the timer sleeps until the port hears a byte.
+void TCom::ParkWhileQuiet() {
+    if (!Received.empty() || !PortHandle || !PollTimer.Enabled()) return;
+    if (PortHandle->NotifyOnArrival([this] { PollTimer.Wake(); })) PollTimer.Park();
 }
 
 void TCom::AppendRead() {

@@ -59,6 +59,7 @@ private:
     void Deliver();
     void DeliverChunk();
     void DeliverLines();
+    void ParkWhileQuiet();
 
     const TComSettings& Settings;
     TPortOpener OpenPort;

@@ -40,6 +40,20 @@ TEST_F(PumpTest, BurstIsDeliveredWholeAtTheTickAfterTheOneThatCollectedIt) {
     EXPECT_EQ(deliveries.size(), 1u);
 }
 
+TEST_F(PumpTest, QuietLineParksUntilTheNextByte) {
+    line.input = "burst";
+    com.PollTick();
+    EXPECT_FALSE(line.arrival) << "something was collected";
+    com.PollTick();  // delivers, and then nothing is left
+    ASSERT_TRUE(line.arrival);
+    EXPECT_TRUE(com.IsOpen());
+    line.arrival = nullptr;
+    line.input = "x";
+    com.PollTick();  // collects
+    com.PollTick();
+    EXPECT_EQ(deliveries, (std::vector<ByteString>{"burst", "x"}));
+}
+
 TEST_F(PumpTest, TickNeverCollectsAndDeliversAtOnce) {
     line.input = "first";
     com.PollTick();

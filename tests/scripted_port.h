@@ -3,6 +3,7 @@
 // called one at a time with a known outcome.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "platform/byte_string.h"
@@ -15,6 +16,7 @@ struct ScriptedLine {
     bool failCheck = false;    // the completion check fails (the port went away)
     bool refuseSettings = false;
     ByteString written;
+    std::function<void()> arrival;  // what the pump asked to be told when bytes come
     platform::LineSettings settings;
     int opens = 0;
     bool deviceOpen = false;
@@ -54,6 +56,11 @@ public:
         if (line.holdReads || line.input.empty()) return platform::IoStatus::Pending;
         Take(count);
         return platform::IoStatus::Completed;
+    }
+    bool NotifyOnArrival(std::function<void()> arrived) override {
+        if (!line.input.empty() || line.failCheck) return false;
+        line.arrival = std::move(arrived);
+        return true;
     }
     int32_t Write(const uint8_t* data, uint32_t size) override {
         line.written.append(reinterpret_cast<const char*>(data), size);

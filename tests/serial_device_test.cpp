@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <chrono>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -214,6 +215,26 @@ TEST_F(ComOverPtyTest, BurstsBecomeDeliveriesAndSendWritesTheLine) {
     EXPECT_EQ(com.Send(""), 1);
     EXPECT_EQ(com.Send("AT"), 3);
     EXPECT_EQ(device.Read(4, 2s), "\rAT\r");
+}
+
+TEST_F(ComOverPtyTest, BurstsAtRandomGapsAllArriveAcrossQuietSpells) {
+    ASSERT_TRUE(com.Open(5));
+    ByteString sent;
+    std::thread writer([&] {
+        std::mt19937 random(5);
+        for (int burst = 0; burst < 60; ++burst) {
+            ByteString bytes = "<" + std::to_string(burst) + ">";
+            device.Write(bytes);
+            sent += bytes;
+            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 40));
+        }
+    });
+    RunFor(3000ms);
+    writer.join();
+    RunFor(200ms);
+    ByteString joined;
+    for (const auto& text : deliveries) joined += text;
+    EXPECT_EQ(joined, sent);
 }
 
 TEST_F(ComOverPtyTest, ConnectDisconnectConnectAndExclusiveAgainstASecondObject) {

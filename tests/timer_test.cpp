@@ -50,6 +50,28 @@ TEST(PeriodicTimer, ErrorInATickGoesToTheCentralHandlerAndTicksGoOn) {
     EXPECT_EQ(reported, std::vector<std::string>{"tick failed"});
 }
 
+TEST(PeriodicTimer, ParkedTimerStaysEnabledAndTicksAgainWhenWokenFromAnotherThread) {
+    platform::PeriodicTimer timer;
+    int ticks = 0;
+    timer.SetInterval(10);
+    timer.SetOnTimer([&] { ++ticks; });
+    ProcessEventsFor(60);
+    ASSERT_GT(ticks, 0);
+    timer.Park();
+    const int parkedAt = ticks;
+    ProcessEventsFor(100);
+    EXPECT_EQ(ticks, parkedAt);
+    EXPECT_TRUE(timer.Enabled());
+    std::thread([&] { timer.Wake(); }).join();
+    ProcessEventsFor(100);
+    EXPECT_GT(ticks, parkedAt + 3);
+    timer.SetEnabled(false);
+    timer.Wake();  // woken while disabled: stays quiet
+    const int stoppedAt = ticks;
+    ProcessEventsFor(60);
+    EXPECT_EQ(ticks, stoppedAt);
+}
+
 TEST(PeriodicTimer, RefusalRaisesAndLeavesTheTimerDisabled) {
     // A thread without an event loop of its own cannot have timers.
     std::string error;
