@@ -27,7 +27,7 @@ class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
 
-    // Linux has no driver queues to size; the request is recorded and accepted.
+    // Linux has no driver queues to size: the request is accepted and changes nothing.
     virtual bool SetupQueues(uint32_t inputBytes, uint32_t outputBytes) = 0;
     // A read completes when full, or when more than this many ms pass between two bytes
     // after the first; it waits without limit for the first byte. 0: only when full.

@@ -35,8 +35,8 @@ bool TCom::Open(uint8_t Port) {
     PortState.BaudRate = 9600;
     PortState.ByteSize = 7;
     PortState.Parity = platform::LineSettings::EvenParity;
-    PortState.StopBits = Settings.TwoStopBitsChecked() ? platform::LineSettings::TwoStopBits
-                                                : platform::LineSettings::OneStopBit;
+    PortState.StopBits =
+        Settings.TwoStopBitsChecked() ? platform::LineSettings::TwoStopBits : platform::LineSettings::OneStopBit;
     PortHandle->SetLineSettings(PortState);
 
     if (StartRead()) return true;
