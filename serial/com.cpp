@@ -84,9 +84,11 @@ bool TCom::StartRead() {
 
 void TCom::PollTick() {
     // A stream fast enough to complete a read before every tick would never be shown,
-    // and would pile up here: after a few ticks in a row that collected, deliver first.
-    const bool deliverFirst =
-        CollectingTicks >= MaxCollectingTicks && !Received.empty() && !Delivering && !ReceiverRefused;
+    // and would pile up here: after a few ticks in a row that collected, or while whole
+    // pieces wait, deliver first.
+    const bool backlog = MaxDelivery != 0 && Received.size() >= MaxDelivery;
+    const bool deliverFirst = (CollectingTicks >= MaxCollectingTicks || backlog) && !Received.empty() &&
+                              !Delivering && !ReceiverRefused;
     const bool holdingEnough = Received.size() >= HoldLimit;
     if (!deliverFirst && !holdingEnough) {
         platform::IoStatus status = PortHandle ? PortHandle->CheckRead(BytesRead) : platform::IoStatus::Failed;

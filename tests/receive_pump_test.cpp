@@ -245,6 +245,26 @@ TEST_F(PumpTest, LargeGatheringIsHandedOverAPieceATickAndARefusedPieceStays) {
     EXPECT_EQ(joined, sent);
 }
 
+TEST_F(PumpTest, BacklogOfWholePiecesIsDeliveredAPieceEveryTick) {
+    com.MaxDelivery = 100;
+    ByteString sent;
+    for (int i = 0; i < 3000; ++i) sent += static_cast<char>(i % 253);
+    line.input = sent;
+    int ticks = 0;
+    for (ByteString joined; joined.size() < sent.size() && ticks < 100; ++ticks) {
+        com.PollTick();
+        joined.clear();
+        for (const auto& text : deliveries) joined += text;
+    }
+    EXPECT_LE(ticks, 40) << "30 pieces, and a few ticks that collect";
+    ByteString joined;
+    for (const auto& text : deliveries) {
+        EXPECT_LE(text.size(), 100u);
+        joined += text;
+    }
+    EXPECT_TRUE(joined == sent);
+}
+
 TEST_F(PumpTest, WhatWaitsIsBoundedAndTheRestStaysWithThePort) {
     com.OnReceive = [&](const ByteString&) { throw std::runtime_error("full"); };
     const size_t chunk = 255 * 1000;
