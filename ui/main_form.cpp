@@ -38,7 +38,11 @@ QFont NearestFont(const char* family, QFont::StyleHint hint, int pixelSize) {
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     MainForm = this;
     setWindowTitle(" ");
-    setFont(NearestFont("MS Sans Serif", QFont::SansSerif, 11));
+    // The 8-point system font is narrow: a semi-condensed face keeps captions such as
+    // "Baud Rate:" within their controls where one is installed.
+    QFont system = NearestFont("MS Sans Serif", QFont::SansSerif, 11);
+    system.setStretch(QFont::SemiCondensed);
+    setFont(system);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     resize(ClientWidth, ClientHeight);
