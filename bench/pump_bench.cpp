@@ -61,7 +61,10 @@ double DrainRun(double seconds, uint64_t& faults) {
             ++received;
         }
     };
-    if (!com.Open(5)) std::abort();
+    if (!com.Open(5)) {
+        std::fprintf(stderr, "pump_bench: cannot open the virtual device as port 5\n");
+        std::exit(1);
+    }
     com.SetBaud(115200);
     double elapsed;
     {
@@ -97,7 +100,10 @@ void BurstLatency(int bursts) {
                 latencies.push_back(std::chrono::duration<double, std::milli>(now - written[index]).count());
         }
     };
-    if (!com.Open(5)) std::abort();
+    if (!com.Open(5)) {
+        std::fprintf(stderr, "pump_bench: cannot open the virtual device as port 5\n");
+        std::exit(1);
+    }
     com.SetBaud(115200);
     std::thread writer([&] {
         for (int burst = 0; burst < bursts; ++burst) {

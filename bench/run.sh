@@ -6,21 +6,30 @@ build=$1
 smoke=${2:-}
 here=$(cd "$(dirname "$0")/.." && pwd)
 out="$build/bench.json"
+log="$build/bench.log"
 lines=$(mktemp)
 trap 'rm -f "$lines"' EXIT
+: >"$log"
 
-"$build/bench/pump_bench" $smoke >>"$lines" 2>/dev/null
+# Runs one driver, its figures to the table and its chatter to the log.
+step() {
+    if ! "$@" >>"$lines" 2>>"$log"; then
+        echo "bench: '$*' failed; the end of $log:" >&2
+        tail -n 20 "$log" >&2
+        exit 1
+    fi
+}
+
+step "$build/bench/pump_bench" $smoke
 if [ -n "$smoke" ]; then
-    QT_QPA_PLATFORM=offscreen "$build/bench/micro_bench" --benchmark_min_time=0.01 --benchmark_repetitions=1 >>"$lines" 2>/dev/null
+    step env QT_QPA_PLATFORM=offscreen "$build/bench/micro_bench" --benchmark_min_time=0.01 --benchmark_repetitions=1
 else
-    QT_QPA_PLATFORM=offscreen "$build/bench/micro_bench" >>"$lines" 2>/dev/null
+    step env QT_QPA_PLATFORM=offscreen "$build/bench/micro_bench"
 fi
-"$here/bench/whole_program.sh" "$build" $smoke >>"$lines"
-(
-    . "$here/tools/xvfb.sh"
-    trap 'kill $XVFB_PID 2>/dev/null' EXIT
-    QT_QPA_PLATFORM=xcb "$build/bench/window_bench" "$build/tools/comterm-vdev" "$XVFB_PID" $smoke 2>/dev/null
-) >>"$lines"
+step "$here/bench/whole_program.sh" "$build" $smoke
+. "$here/tools/xvfb.sh"
+trap 'rm -f "$lines"; kill $XVFB_PID 2>/dev/null' EXIT
+step env QT_QPA_PLATFORM=xcb "$build/bench/window_bench" "$build/tools/comterm-vdev" "$XVFB_PID" $smoke
 
 {
     echo "{\"cores\": $(nproc), \"smoke\": $([ -n "$smoke" ] && echo true || echo false), \"figures\": ["

@@ -26,6 +26,8 @@ window_of() {
     for _ in $(seq 2000); do
         w=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n 1) && [ -n "$w" ] && { echo "$w"; return; }
     done
+    echo "comterm's window did not appear" >&2
+    exit 1
 }
 
 # Start-up: from exec to the window being mapped.

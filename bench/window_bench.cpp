@@ -60,7 +60,10 @@ public:
     }
     void Connect() {
         form.ConnectButton->click();
-        if (!ComPort->IsOpen()) std::abort();
+        if (!ComPort->IsOpen()) {
+            std::fprintf(stderr, "window_bench: cannot connect to the virtual device\n");
+            std::exit(1);
+        }
     }
     TMainForm form;
     uint64_t shown = 0;
