@@ -100,7 +100,7 @@ TEST_F(SerialDeviceTest, GapLongerThanTheIntervalEndsARead) {
     ASSERT_TRUE(port);
     ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
     device.Write("first");
-    std::this_thread::sleep_for(30ms);
+    std::this_thread::sleep_for(100ms);  // well past the 5 ms gap, even on a loaded machine
     device.Write("second");
     ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
     EXPECT_EQ(ByteString(reinterpret_cast<char*>(buffer), count), "first");
