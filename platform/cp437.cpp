@@ -38,19 +38,17 @@ char16_t Cp437Glyph(unsigned char byte) {
     return HighGlyphs[byte - 0x80];
 }
 
+unsigned char Cp437Byte(char16_t glyph) {
+    if (glyph >= 0x20 && glyph < 0x7F) return static_cast<unsigned char>(glyph);
+    for (int byte = 0; byte < 256; ++byte)
+        if (Cp437Glyph(static_cast<unsigned char>(byte)) == glyph) return static_cast<unsigned char>(byte);
+    return '?';
+}
+
 ByteString Cp437FromUtf8(const std::string& utf8) {
     ByteString bytes;
-    for (QChar c : QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))) {
-        char16_t unit = c.unicode();
-        if (unit >= 0x20 && unit < 0x7F) {
-            bytes += static_cast<char>(unit);
-            continue;
-        }
-        char found = '?';
-        for (int byte = 0x80; byte <= 0xFF; ++byte)
-            if (HighGlyphs[byte - 0x80] == unit) found = static_cast<char>(byte);
-        bytes += found;
-    }
+    for (QChar c : QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())))
+        bytes += static_cast<char>(Cp437Byte(c.unicode()));
     return bytes;
 }
 

@@ -7,6 +7,9 @@ namespace platform {
 // carriage return stays a carriage return; 0x00 draws as a blank.
 char16_t Cp437Glyph(unsigned char byte);
 
+// The byte whose glyph this is; '?' for a character code page 437 lacks.
+unsigned char Cp437Byte(char16_t glyph);
+
 // Text in UTF-8 as code page 437 bytes; characters it lacks become '?'.
 ByteString Cp437FromUtf8(const std::string& utf8);
 

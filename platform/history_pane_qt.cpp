@@ -20,13 +20,6 @@ QString Glyphs(const ByteString& bytes) {
     return glyphs;
 }
 
-unsigned char Cp437Byte(QChar glyph) {
-    if (glyph.unicode() >= 0x20 && glyph.unicode() < 0x7F) return static_cast<unsigned char>(glyph.unicode());
-    for (int byte = 0; byte < 256; ++byte)
-        if (Cp437Glyph(static_cast<unsigned char>(byte)) == glyph.unicode()) return static_cast<unsigned char>(byte);
-    return glyph.unicode() < 0x100 ? static_cast<unsigned char>(glyph.unicode()) : '?';
-}
-
 }  // namespace
 
 HistoryPane::HistoryPane(QWidget* parent) : QPlainTextEdit(parent), insertion(document()) {
@@ -49,7 +42,7 @@ ByteString HistoryPane::Text() const {
     ByteString text;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         if (!block.next().isValid() && block.length() == 1) break;  // the empty last line
-        for (QChar glyph : block.text()) text += static_cast<char>(Cp437Byte(glyph));
+        for (QChar glyph : block.text()) text += static_cast<char>(Cp437Byte(glyph.unicode()));
         text += "\r\n";
     }
     return text;

@@ -27,6 +27,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Takes the device for ourselves; false (and nothing left held) when another holder has it.
+bool TakeExclusive(int fd) {
+    int exclusive = 0;
+    if (ioctl(fd, TIOCGEXCL, &exclusive) != 0 || exclusive) return false;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        flock(fd, LOCK_UN);
+        return false;
+    }
+    return true;
+}
+
+void ReleaseExclusive(int fd) {
+    ioctl(fd, TIOCNXCL);
+    flock(fd, LOCK_UN);
+}
+
 // The reader thread drains the device into this queue as bytes arrive, so the kernel's
 // small tty buffer never limits the rate; past this size it stops reading and the
 // device is held back as a full driver buffer would.
@@ -86,8 +103,7 @@ PosixSerialDevice::~PosixSerialDevice() {
     (void)!write(wakeFd, &one, sizeof one);
     reader.join();
     SetTermios(fd, original);
-    ioctl(fd, TIOCNXCL);
-    flock(fd, LOCK_UN);
+    ReleaseExclusive(fd);
     close(fd);
     close(wakeFd);
 }
@@ -209,23 +225,6 @@ bool PosixSerialDevice::WaitUntilReadable() {
     while (poll(fds, 2, -1) < 0)
         if (errno != EINTR) return true;  // the read that follows reports the failure
     return fds[1].revents == 0;
-}
-
-// Takes the device for ourselves; false (and nothing left held) when another holder has it.
-bool TakeExclusive(int fd) {
-    int exclusive = 0;
-    if (ioctl(fd, TIOCGEXCL, &exclusive) != 0 || exclusive) return false;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
-    if (ioctl(fd, TIOCEXCL) != 0) {
-        flock(fd, LOCK_UN);
-        return false;
-    }
-    return true;
-}
-
-void ReleaseExclusive(int fd) {
-    ioctl(fd, TIOCNXCL);
-    flock(fd, LOCK_UN);
 }
 
 }  // namespace

@@ -16,6 +16,18 @@ struct FixedSettings : TComSettings {
     int FormatIndex() const override { return format; }
 };
 
+ByteString Joined(const std::vector<ByteString>& texts) {
+    ByteString joined;
+    for (const auto& text : texts) joined += text;
+    return joined;
+}
+
+std::vector<size_t> Sizes(const std::vector<ByteString>& texts) {
+    std::vector<size_t> sizes;
+    for (const auto& text : texts) sizes.push_back(text.size());
+    return sizes;
+}
+
 class PumpTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -77,8 +89,7 @@ TEST_F(PumpTest, ContinuousFastStreamIsStillDeliveredEveryFewTicks) {
     for (int tick = 0; tick < 10 && !line.input.empty(); ++tick) com.PollTick();
     com.PollTick();
     com.PollTick();
-    ByteString joined;
-    for (const auto& text : deliveries) joined += text;
+    const ByteString joined = Joined(deliveries);
     EXPECT_EQ(joined.size(), sent.size());
     EXPECT_TRUE(joined == sent) << "bytes reordered";
 }
@@ -91,14 +102,8 @@ TEST_F(PumpTest, SlowStreamArrivesAsWholeReads) {
         com.PollTick();                          // collects it
         com.PollTick();                          // the next read is still filling: delivers
     }
-    std::vector<size_t> sizes;
-    ByteString joined;
-    for (const auto& text : deliveries) {
-        sizes.push_back(text.size());
-        joined += text;
-    }
-    EXPECT_EQ(sizes, (std::vector<size_t>{255, 255, 255, 235}));
-    EXPECT_EQ(joined, sent);
+    EXPECT_EQ(Sizes(deliveries), (std::vector<size_t>{255, 255, 255, 235}));
+    EXPECT_EQ(Joined(deliveries), sent);
 }
 
 TEST_F(PumpTest, QueuedReadsAreAllCollectedInOneTick) {
@@ -119,9 +124,7 @@ TEST_F(PumpTest, ChunkModeKeepsEveryByteValue) {
         com.PollTick();
         com.PollTick();
     }
-    ByteString joined;
-    for (const auto& text : deliveries) joined += text;
-    EXPECT_EQ(joined, all);
+    EXPECT_EQ(Joined(deliveries), all);
 }
 
 TEST_F(PumpTest, LineModeSplitsAtCarriageReturns) {
@@ -235,14 +238,8 @@ TEST_F(PumpTest, LargeGatheringIsHandedOverAPieceATickAndARefusedPieceStays) {
     com.ResumeDelivery();
     com.PollTick();
     com.PollTick();
-    std::vector<size_t> sizes;
-    ByteString joined;
-    for (const auto& text : deliveries) {
-        sizes.push_back(text.size());
-        joined += text;
-    }
-    EXPECT_EQ(sizes, (std::vector<size_t>{100, 100, 100, 50}));
-    EXPECT_EQ(joined, sent);
+    EXPECT_EQ(Sizes(deliveries), (std::vector<size_t>{100, 100, 100, 50}));
+    EXPECT_EQ(Joined(deliveries), sent);
 }
 
 TEST_F(PumpTest, BacklogOfWholePiecesIsDeliveredAPieceEveryTick) {
@@ -251,18 +248,10 @@ TEST_F(PumpTest, BacklogOfWholePiecesIsDeliveredAPieceEveryTick) {
     for (int i = 0; i < 3000; ++i) sent += static_cast<char>(i % 253);
     line.input = sent;
     int ticks = 0;
-    for (ByteString joined; joined.size() < sent.size() && ticks < 100; ++ticks) {
-        com.PollTick();
-        joined.clear();
-        for (const auto& text : deliveries) joined += text;
-    }
+    for (; Joined(deliveries).size() < sent.size() && ticks < 100; ++ticks) com.PollTick();
     EXPECT_LE(ticks, 40) << "30 pieces, and a few ticks that collect";
-    ByteString joined;
-    for (const auto& text : deliveries) {
-        EXPECT_LE(text.size(), 100u);
-        joined += text;
-    }
-    EXPECT_TRUE(joined == sent);
+    for (size_t size : Sizes(deliveries)) EXPECT_LE(size, 100u);
+    EXPECT_TRUE(Joined(deliveries) == sent);
 }
 
 TEST_F(PumpTest, WhatWaitsIsBoundedAndTheRestStaysWithThePort) {

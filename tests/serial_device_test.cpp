@@ -3,8 +3,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -14,6 +12,7 @@
 #include "platform/serial_device.h"
 #include "platform/uucp_lock.h"
 #include "serial/com.h"
+#include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 
 namespace {
@@ -194,11 +193,6 @@ protected:
         com.SplitAtCR = false;
         com.OnReceive = [this](const ByteString& text) { deliveries.push_back(text); };
     }
-    void RunFor(std::chrono::milliseconds span) {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < span.count()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
     FixedSettings settings;
     TCom com{settings};
     std::vector<ByteString> deliveries;
@@ -208,9 +202,9 @@ TEST_F(ComOverPtyTest, BurstsBecomeDeliveriesAndSendWritesTheLine) {
     ASSERT_TRUE(com.Open(5));
     com.SetBaud(115200);
     device.Write("burst one");
-    RunFor(200ms);
+    ProcessEventsFor(200);
     device.Write(ByteString("two\0\r\n", 6));
-    RunFor(200ms);
+    ProcessEventsFor(200);
     EXPECT_EQ(deliveries, (std::vector<ByteString>{"burst one", ByteString("two\0\r\n", 6)}));
     EXPECT_EQ(com.Send(""), 1);
     EXPECT_EQ(com.Send("AT"), 3);
@@ -229,9 +223,9 @@ TEST_F(ComOverPtyTest, BurstsAtRandomGapsAllArriveAcrossQuietSpells) {
             std::this_thread::sleep_for(std::chrono::milliseconds(random() % 40));
         }
     });
-    RunFor(3000ms);
+    ProcessEventsFor(3000);
     writer.join();
-    RunFor(200ms);
+    ProcessEventsFor(200);
     ByteString joined;
     for (const auto& text : deliveries) joined += text;
     EXPECT_EQ(joined, sent);
@@ -250,11 +244,11 @@ TEST_F(ComOverPtyTest, ConnectDisconnectConnectAndExclusiveAgainstASecondObject)
 TEST_F(ComOverPtyTest, DeviceGoneMidStreamStallsQuietlyAndReopensWhenBack) {
     ASSERT_TRUE(com.Open(5));
     device.Write("before");
-    RunFor(150ms);
+    ProcessEventsFor(150);
     device.Write("just before");
     std::this_thread::sleep_for(20ms);  // read, but not yet collected by a tick
     device.CloseMaster();
-    RunFor(150ms);
+    ProcessEventsFor(150);
     EXPECT_EQ(deliveries, (std::vector<ByteString>{"before", "just before"}));
     EXPECT_TRUE(com.IsOpen()) << "stalled, until the user disconnects";
     com.Close();
@@ -262,7 +256,7 @@ TEST_F(ComOverPtyTest, DeviceGoneMidStreamStallsQuietlyAndReopensWhenBack) {
     back.LinkAsPort(ports.Path(), 5);
     ASSERT_TRUE(com.Open(5));
     back.Write("after");
-    RunFor(150ms);
+    ProcessEventsFor(150);
     EXPECT_EQ(deliveries, (std::vector<ByteString>{"before", "just before", "after"}));
 }
 

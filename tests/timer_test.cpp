@@ -1,20 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <stdexcept>
 #include <thread>
 
 #include "platform/error_handler.h"
 #include "platform/periodic_timer.h"
+#include "tests/box_watcher.h"
 
 namespace {
-
-void ProcessEventsFor(int milliseconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 TEST(PeriodicTimer, TicksOnlyWhileEnabledWithIntervalAndHandler) {
     platform::PeriodicTimer timer;
