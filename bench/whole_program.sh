@@ -22,13 +22,6 @@ now_ns() { date +%s%N; }
 # CPU time of every thread of a process, in nanoseconds.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ total += $1 } END { printf "%d", total }'; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-window_of() {
-    for _ in $(seq 2000); do
-        w=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n 1) && [ -n "$w" ] && { echo "$w"; return; }
-    done
-    echo "comterm's window did not appear" >&2
-    exit 1
-}
 
 # Start-up: from exec to the window being mapped.
 startups=""
@@ -36,7 +29,7 @@ for _ in $(seq $runs); do
     start=$(now_ns)
     "$build/ui/comterm" 2>/dev/null &
     comterm=$!
-    window=$(window_of $comterm)
+    window=$(wait_for_window --pid $comterm)
     end=$(now_ns)
     startups="$startups $(( (end - start) / 1000 ))"
     kill $comterm; wait $comterm 2>/dev/null || true
@@ -46,7 +39,7 @@ report 6 "start-up to window mapped (median, poll resolution ~3 ms)" \
 
 "$build/ui/comterm" 2>/dev/null &
 comterm=$!
-window=$(window_of $comterm)
+window=$(wait_for_window --pid $comterm)
 sleep 1
 begin=$(cpu_ns $comterm); sleep $idle_seconds; end=$(cpu_ns $comterm)
 report 5 "idle CPU, disconnected" "$(echo "$begin $end $idle_seconds" | awk '{ printf "%.4f", ($2 - $1) / ($3 * 1e7) }')" "%"

@@ -19,12 +19,7 @@ trap cleanup EXIT
 HOME=$home "$source_dir/tools/run.sh" "$build" >/dev/null 2>&1 &
 run=$!
 
-window=
-for _ in $(seq 100); do
-    window=$(xdotool search --class comterm 2>/dev/null | tail -n 1) && [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || { echo "FAIL: no window"; exit 1; }
+window=$(wait_for_window --class comterm) || { echo "FAIL: no window"; exit 1; }
 sleep 0.5
 xdotool mousemove --window "$window" 306 18 click 1      # Connect, port 5 as it comes
 sleep 2.6                                                 # a reading every two seconds

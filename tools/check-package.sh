@@ -12,12 +12,9 @@ test -f /usr/share/icons/hicolor/scalable/apps/comterm.svg
 env -u QT_QPA_PLATFORM /usr/bin/comterm >/dev/null 2>&1 &
 comterm=$!
 trap 'kill $comterm $XVFB_PID 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-    if xdotool search --onlyvisible --class comterm >/dev/null 2>&1; then
-        echo "installed package: window appeared"
-        exit 0
-    fi
-    sleep 0.1
-done
+if wait_for_window --class comterm >/dev/null; then
+    echo "installed package: window appeared"
+    exit 0
+fi
 echo "installed package: no window appeared"
 exit 1

@@ -13,12 +13,7 @@ trap 'kill $comterm $vdev $XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
 comterm=
 COMTERM_PORTS=$work "$build/ui/comterm" &
 comterm=$!
-window=
-for _ in $(seq 50); do
-    window=$(xdotool search --pid $comterm 2>/dev/null | tail -n 1) && [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || { echo "comterm's window did not appear" >&2; exit 1; }
+window=$(wait_for_window --pid $comterm)
 sleep 0.5
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
 click 306 18                 # Connect

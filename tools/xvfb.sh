@@ -7,3 +7,15 @@ for _ in $(seq 100); do [ -s "$xvfb_file" ] && break; sleep 0.05; done
 DISPLAY=:$(head -n 1 "$xvfb_file")
 rm -f "$xvfb_file"
 export DISPLAY XVFB_PID
+
+# Prints the id of the first visible window that `xdotool search` finds with the given
+# arguments (--pid N, --class NAME), polling without pause for up to about ten seconds;
+# fails when none appears.
+wait_for_window() {
+    for _ in $(seq 2000); do
+        w=$(xdotool search --onlyvisible "$@" 2>/dev/null | head -n 1)
+        [ -n "$w" ] && { echo "$w"; return 0; }
+    done
+    echo "no window appeared for: $*" >&2
+    return 1
+}
