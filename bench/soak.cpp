@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "platform/history_pane.h"
+#include "bench/watching_user.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -55,9 +55,7 @@ int main(int argc, char** argv) {
     form.show();
     uint64_t delivered = 0, misplaced = 0;
     ComPort->OnReceive = [&](const ByteString& text) {
-        if (form.MainRich->TextLength() + 3 * static_cast<int>(text.size()) + 300 > platform::HistoryPane::Capacity)
-            form.Button1Click();
-        form.ComReceive(text);
+        ShowClearingWhenFull(form, text);
         for (char byte : text) misplaced += static_cast<uint8_t>(byte) != (delivered++ & 0xFF);
     };
     QTimer answerBoxes, periodicClear;

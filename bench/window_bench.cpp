@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "bench/bench_support.h"
-#include "platform/history_pane.h"
+#include "bench/watching_user.h"
 #include "tools/virtual_device.h"
 #include "ui/main_form.h"
 
@@ -44,17 +44,14 @@ private:
     QProcess process;
 };
 
-// The window, connected to port 5, counting what it shows and clearing the history
-// whenever the next text would not fit, as a user watching a stream would.
+// The window, connected to port 5, counting what it shows to a user watching the stream.
 class Terminal {
 public:
     Terminal() {
         form.show();
         if (!QTest::qWaitForWindowExposed(&form)) std::abort();
         ComPort->OnReceive = [this](const ByteString& text) {
-            if (form.MainRich->TextLength() + 3 * static_cast<int>(text.size()) + 300 > platform::HistoryPane::Capacity)
-                form.Button1Click();
-            form.ComReceive(text);
+            ShowClearingWhenFull(form, text);
             shown += text.size();
         };
     }

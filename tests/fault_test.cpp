@@ -1,6 +1,5 @@
 // Faults over pseudo-terminals: a device that goes away, many connects, a flood while a
 // box is open, a device that does not read, a port that is not a terminal.
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -12,6 +11,8 @@
 #include <atomic>
 #include <thread>
 
+#include "bench/bench_support.h"
+#include "bench/watching_user.h"
 #include "platform/history_pane.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
@@ -20,32 +21,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-int CountEntries(const char* directory) {
-    int count = 0;
-    if (DIR* dir = opendir(directory)) {
-        while (readdir(dir)) ++count;
-        closedir(dir);
-    }
-    return count;
-}
-
-// The window, recording what it shows and clearing the history whenever the next text
-// would not fit, as a user watching a stream would.
-class RecordingForm {
-public:
-    explicit RecordingForm(bool clearWhenFull) {
-        ComPort->OnReceive = [this, clearWhenFull](const ByteString& text) {
-            if (clearWhenFull &&
-                form.MainRich->TextLength() + 3 * static_cast<int>(text.size()) + 300 > platform::HistoryPane::Capacity)
-                form.Button1Click();
-            form.ComReceive(text);
-            shown += text;
-        };
-    }
-    TMainForm form;
-    ByteString shown;
-};
 
 class FaultTest : public PortFixture {};
 
@@ -93,8 +68,12 @@ TEST_F(FaultTest, ThousandConnectCyclesLeaveNoDescriptorOrThreadBehind) {
 
 TEST_F(FaultTest, FloodWhileABoxIsOpenLosesNothing) {
     BoxWatcher watcher(1000);  // the history-full box stays open a second
-    RecordingForm recording(false);
-    TMainForm& form = recording.form;
+    TMainForm form;
+    ByteString shown;
+    ComPort->OnReceive = [&](const ByteString& text) {
+        form.ComReceive(text);
+        shown += text;
+    };
     form.FormatButtons->button(0)->setChecked(true);
     form.ConnectButton->click();
     while (form.MainRich->TextLength() < platform::HistoryPane::Capacity - 2000)
@@ -107,19 +86,17 @@ TEST_F(FaultTest, FloodWhileABoxIsOpenLosesNothing) {
     ASSERT_TRUE(ProcessEventsUntil([&] { return !QApplication::activeModalWidget(); }, 5000));
     // The user clears, and from now on clears whenever the history is full.
     ComPort->OnReceive = [&](const ByteString& text) {
-        if (form.MainRich->TextLength() + static_cast<int>(text.size()) + 300 > platform::HistoryPane::Capacity)
-            form.Button1Click();
-        form.ComReceive(text);
-        recording.shown += text;
+        ShowClearingWhenFull(form, text);
+        shown += text;
     };
     form.Button1Click();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return recording.shown.size() >= sent.size(); }, 30000))
-        << recording.shown.size();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return shown.size() >= sent.size(); }, 30000))
+        << shown.size();
     flood.join();
     ProcessEventsFor(200);
     EXPECT_EQ(watcher.boxes.size(), 1u);
-    EXPECT_EQ(recording.shown.size(), sent.size());
-    EXPECT_TRUE(recording.shown == sent) << "every byte once, in order";
+    EXPECT_EQ(shown.size(), sent.size());
+    EXPECT_TRUE(shown == sent) << "every byte once, in order";
 }
 
 TEST_F(FaultTest, WriteToADeviceThatDoesNotReadArrivesWholeWhenItDrains) {
