@@ -14,6 +14,7 @@
 #include <cstring>
 #include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -81,6 +82,11 @@ private:
     std::string queue;                // bytes from head on are unread
     size_t head = 0;
     Clock::time_point lastArrival;
+    // Where the line fell quiet for longer than the interval, as counts of bytes received
+    // before the gap: a read ends there even when it is checked only after more arrived.
+    std::deque<uint64_t> gaps;
+    uint64_t received = 0;  // since the port opened
+    uint64_t consumed = 0;  // taken by completed reads
     bool gone = false;      // the device hung up or failed
     bool stopping = false;
     uint32_t intervalMs = 0;
@@ -128,16 +134,19 @@ bool PosixSerialDevice::SetLineSettings(const LineSettings& settings) {
 }
 
 // A read is complete once it is full, or once the interval has passed since the last
-// byte arrived; until the first byte it waits without limit.
+// byte arrived, or at a quiet spell already seen; until the first byte it waits without limit.
 IoStatus PosixSerialDevice::Complete(uint32_t& bytesRead) {
-    const size_t queued = Queued();
-    const bool full = queued >= targetSize;
-    const bool gapPassed = queued > 0 && intervalMs > 0 &&
-                           Clock::now() - lastArrival > std::chrono::milliseconds(intervalMs);
-    if (!full && !gapPassed && !(gone && queued > 0)) return gone ? IoStatus::Failed : IoStatus::Pending;
-    bytesRead = static_cast<uint32_t>(std::min<size_t>(queued, targetSize));
+    const bool gapQueued = !gaps.empty();
+    const size_t available = gapQueued ? static_cast<size_t>(gaps.front() - consumed) : Queued();
+    const bool full = available >= targetSize;
+    const bool gapPassed = gapQueued || (available > 0 && intervalMs > 0 &&
+                                         Clock::now() - lastArrival > std::chrono::milliseconds(intervalMs));
+    if (!full && !gapPassed && !(gone && available > 0)) return gone ? IoStatus::Failed : IoStatus::Pending;
+    bytesRead = static_cast<uint32_t>(std::min<size_t>(available, targetSize));
     std::memcpy(target, queue.data() + head, bytesRead);
     head += bytesRead;
+    consumed += bytesRead;
+    while (!gaps.empty() && gaps.front() <= consumed) gaps.pop_front();
     if (head == queue.size()) {
         queue.clear();
         head = 0;
@@ -155,10 +164,10 @@ IoStatus PosixSerialDevice::StartRead(uint8_t* buffer, uint32_t size, uint32_t& 
     if (size == 0) return IoStatus::Failed;
     target = buffer;
     targetSize = size;
-    // A full read's worth already queued completes at once; less waits for the gap. A
-    // device that has gone away is reported by the completion check, so that what was
-    // gathered before still gets delivered.
-    if (Queued() >= size) return Complete(bytesRead);
+    // A full read's worth, or a burst already ended by a quiet spell, completes at once;
+    // less waits for the gap. A device that has gone away is reported by the completion
+    // check, so that what was gathered before still gets delivered.
+    if (Queued() >= size || !gaps.empty()) return Complete(bytesRead);
     return IoStatus::Pending;
 }
 
@@ -207,8 +216,12 @@ void PosixSerialDevice::ReaderLoop() {
         {
             std::lock_guard<std::mutex> guard(mutex);
             if (got > 0) {
+                const Clock::time_point now = Clock::now();
+                if (Queued() > 0 && intervalMs > 0 && now - lastArrival > std::chrono::milliseconds(intervalMs))
+                    gaps.push_back(received);
                 queue.append(chunk, static_cast<size_t>(got));
-                lastArrival = Clock::now();
+                received += static_cast<uint64_t>(got);
+                lastArrival = now;
             } else {
                 gone = true;  // hung up (0 or EIO): the device has gone away
             }
