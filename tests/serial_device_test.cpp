@@ -211,9 +211,10 @@ TEST_F(ComOverPtyTest, BurstsBecomeDeliveriesAndSendWritesTheLine) {
     ASSERT_TRUE(com.Open(5));
     com.SetBaud(115200);
     device.Write("burst one");
-    ProcessEventsFor(200);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return deliveries.size() == 1; }));
     device.Write(ByteString("two\0\r\n", 6));
-    ProcessEventsFor(200);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return deliveries.size() == 2; }));
+    ProcessEventsFor(100);
     EXPECT_EQ(deliveries, (std::vector<ByteString>{"burst one", ByteString("two\0\r\n", 6)}));
     EXPECT_EQ(com.Send(""), 1);
     EXPECT_EQ(com.Send("AT"), 3);
@@ -253,11 +254,12 @@ TEST_F(ComOverPtyTest, ConnectDisconnectConnectAndExclusiveAgainstASecondObject)
 TEST_F(ComOverPtyTest, DeviceGoneMidStreamStallsQuietlyAndReopensWhenBack) {
     ASSERT_TRUE(com.Open(5));
     device.Write("before");
-    ProcessEventsFor(150);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return deliveries.size() == 1; }));
     device.Write("just before");
     std::this_thread::sleep_for(20ms);  // read, but not yet collected by a tick
     device.CloseMaster();
-    ProcessEventsFor(150);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return deliveries.size() == 2; }));
+    ProcessEventsFor(100);
     EXPECT_EQ(deliveries, (std::vector<ByteString>{"before", "just before"}));
     EXPECT_TRUE(com.IsOpen()) << "stalled, until the user disconnects";
     com.Close();
@@ -265,7 +267,8 @@ TEST_F(ComOverPtyTest, DeviceGoneMidStreamStallsQuietlyAndReopensWhenBack) {
     back.LinkAsPort(ports.Path(), 5);
     ASSERT_TRUE(com.Open(5));
     back.Write("after");
-    ProcessEventsFor(150);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return deliveries.size() == 3; }));
+    ProcessEventsFor(100);
     EXPECT_EQ(deliveries, (std::vector<ByteString>{"before", "just before", "after"}));
 }
 
