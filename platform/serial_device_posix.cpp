@@ -71,6 +71,9 @@ private:
     bool WaitUntilReadable();
     IoStatus Complete(uint32_t& bytesRead);  // with the mutex held
     size_t Queued() const { return queue.size() - head; }
+    bool QuietLongerThanInterval(Clock::time_point now) const {
+        return intervalMs > 0 && now - lastArrival > std::chrono::milliseconds(intervalMs);
+    }
 
     const int fd;
     const int wakeFd;  // signalled by close: closing fd does not wake a blocked poll
@@ -85,8 +88,7 @@ private:
     // Where the line fell quiet for longer than the interval, as counts of bytes received
     // before the gap: a read ends there even when it is checked only after more arrived.
     std::deque<uint64_t> gaps;
-    uint64_t received = 0;  // since the port opened
-    uint64_t consumed = 0;  // taken by completed reads
+    uint64_t consumed = 0;  // taken by completed reads since the port opened
     bool gone = false;      // the device hung up or failed
     bool stopping = false;
     uint32_t intervalMs = 0;
@@ -139,8 +141,7 @@ IoStatus PosixSerialDevice::Complete(uint32_t& bytesRead) {
     const bool gapQueued = !gaps.empty();
     const size_t available = gapQueued ? static_cast<size_t>(gaps.front() - consumed) : Queued();
     const bool full = available >= targetSize;
-    const bool gapPassed = gapQueued || (available > 0 && intervalMs > 0 &&
-                                         Clock::now() - lastArrival > std::chrono::milliseconds(intervalMs));
+    const bool gapPassed = gapQueued || (available > 0 && QuietLongerThanInterval(Clock::now()));
     if (!full && !gapPassed && !(gone && available > 0)) return gone ? IoStatus::Failed : IoStatus::Pending;
     bytesRead = static_cast<uint32_t>(std::min<size_t>(available, targetSize));
     std::memcpy(target, queue.data() + head, bytesRead);
@@ -217,10 +218,8 @@ void PosixSerialDevice::ReaderLoop() {
             std::lock_guard<std::mutex> guard(mutex);
             if (got > 0) {
                 const Clock::time_point now = Clock::now();
-                if (Queued() > 0 && intervalMs > 0 && now - lastArrival > std::chrono::milliseconds(intervalMs))
-                    gaps.push_back(received);
+                if (Queued() > 0 && QuietLongerThanInterval(now)) gaps.push_back(consumed + Queued());
                 queue.append(chunk, static_cast<size_t>(got));
-                received += static_cast<uint64_t>(got);
                 lastArrival = now;
             } else {
                 gone = true;  // hung up (0 or EIO): the device has gone away
