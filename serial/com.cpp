@@ -150,17 +150,19 @@ void TCom::DeliverChunk() {
     }
 }
 
+// The delivered lines leave Received in one erase after the loop, so a backlog of short
+// lines is not shifted once per line; ticks inside the receiver only append behind them.
 void TCom::DeliverLines() {
-    for (size_t end = Received.find('\r'); end != ByteString::npos; end = Received.find('\r')) {
-        ByteString line = Received.substr(0, end);
-        Received.erase(0, end + 1);
+    size_t start = 0;
+    for (size_t end; (end = Received.find('\r', start)) != ByteString::npos; start = end + 1) {
         if (!OnReceive) continue;
         try {
-            OnReceive(line);
+            OnReceive(Received.substr(start, end - start));
         } catch (...) {
-            Received.insert(0, line + '\r');
+            Received.erase(0, start);  // the refused line stays in front
             ReceiverRefused = true;
             throw;
         }
     }
+    Received.erase(0, start);
 }
