@@ -5,7 +5,7 @@
 namespace platform {
 
 // The title the application goes by: the executable's file name after the last path
-// separator, cut at its first full stop, first character upper case and the rest lower.
+// separator, cut at its first full stop, every character but the first turned to lower case.
 std::string ApplicationTitle(const std::string& executablePath);
 
 // The error box text: the message, with a full stop appended when it is not empty and

@@ -30,10 +30,7 @@ protected:
 std::string ApplicationTitle(const std::string& executablePath) {
     std::string name = executablePath.substr(executablePath.find_last_of('/') + 1);
     name = name.substr(0, name.find('.'));
-    for (size_t i = 0; i < name.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        name[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
-    }
+    for (size_t i = 1; i < name.size(); ++i) name[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
     return name;
 }
 

@@ -1,4 +1,5 @@
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -13,11 +14,34 @@ namespace {
 
 QColor FromBgr(uint32_t color) { return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF); }
 
+// A carriage return breaks the line on screen but stays inside its entry, so it counts
+// as one character of the whole text.
 QString Glyphs(const ByteString& bytes) {
     QString glyphs(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* out = glyphs.data();
-    for (char byte : bytes) *out++ = QChar(Cp437Glyph(static_cast<unsigned char>(byte)));
+    for (char byte : bytes)
+        *out++ = byte == '\r' ? QChar(QChar::LineSeparator) : QChar(Cp437Glyph(static_cast<unsigned char>(byte)));
     return glyphs;
+}
+
+void AppendBytes(const QString& glyphs, ByteString& text) {
+    for (QChar glyph : glyphs)
+        text += glyph == QChar::LineSeparator ? '\r' : static_cast<char>(Cp437Byte(glyph.unicode()));
+}
+
+// Pasted text with its line ends as the pane's own, cut to what fits in room characters:
+// a line break is CR LF in the whole text.
+QString CutToRoom(QString text, int room) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    int used = 0;
+    qsizetype kept = 0;
+    for (; kept < text.size(); ++kept) {
+        used += text.at(kept) == QLatin1Char('\n') ? 2 : 1;
+        if (used > room) break;
+    }
+    text.truncate(kept);
+    return text;
 }
 
 }  // namespace
@@ -27,6 +51,7 @@ HistoryPane::HistoryPane(QWidget* parent) : QPlainTextEdit(parent), insertion(do
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setTabChangesFocus(true);  // Tab moves on through the window, as in every other control
 }
 
 bool HistoryPane::EndsWithLineBreak() const { return document()->lastBlock().length() == 1; }
@@ -42,7 +67,7 @@ ByteString HistoryPane::Text() const {
     ByteString text;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         if (!block.next().isValid() && block.length() == 1) break;  // the empty last line
-        for (QChar glyph : block.text()) text += static_cast<char>(Cp437Byte(glyph.unicode()));
+        AppendBytes(block.text(), text);
         text += "\r\n";
     }
     return text;
@@ -54,30 +79,94 @@ void HistoryPane::SetInsertionPoint(int position) {
 
 void HistoryPane::SetSelectionColor(uint32_t color) { format.setForeground(FromBgr(color)); }
 
-int HistoryPane::AddedLength(const ByteString& line) const {
-    int lines = 1 + static_cast<int>(std::count(line.begin(), line.end(), '\r'));
-    return static_cast<int>(line.size()) - (lines - 1) + 2 * lines;
-}
+bool HistoryPane::FollowingNewest() const { return verticalScrollBar()->value() >= verticalScrollBar()->maximum(); }
 
 void HistoryPane::AddLine(const ByteString& line) {
-    if (TextLength() + AddedLength(line) > Capacity) throw std::runtime_error("RichEdit line insertion error");
+    if (AddedLength(line) > Room()) throw std::runtime_error("RichEdit line insertion error");
+    const bool follow = FollowingNewest();
     bool intoEmptyLastLine = EndsWithLineBreak();
     insertion.movePosition(QTextCursor::End);
     insertion.beginEditBlock();
     if (!intoEmptyLastLine) insertion.insertBlock();
-    size_t start = 0;
-    for (size_t end; (end = line.find('\r', start)) != ByteString::npos; start = end + 1) {
-        insertion.insertText(Glyphs(line.substr(start, end - start)), format);
-        insertion.insertBlock();
-    }
-    insertion.insertText(Glyphs(line.substr(start)), format);
+    insertion.insertText(Glyphs(line), format);
     if (intoEmptyLastLine) insertion.insertBlock();
     insertion.endEditBlock();
-    // Follow the newest line, as the caret at the end would.
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    // Follow the newest line, as the caret at the end would, unless the user is reading above.
+    if (follow) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void HistoryPane::MakeRoom(int addedLength, int keepFree) {
+    const int excess = TextLength() + addedLength - (Capacity - keepFree);
+    if (excess <= 0) return;
+    // The oldest whole lines that free enough; never the last line, which holds the end.
+    int lines = 0;
+    int freed = 0;
+    QTextBlock end = document()->firstBlock();
+    for (; freed < excess && end.next().isValid(); end = end.next(), ++lines) freed += end.length() + 1;
+    if (freed < excess) lines = document()->blockCount();  // nothing less than all will do
+
+    const bool all = lines == document()->blockCount();
+    if (onLinesRemoved) {
+        ByteString removed;
+        for (QTextBlock block = document()->firstBlock(); !all && block != end; block = block.next()) {
+            AppendBytes(block.text(), removed);
+            removed += "\r\n";
+        }
+        onLinesRemoved(all ? Text() : removed);
+    }
+    if (all) {
+        Clear();
+        return;
+    }
+
+    // Where the reader is: the top line in view, by block and by wrapped line within it.
+    const bool follow = FollowingNewest();
+    const QTextBlock top = firstVisibleBlock();
+    const int topBlock = top.blockNumber();
+    const int lineInTop = verticalScrollBar()->value() - top.firstLineNumber();
+
+    QTextCursor oldest(document());
+    oldest.setPosition(end.position(), QTextCursor::KeepAnchor);
+    oldest.removeSelectedText();
+
+    if (follow) {
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    } else {
+        QTextBlock stillThere = document()->findBlockByNumber(topBlock - lines);
+        verticalScrollBar()->setValue(topBlock >= lines && stillThere.isValid() ? stillThere.firstLineNumber() + lineInTop : 0);
+    }
 }
 
 void HistoryPane::Clear() { clear(); }
+
+int HistoryPane::SelectedLength() const {
+    const QString selected = textCursor().selectedText();  // block breaks as U+2029
+    return static_cast<int>(selected.size() + selected.count(QChar::ParagraphSeparator));
+}
+
+// What the user types or pastes is held to the capacity, as added lines are: whatever
+// would pass it is taken back from behind the caret, so the key or the end of the paste
+// is refused without a word.
+void HistoryPane::TakeBackPastCapacity(int typedFrom) {
+    QTextCursor caret = textCursor();
+    while (TextLength() > Capacity && caret.position() > typedFrom) caret.deletePreviousChar();
+}
+
+void HistoryPane::keyPressEvent(QKeyEvent* event) {
+    const int typedFrom = textCursor().selectionStart();
+    QPlainTextEdit::keyPressEvent(event);
+    TakeBackPastCapacity(typedFrom);
+}
+
+// A paste or a drop is first cut to about what fits, so a huge one is never laid out.
+void HistoryPane::insertFromMimeData(const QMimeData* source) {
+    if (!source->hasText()) return;
+    const int typedFrom = textCursor().selectionStart();
+    QMimeData fitting;
+    fitting.setText(CutToRoom(source->text(), Room() + SelectedLength()));
+    QPlainTextEdit::insertFromMimeData(&fitting);
+    TakeBackPastCapacity(typedFrom);
+}
 
 bool HistoryPane::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {

@@ -30,30 +30,44 @@ TEST(ErrorBox, FullStopRule) {
 }
 
 TEST(ErrorBox, ApplicationTitleFromTheExecutable) {
-    EXPECT_EQ(platform::ApplicationTitle("/usr/bin/comterm"), "Comterm");
-    EXPECT_EQ(platform::ApplicationTitle("./COMTERM.EXE"), "Comterm");
-    EXPECT_EQ(platform::ApplicationTitle("my.prog.v2"), "My");
-    EXPECT_EQ(platform::ApplicationTitle("comterm"), "Comterm");
+    struct Case {
+        const char* path;
+        const char* title;
+    } cases[] = {
+        {"/usr/bin/comterm", "comterm"},  // the first character stays as it is
+        {"./COMTERM.EXE", "Comterm"},
+        {"MyTerm.Bin", "Myterm"},
+        {"zTERM", "zterm"},
+        {"my.prog.v2", "my"},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(platform::ApplicationTitle(c.path), c.title) << c.path;
 }
 
 TEST(ErrorBox, ErrorInAHandlerShowsAStopBoxAndTheProgramGoesOn) {
     BoxWatcher watcher;
-    bool rest = false;
-    bool after = false;
+    int reached = 0;
     platform::RunGuarded([&] {
+        reached = 1;
         throw std::runtime_error("Port gone");
-        rest = true;
     });
-    after = true;
+    EXPECT_EQ(reached, 1) << "the handler ran up to the error";
     ASSERT_EQ(watcher.boxes.size(), 1u);
     EXPECT_EQ(watcher.boxes[0].text, "Port gone.");
     auto* application = static_cast<platform::Application*>(QCoreApplication::instance());
     EXPECT_EQ(watcher.boxes[0].caption, application->Title());
-    EXPECT_EQ(watcher.boxes[0].caption, "Window_tests");
+    EXPECT_EQ(watcher.boxes[0].caption, "window_tests");
     EXPECT_EQ(watcher.boxes[0].icon, QMessageBox::Critical);
     EXPECT_EQ(watcher.boxes[0].buttons, 1);
-    EXPECT_FALSE(rest);
-    EXPECT_TRUE(after);
+
+    // The program carries on: the next handler runs whole, and a second error gets
+    // a box of its own.
+    platform::RunGuarded([&] { reached = 2; });
+    EXPECT_EQ(reached, 2);
+    EXPECT_EQ(watcher.boxes.size(), 1u);
+    platform::RunGuarded([] { throw 42; });
+    ASSERT_EQ(watcher.boxes.size(), 2u);
+    EXPECT_EQ(watcher.boxes[1].text, "Unknown error.");
 }
 
 TEST(ErrorBox, TimerTicksGoOnWhileABoxIsOpen) {

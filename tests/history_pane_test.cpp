@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <stdexcept>
@@ -35,11 +39,18 @@ TEST(HistoryPane, AddLineFollowsTheLineBreakRule) {
     EXPECT_EQ(pane.TextLength(), static_cast<int>(pane.Text().size()));
 }
 
-TEST(HistoryPane, CarriageReturnStartsAFurtherLine) {
+TEST(HistoryPane, CarriageReturnBreaksTheLineAndCountsAsOneCharacter) {
     HistoryPane pane;
     pane.AddLine("stamp a\rb\r");
-    EXPECT_EQ(pane.Text(), "stamp a\r\nb\r\n\r\n");
-    EXPECT_EQ(pane.TextLength(), static_cast<int>(pane.Text().size()));
+    EXPECT_EQ(pane.Text(), "stamp a\rb\r\r\n");
+    EXPECT_EQ(pane.TextLength(), 12);
+    EXPECT_EQ(pane.document()->blockCount(), 2) << "one entry, then the empty last line";
+
+    // A line of carriage returns that fits exactly is taken.
+    HistoryPane full;
+    full.AddLine(ByteString(HistoryPane::Capacity - 2, '\r'));
+    EXPECT_EQ(full.TextLength(), HistoryPane::Capacity);
+    EXPECT_THROW(full.AddLine(""), std::runtime_error);
 }
 
 TEST(HistoryPane, ShowsCodePage437Glyphs) {
@@ -87,10 +98,109 @@ TEST(HistoryPane, CapacityIsRefusedWholeAtTheBoundary) {
 
 TEST(HistoryPane, InsertionPointBeyondTheEndMeansTheEnd) {
     HistoryPane pane;
-    pane.AddLine("a");
-    pane.SetInsertionPoint(1 << 30);
-    pane.AddLine("b");
-    EXPECT_EQ(pane.Text(), "a\r\nb\r\n");
+    pane.AddLine("ab");
+    const int end = pane.document()->characterCount() - 1;
+    struct Case {
+        int asked, at;
+    } cases[] = {{1, 1}, {end, end}, {end + 1, end}, {1 << 30, end}, {-3, 0}};
+    for (const Case& c : cases) {
+        pane.SetInsertionPoint(c.asked);
+        EXPECT_EQ(pane.InsertionPoint(), c.at) << c.asked;
+    }
+}
+
+// Lines of 1000 characters, each its own letter: 1002 characters of whole text a line.
+void AddLettered(HistoryPane& pane, int lines) {
+    for (int i = 0; i < lines; ++i) pane.AddLine(ByteString(1000, static_cast<char>('0' + i % 75)));
+}
+
+TEST(HistoryPane, MakeRoomRemovesTheFewestOldestWholeLines) {
+    HistoryPane pane;
+    AddLettered(pane, 64);
+    ASSERT_EQ(pane.TextLength(), 64 * 1002);
+    const ByteString whole = pane.Text();
+    ByteString removed;
+    pane.SetOnLinesRemoved([&](const ByteString& text) { removed += text; });
+
+    pane.MakeRoom(3000, HistoryPane::Capacity / 4);
+    // 3000 more must leave 16384 free: 17976 too many, so 18 lines go, not 17 or 19.
+    EXPECT_EQ(pane.TextLength(), 46 * 1002);
+    EXPECT_TRUE(removed == whole.substr(0, 18 * 1002));
+    EXPECT_TRUE(removed + pane.Text() == whole);
+
+    pane.MakeRoom(3000, HistoryPane::Capacity / 4);
+    EXPECT_EQ(pane.TextLength(), 46 * 1002) << "room enough already: nothing goes";
+
+    pane.MakeRoom(HistoryPane::Capacity - 100, 0);  // only an empty history will do
+    EXPECT_EQ(pane.TextLength(), 0);
+    EXPECT_TRUE(removed == whole);
+}
+
+TEST(HistoryPane, MakeRoomKeepsTheUsersCaretAndTheLinesInView) {
+    HistoryPane pane;
+    pane.resize(400, 200);
+    pane.show();
+    AddLettered(pane, 64);
+    const QTextBlock reading = pane.document()->findBlockByNumber(40);
+    const QString readingText = reading.text();
+    QTextCursor caret(reading);
+    caret.setPosition(reading.position() + 5);
+    pane.setTextCursor(caret);
+    pane.verticalScrollBar()->setValue(reading.firstLineNumber());
+    ASSERT_EQ(pane.cursorForPosition(QPoint(5, 5)).block().text(), readingText);
+
+    pane.MakeRoom(3000, HistoryPane::Capacity / 4);  // 18 lines go
+    EXPECT_EQ(pane.textCursor().block().text(), readingText);
+    EXPECT_EQ(pane.textCursor().positionInBlock(), 5);
+    EXPECT_EQ(pane.cursorForPosition(QPoint(5, 5)).block().text(), readingText) << "the view stays on what was read";
+
+    // A reader at the newest line goes on following it.
+    pane.verticalScrollBar()->setValue(pane.verticalScrollBar()->maximum());
+    pane.MakeRoom(10000, HistoryPane::Capacity / 4);
+    pane.AddLine("newest");
+    EXPECT_EQ(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum());
+}
+
+TEST(HistoryPane, TypingAndPastingStopAtTheCapacity) {
+    HistoryPane pane;
+    AddLettered(pane, 65);
+    pane.AddLine(ByteString(HistoryPane::Capacity - 5 - pane.TextLength() - 2, '.'));
+    ASSERT_EQ(pane.TextLength(), HistoryPane::Capacity - 5);
+    pane.moveCursor(QTextCursor::End);
+    // Into the empty last line: the first key also brings its line break, 3 characters.
+    QTest::keyClicks(&pane, "abcdef");
+    EXPECT_EQ(pane.TextLength(), HistoryPane::Capacity);
+    EXPECT_EQ(pane.document()->lastBlock().text(), "abc");
+    QTest::keyClick(&pane, Qt::Key_Left);
+    QTest::keyClick(&pane, Qt::Key_Return);
+    EXPECT_EQ(pane.document()->lastBlock().text(), "abc") << "a line break does not fit either";
+
+    // Select the typed "abc" and paste over it: it is cut to what fits.
+    QTest::keyClick(&pane, Qt::Key_End);
+    QTextCursor typed = pane.textCursor();
+    typed.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+    pane.setTextCursor(typed);
+    QApplication::clipboard()->setText("0123456789\r\nmore");
+    pane.paste();
+    EXPECT_EQ(pane.TextLength(), HistoryPane::Capacity);
+    EXPECT_EQ(pane.document()->lastBlock().text(), "012");
+
+    pane.Clear();
+    QTest::keyClicks(&pane, "free again");
+    EXPECT_EQ(pane.Text(), "free again\r\n");
+}
+
+TEST(HistoryPane, TabMovesTheFocusOn) {
+    QWidget window;
+    auto* pane = new HistoryPane(&window);
+    auto* next = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    pane->setFocus();
+    QTest::keyClick(pane, Qt::Key_Tab);
+    EXPECT_EQ(pane->Text(), "") << "no tab character typed";
+    EXPECT_TRUE(next->hasFocus());
 }
 
 }  // namespace

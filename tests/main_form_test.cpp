@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <regex>
+#include <thread>
 
 #include "platform/history_pane.h"
 #include "tests/box_watcher.h"
@@ -60,7 +61,7 @@ TEST(MainForm, ControlsFollowTheLayoutTable) {
     EXPECT_FALSE(ComPort->IsOpen());
 }
 
-TEST(MainForm, FontsAreTheNearestToTheOriginals) {
+TEST(MainForm, HistoryIsFixedPitchAt12PxAndControlsAt11Px) {
     TMainForm form;
     QFontInfo history(form.MainRich->font());
     EXPECT_EQ(history.family(), "DejaVu Sans Mono");
@@ -115,7 +116,7 @@ TEST(MainForm, FormatChangesApplyToTheNextLine) {
     form.FormatButtons->button(0)->setChecked(true);  // 8-Bit ASCII
     form.ComReceive("a\nb\rc");
     const std::string text = form.MainRich->Text();
-    EXPECT_TRUE(std::regex_match(text, std::regex(Stamp + "31 32 \r\n" + Stamp + "a\xBA" "b\r\nc\r\n"))) << text;
+    EXPECT_TRUE(std::regex_match(text, std::regex(Stamp + "31 32 \r\n" + Stamp + "a\xBA" "b\rc\r\n"))) << text;
 }
 
 class MainFormOverPty : public PortFixture {};
@@ -140,34 +141,52 @@ TEST_F(MainFormOverPty, ReceivedBurstBecomesOneBlackLine) {
     EXPECT_TRUE(std::regex_match(text, std::regex(Stamp + "01 68 65 6C 6C 6F FF \r\n"))) << text;
 }
 
-TEST_F(MainFormOverPty, FullHistoryShowsOneBoxAndLosesNothing) {
+// The data of each history line in a whole text, without its stamp, joined.
+ByteString DataOfLines(const ByteString& text) {
+    static const std::regex stamped("^" + Stamp);
+    ByteString data;
+    for (size_t start = 0, end; (end = text.find("\r\n", start)) != ByteString::npos; start = end + 2)
+        data += std::regex_replace(text.substr(start, end - start), stamped, "", std::regex_constants::format_first_only);
+    return data;
+}
+
+TEST_F(MainFormOverPty, LongStreamScrollsOnLosingNothingWithoutABox) {
     TMainForm form;
-    BoxWatcher watcher(300);
-    form.ConnectButton->click();
-    ASSERT_TRUE(ComPort->IsOpen());
+    BoxWatcher watcher;
     form.FormatButtons->button(0)->setChecked(true);  // 8-Bit ASCII: bytes shown as they are
     while (form.MainRich->TextLength() < platform::HistoryPane::Capacity - 1100)
         form.AddHistoryLine(ByteString(1000, '.'), SentColor);
+    ByteString removed;
+    form.MainRich->SetOnLinesRemoved([&](const ByteString& text) { removed += text; });
+    int leastFree = platform::HistoryPane::Capacity;
+    int received = 0;
+    ComPort->OnReceive = [&](const ByteString& text) {
+        form.ComReceive(text);
+        leastFree = std::min(leastFree, platform::HistoryPane::Capacity - form.MainRich->TextLength());
+        ++received;
+    };
+    form.ConnectButton->click();
+    ASSERT_TRUE(ComPort->IsOpen());
 
-    ByteString sent;
-    for (int burst = 0; burst < 20; ++burst) {
-        ByteString bytes = "<" + std::to_string(burst) + ByteString(100, 'r') + ">";
-        sent += bytes;
-        device.Write(bytes);
-        ProcessEventsFor(60);
-    }
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !QApplication::activeModalWidget(); }));
-    EXPECT_EQ(watcher.boxes.size(), 1u);
-    ASSERT_FALSE(watcher.boxes.empty());
-    EXPECT_EQ(watcher.boxes[0].text, "RichEdit line insertion error.");
-
-    // What fitted before the history filled, plus all the rest after a clear.
-    ByteString shownBefore = Bursts(form.MainRich->Text());
-    form.Button1->click();
-    ProcessEventsFor(200);
-    ByteString shownAfter = Bursts(form.MainRich->Text());
-    EXPECT_EQ(shownBefore + shownAfter, sent);
-    EXPECT_EQ(watcher.boxes.size(), 1u);
+    ByteString sent(300000, '\0');
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>('A' + (i * 7 + i / 4099) % 26);
+    std::thread stream([&] {
+        for (size_t at = 0; at < sent.size(); at += 3000) {
+            device.Write(sent.substr(at, 3000));
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+    });
+    const ByteString typed = DataOfLines(form.MainRich->Text());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return DataOfLines(removed + form.MainRich->Text()).size() >= typed.size() + sent.size(); }, 20000));
+    stream.join();
+    ProcessEventsFor(100);
+    EXPECT_TRUE(watcher.boxes.empty());
+    EXPECT_GT(received, 10);
+    EXPECT_GE(leastFree, platform::HistoryPane::Capacity / 4) << "a quarter stays free after every received text";
+    const ByteString shown = DataOfLines(removed + form.MainRich->Text());
+    ASSERT_EQ(shown.size(), typed.size() + sent.size());
+    EXPECT_TRUE(shown == typed + sent) << "every byte once, in order, after the typed lines";
+    EXPECT_TRUE(removed.find(typed.substr(0, 1000)) != ByteString::npos) << "the oldest lines went first";
 }
 
 }  // namespace

@@ -22,9 +22,12 @@ TCom* ComPort = nullptr;
 
 namespace {
 
-// What an empty history can show of one received text in any format: three
-// characters a byte in hexadecimal, and room for the time stamp.
-constexpr size_t LargestReceivedText = (platform::HistoryPane::Capacity - 512) / 3;
+// A received text makes room for itself by removing the oldest lines, and always leaves
+// this much of the history free, so a typed line of ordinary length fits between two.
+constexpr int FreeAfterReceiving = platform::HistoryPane::Capacity / 4;
+// What one received text may be so that it fits in the rest with its time stamp in any
+// format: three characters a byte in hexadecimal.
+constexpr size_t LargestReceivedText = (platform::HistoryPane::Capacity - FreeAfterReceiving - 512) / 3;
 
 QFont NearestFont(const char* family, QFont::StyleHint hint, int pixelSize) {
     QFont font(family);
@@ -122,16 +125,22 @@ void TMainForm::FormCreate() {
     BaudCombo->setCurrentIndex(0);
 }
 
-void TMainForm::AddHistoryLine(const ByteString& Text, TColor Color) {
+void TMainForm::AddHistoryLine(const ByteString& Text, TColor Color) { AddLine(Text, Color, 0); }
+
+// Received text never waits for the user to clear: the oldest lines make way for it.
+void TMainForm::ComReceive(const ByteString& Text) { AddLine(Text, ReceivedColor, FreeAfterReceiving); }
+
+// keepFree > 0: remove the oldest lines first so that this much stays free after the line.
+void TMainForm::AddLine(const ByteString& Text, TColor Color, int keepFree) {
     MainRich->SetInsertionPoint(MainRich->TextLength());
     MainRich->SetSelectionColor(Color);
     ByteString stamp = FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()));
-    MainRich->AddLine(BuildHistoryLine(Text, FormatIndex(), stamp));
+    ByteString line = BuildHistoryLine(Text, FormatIndex(), stamp);
+    if (keepFree > 0) MainRich->MakeRoom(platform::HistoryPane::AddedLength(line), keepFree);
+    MainRich->AddLine(line);
     MainRich->setFocus();
     LineEdit->setFocus();
 }
-
-void TMainForm::ComReceive(const ByteString& Text) { AddHistoryLine(Text, ReceivedColor); }
 
 bool TMainForm::TwoStopBitsChecked() const { return TwoStopBits->isChecked(); }
 

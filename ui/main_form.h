@@ -32,6 +32,7 @@ public:
 
     // Appends Text as one time-stamped history line in Color, in the display format
     // selected now; raises "RichEdit line insertion error" when the history is full.
+    // A received text first removes the oldest lines to keep a quarter of the history free.
     void AddHistoryLine(const ByteString& Text, TColor Color);
     void ComReceive(const ByteString& Text);
 
@@ -78,6 +79,7 @@ private:
     template <typename Control>
     Control* Place(Control* control, int left, int top, int width, int height, int anchors = Left | Top);
     void FormCreate();
+    void AddLine(const ByteString& Text, TColor Color, int keepFree);
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
 
     std::vector<Placement> placements;

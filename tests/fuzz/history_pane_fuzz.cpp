@@ -23,19 +23,13 @@ struct Model {
             if (i + 1 < lines.size() || !lines[i].empty()) text += lines[i] + "\r\n";
         return text;
     }
-    // The rule: into the empty last line, else after a new line break; CR starts a line.
+    // The rule: into the empty last line, else after a new line break. A carriage
+    // return stays inside its line.
     Model WithLine(const std::string& line) const {
         Model next = *this;
-        std::vector<std::string> parts{""};
-        for (char c : line) {
-            if (c == '\r')
-                parts.push_back("");
-            else
-                parts.back() += c;
-        }
         const bool intoEmptyLast = next.lines.back().empty();
         if (intoEmptyLast) next.lines.pop_back();
-        next.lines.insert(next.lines.end(), parts.begin(), parts.end());
+        next.lines.push_back(line);
         if (intoEmptyLast) next.lines.push_back("");
         return next;
     }
