@@ -28,10 +28,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Takes the device for ourselves; false (and nothing left held) when another holder has it.
+// Takes the device for ourselves; false (and nothing left held) when another holder has
+// it. A live holder keeps the flock; an exclusive flag without one was left by a holder
+// that died without closing (only root opens past that flag, and our UUCP lock shows no
+// live holder of the lock file): it is stale, and taken over.
 bool TakeExclusive(int fd) {
-    int exclusive = 0;
-    if (ioctl(fd, TIOCGEXCL, &exclusive) != 0 || exclusive) return false;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
     if (ioctl(fd, TIOCEXCL) != 0) {
         flock(fd, LOCK_UN);
@@ -67,13 +68,14 @@ public:
     int32_t Write(const uint8_t* data, uint32_t size) override;
 
 private:
+    enum class Wait { Readable, Quiet, Closing };
     void ReaderLoop();
-    bool WaitUntilReadable();
+    Wait WaitForBytes(int timeoutMs);
+    int QuietTimeout();
+    bool InputQueueEmpty();
     IoStatus Complete(uint32_t& bytesRead);  // with the mutex held
     size_t Queued() const { return queue.size() - head; }
-    bool QuietLongerThanInterval(Clock::time_point now) const {
-        return intervalMs > 0 && now - lastArrival > std::chrono::milliseconds(intervalMs);
-    }
+    void MarkQuietSpell();  // with the mutex held
 
     const int fd;
     const int wakeFd;  // signalled by close: closing fd does not wake a blocked poll
@@ -84,9 +86,9 @@ private:
     std::condition_variable drained;  // the queue has room again, or we are closing
     std::string queue;                // bytes from head on are unread
     size_t head = 0;
-    Clock::time_point lastArrival;
     // Where the line fell quiet for longer than the interval, as counts of bytes received
     // before the gap: a read ends there even when it is checked only after more arrived.
+    // Only the line makes a gap, never a late reader or a late check.
     std::deque<uint64_t> gaps;
     uint64_t consumed = 0;  // taken by completed reads since the port opened
     bool gone = false;      // the device hung up or failed
@@ -135,14 +137,13 @@ bool PosixSerialDevice::SetLineSettings(const LineSettings& settings) {
     return SetTermios(fd, tio);
 }
 
-// A read is complete once it is full, or once the interval has passed since the last
-// byte arrived, or at a quiet spell already seen; until the first byte it waits without limit.
+// A read is complete once it is full, or at a quiet spell of the line; until the first
+// byte it waits without limit.
 IoStatus PosixSerialDevice::Complete(uint32_t& bytesRead) {
     const bool gapQueued = !gaps.empty();
     const size_t available = gapQueued ? static_cast<size_t>(gaps.front() - consumed) : Queued();
     const bool full = available >= targetSize;
-    const bool gapPassed = gapQueued || (available > 0 && QuietLongerThanInterval(Clock::now()));
-    if (!full && !gapPassed && !(gone && available > 0)) return gone ? IoStatus::Failed : IoStatus::Pending;
+    if (!full && !gapQueued && !(gone && available > 0)) return gone ? IoStatus::Failed : IoStatus::Pending;
     bytesRead = static_cast<uint32_t>(std::min<size_t>(available, targetSize));
     std::memcpy(target, queue.data() + head, bytesRead);
     head += bytesRead;
@@ -185,21 +186,51 @@ bool PosixSerialDevice::NotifyOnArrival(std::function<void()> arrived) {
     return true;
 }
 
+// Waits until the driver has taken every byte, but not for ever: a device that takes
+// nothing (halted, or a terminal nobody reads) must not freeze the window. The bound is
+// twice the time the bytes need on the line, plus a second; then what is still queued
+// for output is discarded and the count taken so far returned.
 int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
+    LineSettings line;
+    if (!GetLineSettings(line) || line.BaudRate == 0) line.BaudRate = 9600;
+    const auto onTheLine = std::chrono::microseconds(
+        static_cast<int64_t>(size) * BitsPerCharacter(line) * 1000000 / line.BaudRate);
+    const Clock::time_point deadline = Clock::now() + 2 * onTheLine + std::chrono::seconds(1);
     uint32_t written = 0;
     while (written < size) {
         ssize_t n = write(fd, data + written, size - written);
         if (n > 0) {
             written += static_cast<uint32_t>(n);
         } else if (n < 0 && errno == EAGAIN) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             pollfd out{fd, POLLOUT, 0};
-            if (poll(&out, 1, -1) < 0 && errno != EINTR) break;
+            const int ready = left.count() > 0 ? poll(&out, 1, static_cast<int>(left.count()) + 1) : 0;
+            if (ready == 0) {
+                DiscardOutput(fd);
+                break;
+            }
+            if (ready < 0 && errno != EINTR) break;
             if (out.revents & (POLLERR | POLLHUP | POLLNVAL)) break;
         } else if (!(n < 0 && errno == EINTR)) {
             break;
         }
     }
     return static_cast<int32_t>(written);
+}
+
+// While bytes wait unread, the reader watches the line for the read interval: the
+// interval passing with nothing arriving, and nothing left in the kernel's input
+// queue, is a quiet spell. A reader that runs late finds the bytes queued and merges
+// them rather than splitting a burst that had no gap on the line.
+int PosixSerialDevice::QuietTimeout() {
+    std::lock_guard<std::mutex> guard(mutex);
+    const bool gapMarked = !gaps.empty() && gaps.back() == consumed + Queued();
+    return intervalMs > 0 && Queued() > 0 && !gapMarked ? static_cast<int>(intervalMs) : -1;
+}
+
+void PosixSerialDevice::MarkQuietSpell() {
+    const uint64_t received = consumed + Queued();
+    if (Queued() > 0 && (gaps.empty() || gaps.back() < received)) gaps.push_back(received);
 }
 
 void PosixSerialDevice::ReaderLoop() {
@@ -210,20 +241,24 @@ void PosixSerialDevice::ReaderLoop() {
             drained.wait(guard, [this] { return stopping || Queued() < QueueLimit; });
             if (stopping) return;
         }
-        if (!WaitUntilReadable()) return;
+        const Wait waited = WaitForBytes(QuietTimeout());
+        if (waited == Wait::Closing) return;
+        if (waited == Wait::Quiet) {
+            if (InputQueueEmpty()) {
+                std::lock_guard<std::mutex> guard(mutex);
+                MarkQuietSpell();
+            }
+            continue;
+        }
         ssize_t got = read(fd, chunk, sizeof chunk);
         if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         std::function<void()> arrived;
         {
             std::lock_guard<std::mutex> guard(mutex);
-            if (got > 0) {
-                const Clock::time_point now = Clock::now();
-                if (Queued() > 0 && QuietLongerThanInterval(now)) gaps.push_back(consumed + Queued());
+            if (got > 0)
                 queue.append(chunk, static_cast<size_t>(got));
-                lastArrival = now;
-            } else {
+            else
                 gone = true;  // hung up (0 or EIO): the device has gone away
-            }
             arrived.swap(onArrival);
         }
         if (arrived) arrived();
@@ -231,12 +266,23 @@ void PosixSerialDevice::ReaderLoop() {
     }
 }
 
-// Waits for bytes; false when closing.
-bool PosixSerialDevice::WaitUntilReadable() {
+// Nothing received waits in the kernel. A poll first hands on what the driver has taken
+// from the line but not yet passed to the input queue (its deferred work may lag on a
+// loaded machine); then the queue itself must be empty.
+bool PosixSerialDevice::InputQueueEmpty() {
+    pollfd in{fd, POLLIN, 0};
+    int unread = 0;
+    return poll(&in, 1, 0) == 0 && ioctl(fd, TIOCINQ, &unread) == 0 && unread == 0;
+}
+
+// Waits for bytes, at most timeoutMs (-1: without limit).
+PosixSerialDevice::Wait PosixSerialDevice::WaitForBytes(int timeoutMs) {
     pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    while (poll(fds, 2, -1) < 0)
-        if (errno != EINTR) return true;  // the read that follows reports the failure
-    return fds[1].revents == 0;
+    int ready;
+    while ((ready = poll(fds, 2, timeoutMs)) < 0)
+        if (errno != EINTR) return Wait::Readable;  // the read that follows reports the failure
+    if (ready == 0) return Wait::Quiet;
+    return fds[1].revents == 0 ? Wait::Readable : Wait::Closing;
 }
 
 }  // namespace
@@ -259,6 +305,7 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
     termios2 raw = original;
     MakeRaw(raw);
     int wakeFd = SetTermios(fd, raw) ? eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK) : -1;
+    DiscardInput(fd);  // a port opens empty: what waited before Connect is not ours
     if (wakeFd < 0) {
         ReleaseExclusive(fd);
         close(fd);

@@ -1,8 +1,11 @@
 // The Linux serial device and the port object over a real pseudo-terminal.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -94,8 +97,7 @@ TEST_F(SerialDeviceTest, FullReadQueuedCompletesAtOnce) {
     std::this_thread::sleep_for(50ms);
     ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Completed);
     EXPECT_EQ(count, 255u);
-    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
-    ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
+    ASSERT_EQ(ReadNext(*port), IoStatus::Completed);  // the rest, ended by the quiet line
     EXPECT_EQ(count, 45u);
 }
 
@@ -160,6 +162,119 @@ TEST_F(SerialDeviceTest, CloseWithAReadPendingEndsPromptly) {
     port.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
     EXPECT_TRUE(OpenPort5()) << "the port is free again";
+}
+
+TEST_F(SerialDeviceTest, PortOpensWithAnEmptyInputQueue) {
+    device.Write("said while nobody listened");
+    std::this_thread::sleep_for(50ms);
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+    device.Write("fresh");
+    ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
+    EXPECT_EQ(ByteString(reinterpret_cast<char*>(buffer), count), "fresh");
+}
+
+TEST_F(SerialDeviceTest, ExclusiveFlagLeftByADeadHolderIsTakenOver) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root opens a terminal past its exclusive flag";
+    // A holder that died without closing: its flag stays while the device keeps the line.
+    int dead = open(device.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(dead, 0);
+    ASSERT_EQ(ioctl(dead, TIOCEXCL), 0);
+    close(dead);
+    auto port = OpenPort5();
+    ASSERT_TRUE(port) << "a stale flag is taken over";
+    port.reset();
+    int probe = open(device.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    int exclusive = -1;
+    ASSERT_EQ(ioctl(probe, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0) << "and released on close";
+    close(probe);
+}
+
+TEST_F(SerialDeviceTest, WriteToADeviceThatNeverReadsGivesUpAfterItsBound) {
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    platform::LineSettings fast{256000, 8, platform::LineSettings::NoParity, platform::LineSettings::OneStopBit};
+    ASSERT_TRUE(port->SetLineSettings(fast));
+    // 40,000 bytes need 1.56 s at 256000 baud: the bound is 2 x 1.56 + 1 = 4.1 s.
+    const ByteString line(40000, 'w');
+    const auto start = std::chrono::steady_clock::now();
+    const int32_t taken = port->Write(reinterpret_cast<const uint8_t*>(line.data()), 40000);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 3900ms) << "it waits for the device as long as the bound";
+    EXPECT_LT(waited, 12s) << "but not for ever";
+    EXPECT_GT(taken, 0);
+    EXPECT_LT(taken, 40000) << "the count taken, not the count asked";
+    // What could not be sent is discarded: the port writes afresh.
+    ASSERT_EQ(port->Write(reinterpret_cast<const uint8_t*>("ok"), 2), 2);
+}
+
+// Threads that keep every core busy while they live.
+class LoadedCores {
+public:
+    LoadedCores() {
+        for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i)
+            spinners.emplace_back([this] {
+                while (!stop) spins.fetch_add(1, std::memory_order_relaxed);
+            });
+    }
+    ~LoadedCores() {
+        stop = true;
+        for (std::thread& spinner : spinners) spinner.join();
+    }
+
+private:
+    std::atomic<bool> stop{false};
+    std::atomic<uint64_t> spins{0};
+    std::vector<std::thread> spinners;
+};
+
+// Writes `bytes` single bytes `gap` apart; the largest gap the writer may really have
+// left on the line: from the start of one write to the end of the next.
+std::chrono::microseconds WriteSpaced(VirtualDevice& device, int bytes, std::chrono::microseconds gap) {
+    using Clock = std::chrono::steady_clock;
+    std::chrono::microseconds largest{0};
+    Clock::time_point lastStart, lastEnd;
+    for (int i = 0; i < bytes; ++i) {
+        if (i > 0) std::this_thread::sleep_until(lastEnd + gap);
+        const Clock::time_point start = Clock::now();
+        device.Write(ByteString(1, static_cast<char>('a' + i % 26)));
+        const Clock::time_point end = Clock::now();
+        if (i > 0) largest = std::max(largest, std::chrono::duration_cast<std::chrono::microseconds>(end - lastStart));
+        lastStart = start;
+        lastEnd = end;
+    }
+    return largest;
+}
+
+TEST_F(SerialDeviceTest, QuietSpellsAreJudgedOnTheLineEvenUnderLoad) {
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    LoadedCores load;
+    int judged = 0;
+    for (int run = 0; run < 25; ++run) {
+        ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+        const auto largest = WriteSpaced(device, 40, 2000us);
+        ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
+        uint32_t all = count;
+        while (all < 40 && ReadNext(*port) == IoStatus::Completed) all += count;
+        ASSERT_EQ(all, 40u);
+        if (largest >= 4500us) continue;  // the writer itself left a gap on the line
+        ++judged;
+        EXPECT_EQ(count, 40u) << "run " << run << ": a 2 ms burst was split (writer's largest gap "
+                              << largest.count() << " us)";
+    }
+    EXPECT_GE(judged, 10);
+    for (int run = 0; run < 10; ++run) {
+        ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+        WriteSpaced(device, 3, 10000us);
+        for (int byte = 0; byte < 3; ++byte) {
+            if (byte > 0) ASSERT_EQ(ReadNext(*port), IoStatus::Completed);
+            else ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
+            EXPECT_EQ(count, 1u) << "run " << run << ": 10 ms gaps end every read";
+        }
+    }
 }
 
 TEST_F(SerialDeviceTest, LineSettingsRefuseNineBitsAndTakeOddRates) {
