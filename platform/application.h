@@ -13,7 +13,8 @@ std::string ApplicationTitle(const std::string& executablePath);
 std::string ErrorBoxText(const std::string& message);
 
 // The application object: installs the central error handler, which shows an error in
-// a modal stop box under the application title and lets the program carry on.
+// a modal stop box under the application title and lets the program carry on. The
+// application title is also its name, which task bars show.
 class Application : public QApplication {
 public:
     Application(int& argc, char** argv);

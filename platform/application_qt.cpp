@@ -6,6 +6,7 @@
 #include "platform/application.h"
 #include "platform/error_handler.h"
 #include "platform/message_box.h"
+#include "platform/termination_signals.h"
 
 namespace platform {
 namespace {
@@ -42,12 +43,20 @@ std::string ErrorBoxText(const std::string& message) {
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv), title(ApplicationTitle(argc > 0 ? argv[0] : "")) {
     installEventFilter(new PopupEscapeFilter(this));
+    // What task bars and docks show and match a window by (WM_CLASS, with the desktop
+    // entry's StartupWMClass) is the application title, not a window's caption.
+    setApplicationName(QString::fromStdString(title));
     SetErrorHandler([this](const std::string& message) {
         MessageBox(ErrorBoxText(message), title, MessageBoxStopIcon);
     });
+    // Every event loop ends, a box's too, and the window then closes the port.
+    QuitOnTerminationSignals([] { QCoreApplication::quit(); });
 }
 
-Application::~Application() { SetErrorHandler(nullptr); }
+Application::~Application() {
+    RestoreTerminationSignals();
+    SetErrorHandler(nullptr);
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     bool handled = false;

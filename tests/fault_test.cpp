@@ -2,6 +2,9 @@
 // box is open, a device that does not read, a port that is not a terminal.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QButtonGroup>
@@ -13,6 +16,7 @@
 
 #include "bench/bench_support.h"
 #include "platform/history_pane.h"
+#include "platform/serial_device.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "ui/main_form.h"
@@ -106,6 +110,63 @@ TEST_F(FaultTest, WriteToADeviceThatDoesNotReadArrivesWholeWhenItDrains) {
     lateReader.join();
     EXPECT_EQ(heard.size(), line.size() + 1);
     EXPECT_TRUE(heard == line + "\r");
+}
+
+// Starts the terminal connected to port 5 in a process of its own; its pid, once the
+// port is open.
+pid_t StartConnectedTerminal() {
+    int out[2];
+    if (pipe(out) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        execl(CONNECTED_WINDOW, CONNECTED_WINDOW, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    char said[32] = {};
+    pollfd ready{out[0], POLLIN, 0};
+    const bool answered = poll(&ready, 1, 10000) == 1 && read(out[0], said, sizeof said - 1) > 0;
+    close(out[0]);
+    if (!answered || std::string(said) != "connected\n") {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return -1;
+    }
+    return child;
+}
+
+bool ExitsWithin(pid_t child, std::chrono::milliseconds limit, int& status) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(child, &status, WNOHANG) == child) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return false;
+}
+
+TEST_F(FaultTest, EndedBySignalTheTerminalReleasesThePort) {
+    const std::string lockFile = "/run/lock/LCK.." + device.SlavePath().substr(5).replace(3, 1, "_");
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        const pid_t terminal = StartConnectedTerminal();
+        ASSERT_GT(terminal, 0) << "signal " << signal;
+        EXPECT_FALSE(platform::OpenSerialPort(5)) << "held while the terminal runs";
+        kill(terminal, signal);
+        int status = 0;
+        ASSERT_TRUE(ExitsWithin(terminal, 5s, status)) << "signal " << signal;
+        EXPECT_TRUE(WIFEXITED(status)) << "signal " << signal << ": ended by the signal itself";
+
+        int probe = open(device.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+        int exclusive = -1;
+        EXPECT_EQ(ioctl(probe, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0) << "signal " << signal << ": the exclusive flag is released";
+        close(probe);
+        EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "signal " << signal << ": the lock file is gone";
+        EXPECT_TRUE(platform::OpenSerialPort(5)) << "signal " << signal;
+    }
 }
 
 TEST_F(FaultTest, PortThatIsNotATerminalFailsAsComError) {

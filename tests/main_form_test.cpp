@@ -38,6 +38,7 @@ TEST(MainForm, ControlsFollowTheLayoutTable) {
     for (const Case& c : cases) EXPECT_EQ(c.control->geometry(), c.rect) << c.control->metaObject()->className();
 
     EXPECT_EQ(form.windowTitle(), " ");
+    EXPECT_EQ(form.windowIconText(), "window_tests") << "the task bar shows the application title";
     EXPECT_EQ(form.size(), QSize(TMainForm::ClientWidth, TMainForm::ClientHeight));
     EXPECT_EQ(form.Label1->text(), "Com:");
     EXPECT_EQ(form.Label2->text(), "Baud Rate:");

@@ -10,6 +10,7 @@ unset COMTERM_PORTS QT_QPA_PLATFORM
 . "$source_dir/tools/xvfb.sh"
 run=
 cleanup() {
+    [ -n "$run" ] && pkill -TERM -P "$run" 2>/dev/null
     [ -n "$run" ] && kill "$run" 2>/dev/null
     [ -n "$run" ] && wait "$run" 2>/dev/null
     kill $XVFB_PID 2>/dev/null
@@ -21,6 +22,12 @@ run=$!
 
 window=$(wait_for_window --class comterm) || { echo "FAIL: no window"; exit 1; }
 sleep 0.5
+# The task bar's name for the window is the application title; the caption stays a blank.
+names=$(xprop -id "$window" WM_CLASS _NET_WM_ICON_NAME _NET_WM_NAME)
+case "$names" in
+    *'WM_CLASS(STRING) = "comterm", "comterm"'*'_NET_WM_ICON_NAME(UTF8_STRING) = "comterm"'*'_NET_WM_NAME(UTF8_STRING) = " "'*) ;;
+    *) echo "FAIL: the window's names: $names"; exit 1 ;;
+esac
 xdotool mousemove --window "$window" 306 18 click 1      # Connect, port 5 as it comes
 sleep 2.6                                                 # a reading every two seconds
 history() {

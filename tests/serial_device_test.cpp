@@ -57,6 +57,16 @@ TEST(PortMap, LinkInPortsDirectoryElseTtyS) {
     EXPECT_EQ(platform::PortDevicePath(0), ports.Path() + "/COM0");
 }
 
+TEST(VirtualDeviceLink, MakesAMissingPortsDirectoryWithItsParents) {
+    TempPortsDirectory home;
+    const std::string ports = home.Path() + "/.config/comterm/ports";
+    VirtualDevice device;
+    device.LinkAsPort(ports, 7);
+    char target[256] = {};
+    ASSERT_GT(readlink((ports + "/COM7").c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(target, device.SlavePath());
+}
+
 TEST_F(SerialDeviceTest, SecondOpenFailsWhileTheFirstHoldsThePort) {
     auto first = OpenPort5();
     ASSERT_TRUE(first);

@@ -13,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/stat.h>
 
 #include "platform/port_map.h"
 #include "tools/virtual_device.h"
@@ -192,7 +191,6 @@ int main(int argc, char** argv) {
     for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaction(signalNumber, &stop, nullptr);
     signal(SIGPIPE, SIG_IGN);
     try {
-        mkdir(options.ports.c_str(), 0755);
         VirtualDevice device;
         device.LinkAsPort(options.ports, options.port);
         std::printf("COM%d -> %s (in %s)\n", options.port, device.SlavePath().c_str(), options.ports.c_str());

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <stdexcept>
 
 VirtualDevice::VirtualDevice() {
@@ -31,6 +32,8 @@ VirtualDevice::~VirtualDevice() {
 }
 
 void VirtualDevice::LinkAsPort(const std::string& directory, int port) {
+    std::error_code ignored;  // a directory that cannot be made fails the link below
+    std::filesystem::create_directories(directory, ignored);
     std::string link = directory + "/COM" + std::to_string(port);
     unlink(link.c_str());
     if (symlink(slavePath.c_str(), link.c_str()) != 0)

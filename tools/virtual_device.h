@@ -16,7 +16,8 @@ public:
     const std::string& SlavePath() const { return slavePath; }
     int MasterFd() const { return master; }
 
-    // Links directory/COM<port> to the slave, replacing an older link.
+    // Links directory/COM<port> to the slave, replacing an older link; makes the
+    // directory, with its parents, when missing.
     void LinkAsPort(const std::string& directory, int port);
 
     // Writes every byte (blocking); false if the device is gone.

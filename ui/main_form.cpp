@@ -1,6 +1,7 @@
 #include "ui/main_form.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -41,6 +42,7 @@ QFont NearestFont(const char* family, QFont::StyleHint hint, int pixelSize) {
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     MainForm = this;
     setWindowTitle(" ");
+    setWindowIconText(QCoreApplication::applicationName());  // the task bar's name, not the caption
     // The 8-point system font is narrow: a semi-condensed face keeps captions such as
     // "Baud Rate:" within their controls where one is installed.
     QFont system = NearestFont("MS Sans Serif", QFont::SansSerif, 11);
