@@ -119,8 +119,7 @@ void BurstLatency(int bursts) {
     writer.join();
     Report("2", "burst latency p50", Percentile(latencies, 0.5), "ms");
     Report("2", "burst latency p99", Percentile(latencies, 0.99), "ms");
-    Report("2", "burst latency max", Percentile(latencies, 1.0), "ms");
-    Report("2", "design bound (5 ms + two 25 ms ticks)", 55, "ms");
+    Report("2", "burst latency max (against a bound of 55: 5 ms gap + two 25 ms ticks)", Percentile(latencies, 1.0), "ms");
 }
 
 }  // namespace
@@ -138,5 +137,9 @@ int main(int argc, char** argv) {
     Report("1", "bytes lost or reordered", static_cast<double>(faults), "bytes");
     BurstLatency(smoke ? 5 : 200);
     rmdir(directory);
+    if (faults != 0) {
+        std::fprintf(stderr, "pump_bench: %llu bytes lost or reordered\n", static_cast<unsigned long long>(faults));
+        return 1;
+    }
     return 0;
 }

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "bench/watching_user.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -55,7 +54,7 @@ int main(int argc, char** argv) {
     form.show();
     uint64_t delivered = 0, misplaced = 0;
     ComPort->OnReceive = [&](const ByteString& text) {
-        ShowClearingWhenFull(form, text);
+        form.ComReceive(text);
         for (char byte : text) misplaced += static_cast<uint8_t>(byte) != (delivered++ & 0xFF);
     };
     QTimer answerBoxes, periodicClear;

@@ -50,3 +50,10 @@ report 6 "resident memory, window shown, port open" \
     "$(awk '/VmRSS/ { printf "%.1f", $2 / 1024 }' /proc/$comterm/status)" MB
 begin=$(cpu_ns $comterm); sleep $idle_seconds; end=$(cpu_ns $comterm)
 report 5 "idle CPU, connected to a silent device" "$(echo "$begin $end $idle_seconds" | awk '{ printf "%.4f", ($2 - $1) / ($3 * 1e7) }')" "%"
+
+# On a real window the caret blinks in the input line; it rests after 10 s without input.
+xdotool mousemove --window "$window" 500 422 click 1   # into the input line
+[ -z "$smoke" ] && sleep 11
+begin=$(cpu_ns $comterm); xbegin=$(cpu_ns $XVFB_PID); sleep $idle_seconds; end=$(cpu_ns $comterm); xend=$(cpu_ns $XVFB_PID)
+report 5 "idle CPU, connected, caret in the input line (real window)" "$(echo "$begin $end $idle_seconds" | awk '{ printf "%.4f", ($2 - $1) / ($3 * 1e7) }')" "%"
+report 5 "X server CPU meanwhile" "$(echo "$xbegin $xend $idle_seconds" | awk '{ printf "%.4f", ($2 - $1) / ($3 * 1e7) }')" "%"

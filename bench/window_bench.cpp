@@ -1,10 +1,11 @@
-// Figures 6 (memory growth), 7 and 8: the whole window under X (Xvfb), with the
-// virtual device as a separate process. Usage: window_bench VDEV XSERVER_PID [--smoke]
+// Figures 8, 9 and 10: the whole window under X (Xvfb), with the virtual device as a
+// separate process or a pseudo-terminal of its own. Usage: window_bench VDEV XSERVER_PID [--smoke]
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -16,7 +17,6 @@
 #include <thread>
 
 #include "bench/bench_support.h"
-#include "bench/watching_user.h"
 #include "tools/virtual_device.h"
 #include "ui/main_form.h"
 
@@ -44,15 +44,20 @@ private:
     QProcess process;
 };
 
-// The window, connected to port 5, counting what it shows to a user watching the stream.
+// Boxes the window shows, each answered at once as a user would.
+int boxesShown = 0;
+
+// The window, connected to port 5, counting what it shows; nobody clears the history.
 class Terminal {
 public:
-    Terminal() {
+    explicit Terminal(int format = 1) {
+        form.FormatButtons->button(format)->setChecked(true);
         form.show();
         if (!QTest::qWaitForWindowExposed(&form)) std::abort();
         ComPort->OnReceive = [this](const ByteString& text) {
-            ShowClearingWhenFull(form, text);
-            shown += text.size();
+            form.ComReceive(text);
+            for (char byte : text) misplaced += static_cast<uint8_t>(byte) != (shown++ & 0xFF);
+            lastShown = Clock::now();
         };
     }
     void Connect() {
@@ -64,34 +69,73 @@ public:
     }
     TMainForm form;
     uint64_t shown = 0;
+    uint64_t misplaced = 0;  // against the device's counting pattern
+    Clock::time_point lastShown;
 };
 
-void StreamThroughWindow(const QString& vdev, const std::string& xserver, bool smoke) {
-    Terminal terminal;
+const char* const FormatNames[] = {"8-Bit ASCII", "8-Bit Hex", "7-Bit ASCII", "7-Bit Hex"};
+
+// A stream of 100 kB/s for a while, nobody clearing: boxes, lag at the end, CPU, memory.
+void StreamThroughWindow(const QString& vdev, const std::string& xserver, int format, bool smoke) {
+    const std::string name = FormatNames[format];
+    Terminal terminal(format);
     const double seconds = smoke ? 1 : 20;
+    const int boxesBefore = boxesShown;
     Device device(vdev, {"--stream", "100000"});
     terminal.Connect();
-    RunEventsFor(0.5);
+    RunEventsFor(0.2);
+    const double residentStart = ResidentMegabytes();
     const std::string self = std::to_string(getpid());
     const double ownBefore = CpuSeconds(self), xBefore = CpuSeconds(xserver);
-    const double residentBefore = ResidentMegabytes();
-    RunEventsFor(seconds / 4);
-    const double residentSettled = ResidentMegabytes();  // the history has filled a few times
-    const uint64_t shownSettled = terminal.shown;
-    RunEventsFor(seconds * 3 / 4);
+    RunEventsFor(seconds);
+    const Clock::time_point streamEnd = Clock::now();
     const uint64_t sent = device.Stop();
-    RunEventsFor(0.3);  // what is on its way arrives
-    const double residentAfter = ResidentMegabytes();
-    terminal.form.ConnectButton->click();
+    for (int wait = 0; wait < 100 && terminal.shown < sent; ++wait) RunEventsFor(0.05);
+    const double lag = std::max(0.0, std::chrono::duration<double>(terminal.lastShown - streamEnd).count());
     const double megabytes = static_cast<double>(terminal.shown) / 1e6;
-    Report("7", "comterm CPU per MB at 100 kB/s, 8-Bit Hex", (CpuSeconds(self) - ownBefore) / megabytes, "s/MB");
-    Report("7", "X server CPU per MB", (CpuSeconds(xserver) - xBefore) / megabytes, "s/MB");
-    Report("7", "bytes shown", static_cast<double>(terminal.shown), "bytes");
-    Report("7", "bytes sent", static_cast<double>(sent), "bytes");
-    Report("6", "resident memory growth while receiving " + std::to_string(terminal.shown / 1000) +
-           " kB with clears", residentAfter - residentBefore, "MB");
-    Report("6", "of which after the first " + std::to_string(shownSettled / 1000) + " kB", residentAfter - residentSettled,
-           "MB");
+    const double ownCpu = CpuSeconds(self) - ownBefore, xCpu = CpuSeconds(xserver) - xBefore;
+    const double residentEnd = ResidentMegabytes();
+    terminal.form.ConnectButton->click();
+    Report("9", name + " at 100 kB/s, nobody clearing: boxes shown", boxesShown - boxesBefore, "boxes");
+    Report("9", name + ": from the stream's end until all is shown", lag, "s");
+    Report("9", name + ": comterm CPU per MB", ownCpu / megabytes, "s/MB");
+    Report("9", name + ": X server CPU per MB", xCpu / megabytes, "s/MB");
+    Report("9", name + ": resident memory at the end less at the start", residentEnd - residentStart, "MB");
+    Report("9", name + ": bytes shown / sent", static_cast<double>(terminal.shown) / static_cast<double>(sent), "ratio");
+    if (terminal.shown != sent || terminal.misplaced != 0) {
+        std::fprintf(stderr, "window_bench: %s: %llu of %llu bytes shown, %llu out of place\n", name.c_str(),
+                     static_cast<unsigned long long>(terminal.shown), static_cast<unsigned long long>(sent),
+                     static_cast<unsigned long long>(terminal.misplaced));
+        std::exit(1);
+    }
+}
+
+// The device writes as fast as the window takes it: the rate the window shows.
+void DisplayRate(int format, bool smoke) {
+    VirtualDevice device;
+    device.LinkAsPort(qEnvironmentVariable("COMTERM_PORTS").toStdString(), 5);
+    fcntl(device.MasterFd(), F_SETFL, O_NONBLOCK);
+    Terminal terminal(format);
+    terminal.Connect();
+    std::atomic<bool> running{true};
+    std::thread flood([&] {
+        ByteString block(65536, '\0');
+        for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i & 0xFF);
+        while (running) {
+            pollfd out{device.MasterFd(), POLLOUT, 0};
+            if (poll(&out, 1, 20) > 0) (void)!write(device.MasterFd(), block.data(), block.size());
+        }
+    });
+    RunEventsFor(0.5);  // the history fills first
+    const uint64_t before = terminal.shown;
+    const double seconds = smoke ? 0.5 : 5;
+    RunEventsFor(seconds);
+    const uint64_t during = terminal.shown - before;
+    running = false;
+    flood.join();
+    terminal.form.ConnectButton->click();
+    Report("10", std::string("display rate under an unpaced flood, ") + FormatNames[format],
+           static_cast<double>(during) / seconds / 1000, "kB/s");
 }
 
 // The device floods; from other threads we time how soon the GUI thread runs a queued
@@ -171,13 +215,17 @@ int main(int argc, char** argv) {
     const bool smoke = argc > 3 && std::string(argv[3]) == "--smoke";
     char directory[] = "/tmp/comterm-bench-XXXXXX";
     qputenv("COMTERM_PORTS", mkdtemp(directory));
-    // Boxes (a refused line) are answered at once: a user would, and the figures go on.
+    // Boxes (a refused line) are counted and answered at once: a user would, and the figures go on.
     QTimer answerBoxes;
     QObject::connect(&answerBoxes, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++boxesShown;
+            box->accept();
+        }
     });
-    answerBoxes.start(50);
-    StreamThroughWindow(vdev, xserver, smoke);
+    answerBoxes.start(20);
+    for (int format : {1, 0}) StreamThroughWindow(vdev, xserver, format, smoke);
+    for (int format : {0, 1, 2, 3}) DisplayRate(format, smoke);
     Responsiveness(smoke);
     rmdir(directory);
     return 0;

@@ -1,6 +1,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QTimer>
 #include <cctype>
 
 #include "platform/application.h"
@@ -26,6 +27,40 @@ protected:
     }
 };
 
+// A blinking caret wakes the program and the X server twice a second for ever. After
+// a spell without input it stops blinking and stays shown; the next key or click starts
+// it again.
+class CaretRest : public QObject {
+public:
+    static constexpr int RestAfterMs = 10000;
+
+    explicit CaretRest(QObject* parent) : QObject(parent), flashTime(QApplication::cursorFlashTime()) {
+        rest.setSingleShot(true);
+        rest.setInterval(RestAfterMs);
+        connect(&rest, &QTimer::timeout, [] { QApplication::setCursorFlashTime(0); });
+        rest.start();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::MouseButtonPress:
+            case QEvent::InputMethod:
+                if (QApplication::cursorFlashTime() == 0) QApplication::setCursorFlashTime(flashTime);
+                rest.start();
+                break;
+            default:
+                break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const int flashTime;
+    QTimer rest;
+};
+
 }  // namespace
 
 std::string ApplicationTitle(const std::string& executablePath) {
@@ -43,6 +78,7 @@ std::string ErrorBoxText(const std::string& message) {
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv), title(ApplicationTitle(argc > 0 ? argv[0] : "")) {
     installEventFilter(new PopupEscapeFilter(this));
+    installEventFilter(new CaretRest(this));
     // What task bars and docks show and match a window by (WM_CLASS, with the desktop
     // entry's StartupWMClass) is the application title, not a window's caption.
     setApplicationName(QString::fromStdString(title));
