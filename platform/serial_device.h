@@ -55,4 +55,8 @@ public:
 // Opens serial port number `port` (see port_map.h); nullptr when it cannot be had.
 std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port);
 
+// Why the last OpenSerialPort on this thread failed, for whoever reads standard error:
+// "port 3 (/dev/ttyUSB0): Permission denied; join the dialout group".
+std::string LastOpenFailure();
+
 }  // namespace platform

@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -287,20 +288,54 @@ PosixSerialDevice::Wait PosixSerialDevice::WaitForBytes(int timeoutMs) {
 
 }  // namespace
 
+namespace {
+
+thread_local std::string lastOpenFailure;
+
+// Fails an open with its reason; nullptr.
+std::nullptr_t Refuse(uint8_t port, const std::string& device, const std::string& reason) {
+    lastOpenFailure = "port " + std::to_string(port) + (device.empty() ? "" : " (" + device + ")") + ": " + reason;
+    return nullptr;
+}
+
+std::string HolderName(long pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return "busy: held by process " + std::to_string(pid) + (name.empty() ? "" : " (" + name + ")");
+}
+
+std::string OpenError(int error) {
+    switch (error) {
+        case EACCES: return std::string(std::strerror(error)) + "; join the dialout group";
+        case ENOENT: case ENXIO: case ENODEV: return "no device";
+        case EBUSY: return "busy: another program has it to itself";
+        default: return std::strerror(error);
+    }
+}
+
+}  // namespace
+
+std::string LastOpenFailure() { return lastOpenFailure; }
+
 std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
     std::string path = PortDevicePath(port);
-    if (path.empty()) return nullptr;
+    if (path.empty()) return Refuse(port, "", "no device");
     char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) return nullptr;
+    if (!realpath(path.c_str(), resolved)) return Refuse(port, path, "no device");
 
     auto lock = std::make_unique<UucpLock>(resolved);
-    if (!lock->Acquired()) return nullptr;
+    if (!lock->Acquired()) return Refuse(port, resolved, HolderName(lock->Holder()));
     int fd = open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return Refuse(port, resolved, OpenError(errno));
     termios2 original;
-    if (!GetTermios(fd, original) || !TakeExclusive(fd)) {
+    if (!GetTermios(fd, original)) {
         close(fd);
-        return nullptr;
+        return Refuse(port, resolved, "not a serial device");
+    }
+    if (!TakeExclusive(fd)) {
+        close(fd);
+        return Refuse(port, resolved, "busy: another program has it open");
     }
     termios2 raw = original;
     MakeRaw(raw);
@@ -309,7 +344,7 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
     if (wakeFd < 0) {
         ReleaseExclusive(fd);
         close(fd);
-        return nullptr;
+        return Refuse(port, resolved, "cannot set the line up");
     }
     return std::make_unique<PosixSerialDevice>(fd, wakeFd, std::move(lock), original);
 }

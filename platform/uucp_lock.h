@@ -16,10 +16,13 @@ public:
 
     // False when another live process holds the port.
     bool Acquired() const { return acquired; }
+    // The process that holds it when not acquired.
+    long Holder() const { return holder; }
 
 private:
     std::string path;  // empty when no lock file was written
     bool acquired = false;
+    long holder = 0;
 };
 
 }  // namespace platform

@@ -18,14 +18,15 @@ std::string LockFileName(const std::string& devicePath) {
     return "LCK.." + name;
 }
 
-bool HolderAlive(const std::string& path) {
+// The live process the lock file names; 0 when none.
+long LiveHolder(const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "r");
-    if (!file) return false;
+    if (!file) return 0;
     long pid = 0;
     int fields = std::fscanf(file, "%ld", &pid);
     std::fclose(file);
-    if (fields != 1 || pid <= 0) return false;
-    return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    if (fields != 1 || pid <= 0) return 0;
+    return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM ? pid : 0;
 }
 
 }  // namespace
@@ -51,7 +52,7 @@ UucpLock::UucpLock(const std::string& devicePath, const std::string& lockDirecto
             acquired = true;  // no writable lock directory: nobody can lock this way
             return;
         }
-        if (HolderAlive(lockPath)) return;
+        if ((holder = LiveHolder(lockPath)) != 0) return;
         unlink(lockPath.c_str());  // stale: its holder is gone
     }
 }

@@ -122,15 +122,6 @@ TEST(MainForm, FormatChangesApplyToTheNextLine) {
 
 class MainFormOverPty : public PortFixture {};
 
-// The <...> bursts in a history text, in order.
-ByteString Bursts(const std::string& text) {
-    static const std::regex burst("<[^>]*>");
-    ByteString found;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), burst); it != std::sregex_iterator(); ++it)
-        found += it->str();
-    return found;
-}
-
 TEST_F(MainFormOverPty, ReceivedBurstBecomesOneBlackLine) {
     TMainForm form;
     form.ConnectButton->click();

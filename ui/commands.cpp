@@ -1,10 +1,14 @@
 // The terminal commands: connect and disconnect on one button, send on Enter, clear.
 #include <QComboBox>
+#include <QCoreApplication>
+#include <iostream>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "platform/history_pane.h"
 #include "platform/message_box.h"
+#include "platform/port_scan.h"
+#include "platform/serial_device.h"
 #include "ui/main_form.h"
 #include "ui/str_to_int.h"
 
@@ -25,8 +29,10 @@ void TMainForm::ConnectButtonClick() {
 }
 
 void TMainForm::ConnectClick() {
+    platform::ScanPorts(platform::PortRoots::System());  // an adapter plugged in meanwhile gets its number
     int32_t port = StrToInt(Latin1(PortEdit->text()));
     if (!ComPort->Open(static_cast<uint8_t>(port))) {
+        std::cerr << QCoreApplication::applicationName().toStdString() << ": " << platform::LastOpenFailure() << std::endl;
         platform::MessageBox("Could not connect. Please check your Com port settings.", "Com Error",
                              platform::MessageBoxOk);
         return;

@@ -16,6 +16,7 @@
 #include "platform/error_handler.h"
 #include "platform/history_pane.h"
 #include "platform/keys.h"
+#include "platform/port_scan.h"
 #include "ui/display.h"
 
 TMainForm* MainForm = nullptr;
@@ -89,6 +90,7 @@ void TMainForm::CreateControls() {
     });
 
     PortEdit = Place(new QLineEdit("5", this), 40, 8, 33, 21);
+    PortEdit->installEventFilter(this);  // its tooltip lists the ports present when it is shown
     BaudCombo = Place(new QComboBox(this), 144, 8, 97, 21);
     BaudCombo->addItems({"9600", "14400", "19200", "28800", "38400", "57600", "115200", "128000", "256000"});
     BaudCombo->setCurrentIndex(-1);
@@ -118,6 +120,7 @@ void TMainForm::CreateControls() {
 }
 
 void TMainForm::FormCreate() {
+    PortEdit->setToolTip(QString::fromStdString(PresentPortsText()));  // also numbers the adapters present
     localeTime = platform::ReadLocaleTimeSettings();
     com = std::make_unique<TCom>(*this);
     ComPort = com.get();
@@ -167,6 +170,17 @@ void TMainForm::showEvent(QShowEvent* event) {
         centred = true;
     }
     QWidget::showEvent(event);
+}
+
+std::string TMainForm::PresentPortsText() const {
+    const platform::PortRoots roots = platform::PortRoots::System();
+    return platform::DescribePorts(platform::ScanPorts(roots), roots.ports);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == PortEdit && event->type() == QEvent::ToolTip)
+        PortEdit->setToolTip(QString::fromStdString(PresentPortsText()));
+    return QWidget::eventFilter(watched, event);
 }
 
 void TMainForm::changeEvent(QEvent* event) {

@@ -66,6 +66,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     enum Anchor { Left = 1, Top = 2, Right = 4, Bottom = 8 };
@@ -79,6 +80,7 @@ private:
     template <typename Control>
     Control* Place(Control* control, int left, int top, int width, int height, int anchors = Left | Top);
     void FormCreate();
+    std::string PresentPortsText() const;  // numbers the adapters present, then lists the ports
     void AddLine(const ByteString& Text, TColor Color, int keepFree);
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
 

@@ -1,0 +1,42 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Where the scan looks: the device and sysfs trees, and the ports directory. The program
+// uses the system's; tests pass a fixture's.
+struct PortRoots {
+    std::string dev = "/dev";
+    std::string sys = "/sys";
+    std::string ports;  // see PortsDirectory()
+
+    static PortRoots System();
+};
+
+// A port that leads somewhere now.
+struct PresentPort {
+    int number;
+    std::string device;       // the node's name, e.g. ttyUSB0
+    std::string description;  // e.g. "FTDI FT232R USB UART", or "built-in"
+};
+
+// Gives each USB or ACM serial adapter present that has no port number yet the lowest
+// free number from 3 up, recorded as a COM<N> link to its stable name under
+// dev/serial/by-id (by-path for an adapter without one), so it keeps that number when
+// plugged in again. A number is free when no link holds it and no built-in port (a
+// ttyS node with hardware behind it) has it. Links already there always win, dangling
+// ones included. Where the ports directory cannot be written, the numbers hold for this
+// run. Reads directories and sysfs only: no device is opened. Returns the ports
+// present, by number.
+std::vector<PresentPort> ScanPorts(const PortRoots& roots);
+
+// The ports present, one a line ("3  FTDI FT232R USB UART (ttyUSB0)"), or what to do
+// when there are none.
+std::string DescribePorts(const std::vector<PresentPort>& ports, const std::string& portsDirectory);
+
+// Links COM<number> to device by hand, replacing the link that held the number. False,
+// with the reason in `error`, for a number out of 0..255 or a link that cannot be made.
+bool PinPort(int number, const std::string& device, const PortRoots& roots, std::string& error);
+
+}  // namespace platform

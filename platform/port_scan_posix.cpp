@@ -1,0 +1,222 @@
+// Port numbers for the serial adapters present, kept as links in the ports directory.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "platform/port_map.h"
+#include "platform/port_scan.h"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int FirstAdapterNumber = 3;  // 1 and 2 are the classic built-in ports
+constexpr int LastPortNumber = 255;
+
+// An adapter present: its stable name (under serial/by-id or by-path) and its node.
+struct Adapter {
+    std::string stable;
+    std::string node;  // e.g. ttyUSB0
+};
+
+// The node a link leads to, relative to the device tree ("ttyUSB0", "pts/3"); "" when
+// it leads nowhere.
+std::string NodeOf(const std::string& path, const std::string& devRoot) {
+    std::error_code error;
+    const fs::path target = fs::canonical(path, error);
+    if (error) return "";
+    const std::string resolved = target.string();
+    std::error_code ignored;
+    const std::string dev = fs::canonical(devRoot, ignored).string() + "/";
+    return resolved.rfind(dev, 0) == 0 ? resolved.substr(dev.size()) : resolved;
+}
+
+std::vector<std::string> SortedEntries(const std::string& folder) {
+    std::vector<std::string> entries;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) entries.push_back(entry.path().string());
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+std::vector<Adapter> FindAdapters(const PortRoots& roots) {
+    std::vector<Adapter> adapters;
+    std::set<std::string> seen;
+    for (const char* folder : {"/serial/by-id", "/serial/by-path"}) {  // by-id first: it follows the adapter
+        for (const std::string& stable : SortedEntries(roots.dev + folder)) {
+            std::string node = NodeOf(stable, roots.dev);
+            if (!node.empty() && seen.insert(node).second) adapters.push_back({stable, node});
+        }
+    }
+    return adapters;
+}
+
+// The COM<N> links in the ports directory, dangling ones included: number to target.
+std::map<int, std::string> ReadLinks(const std::string& ports) {
+    std::map<int, std::string> links;
+    for (const std::string& path : SortedEntries(ports)) {
+        const std::string name = fs::path(path).filename().string();
+        if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 ||
+            name.find_first_not_of("0123456789", 3) != std::string::npos)
+            continue;
+        const int number = std::stoi(name.substr(3));
+        if (number > LastPortNumber) continue;
+        std::error_code error;
+        const fs::path target = fs::read_symlink(path, error);
+        links[number] = error ? path : target.string();
+    }
+    return links;
+}
+
+// ttyS nodes with hardware behind them: sysfs gives an absent port the type 0.
+std::map<int, std::string> BuiltInPorts(const PortRoots& roots) {
+    std::map<int, std::string> ports;
+    for (const std::string& path : SortedEntries(roots.sys + "/class/tty")) {
+        const std::string name = fs::path(path).filename().string();
+        if (name.rfind("ttyS", 0) != 0 || name.size() == 4 || name.find_first_not_of("0123456789", 4) != std::string::npos)
+            continue;
+        std::ifstream typeFile(path + "/type");
+        int type = 0;
+        const int number = std::stoi(name.substr(4)) + 1;
+        if (typeFile >> type && type != 0 && number <= LastPortNumber) ports[number] = name;
+    }
+    return ports;
+}
+
+std::string FirstLine(const std::string& path) {
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    return line;
+}
+
+// "FTDI FT232R USB UART": the USB device's manufacturer and product from sysfs, else
+// the stable name made readable.
+std::string DescribeAdapter(const Adapter& adapter, const PortRoots& roots) {
+    std::error_code error;
+    fs::path device = fs::canonical(roots.sys + "/class/tty/" + adapter.node + "/device", error);
+    for (int level = 0; !error && level < 5 && !device.empty(); ++level, device = device.parent_path()) {
+        const std::string product = FirstLine(device.string() + "/product");
+        if (product.empty()) continue;
+        const std::string maker = FirstLine(device.string() + "/manufacturer");
+        return maker.empty() || product.rfind(maker, 0) == 0 ? product : maker + " " + product;
+    }
+    std::string name = fs::path(adapter.stable).filename().string();
+    if (name.rfind("usb-", 0) == 0) name.erase(0, 4);
+    const size_t port = name.rfind("-if");
+    if (port != std::string::npos) name.erase(port);
+    std::replace(name.begin(), name.end(), '_', ' ');
+    return name;
+}
+
+bool HasNumber(const Adapter& adapter, const std::map<int, std::string>& links, const PortRoots& roots) {
+    for (const auto& [number, target] : links)
+        if (target == adapter.stable || NodeOf(roots.ports + "/COM" + std::to_string(number), roots.dev) == adapter.node)
+            return true;
+    return false;
+}
+
+// Links the adapter as the lowest free number. A link made by another scan at the same
+// moment refuses ours (symlink does not replace): read the links again and start over.
+void GiveNumber(const Adapter& adapter, const PortRoots& roots, const std::map<int, std::string>& builtIn) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::map<int, std::string> links = ReadLinks(roots.ports);
+        if (HasNumber(adapter, links, roots)) return;
+        int number = FirstAdapterNumber;
+        while (number <= LastPortNumber &&
+               (links.count(number) || builtIn.count(number) || !RunOnlyPort(static_cast<uint8_t>(number)).empty()))
+            ++number;
+        if (number > LastPortNumber) return;
+        const std::string link = roots.ports + "/COM" + std::to_string(number);
+        if (symlink(adapter.stable.c_str(), link.c_str()) == 0) return;
+        if (errno == EEXIST) continue;
+        AssignPortForThisRun(static_cast<uint8_t>(number), adapter.stable);  // cannot write: for this run
+        return;
+    }
+}
+
+}  // namespace
+
+PortRoots PortRoots::System() {
+    PortRoots roots;
+    roots.ports = PortsDirectory();
+    return roots;
+}
+
+std::vector<PresentPort> ScanPorts(const PortRoots& roots) {
+    const std::vector<Adapter> adapters = FindAdapters(roots);
+    const std::map<int, std::string> builtIn = BuiltInPorts(roots);
+    std::error_code ignored;
+    if (!adapters.empty()) fs::create_directories(roots.ports, ignored);
+    for (const Adapter& adapter : adapters) {
+        bool numberedForThisRun = false;
+        for (int number = 0; number <= LastPortNumber && !numberedForThisRun; ++number)
+            numberedForThisRun = RunOnlyPort(static_cast<uint8_t>(number)) == adapter.stable;
+        if (!numberedForThisRun) GiveNumber(adapter, roots, builtIn);
+    }
+
+    std::map<int, std::string> leads = ReadLinks(roots.ports);
+    for (auto& [number, target] : leads) target = roots.ports + "/COM" + std::to_string(number);
+    for (int number = 0; number <= LastPortNumber; ++number)
+        if (!leads.count(number) && !RunOnlyPort(static_cast<uint8_t>(number)).empty())
+            leads[number] = RunOnlyPort(static_cast<uint8_t>(number));
+    std::vector<PresentPort> present;
+    for (const auto& [number, path] : leads) {
+        const std::string node = NodeOf(path, roots.dev);
+        if (node.empty()) continue;  // an adapter that is not plugged in keeps its number
+        std::string description = "linked by hand";
+        for (const Adapter& adapter : adapters)
+            if (adapter.node == node) description = DescribeAdapter(adapter, roots);
+        for (const auto& [builtInNumber, builtInNode] : builtIn)
+            if (builtInNode == node) description = "built-in";
+        present.push_back({number, node, description});
+    }
+    for (const auto& [number, node] : builtIn)
+        if (!leads.count(number)) present.push_back({number, node, "built-in"});
+    std::sort(present.begin(), present.end(), [](const PresentPort& a, const PresentPort& b) { return a.number < b.number; });
+    return present;
+}
+
+std::string DescribePorts(const std::vector<PresentPort>& ports, const std::string& portsDirectory) {
+    if (ports.empty())
+        return "No serial port found. Plug in a USB serial adapter, or link a device as COM<N> in " + portsDirectory + ".";
+    std::string text;
+    for (const PresentPort& port : ports) {
+        if (!text.empty()) text += '\n';
+        text += std::to_string(port.number) + "  " + port.description + " (" + port.device + ")";
+    }
+    return text;
+}
+
+bool PinPort(int number, const std::string& device, const PortRoots& roots, std::string& error) {
+    if (number < 0 || number > LastPortNumber) {
+        error = "port numbers run from 0 to 255";
+        return false;
+    }
+    struct stat info;
+    if (stat(device.c_str(), &info) != 0) {
+        error = device + ": no such device";
+        return false;
+    }
+    std::error_code made;
+    fs::create_directories(roots.ports, made);
+    const std::string link = roots.ports + "/COM" + std::to_string(number);
+    const std::string fresh = link + ".new";
+    unlink(fresh.c_str());
+    if (symlink(device.c_str(), fresh.c_str()) != 0 || rename(fresh.c_str(), link.c_str()) != 0) {
+        error = "cannot link " + link + ": " + std::strerror(errno);
+        unlink(fresh.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform
