@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -121,6 +122,19 @@ TEST(MainForm, FormatChangesApplyToTheNextLine) {
 }
 
 class MainFormOverPty : public PortFixture {};
+
+TEST_F(MainFormOverPty, PortFieldTooltipListsThePortsPresentWhenShown) {
+    TMainForm form;
+    const std::string pts = device.SlavePath().substr(5);
+    EXPECT_NE(form.PortEdit->toolTip().toStdString().find("5  linked by hand (" + pts + ")"), std::string::npos);
+    VirtualDevice second;
+    second.LinkAsPort(ports.Path(), 7);
+    QHelpEvent shown(QEvent::ToolTip, QPoint(5, 5), form.PortEdit->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(form.PortEdit, &shown);
+    EXPECT_NE(form.PortEdit->toolTip().toStdString().find("7  linked by hand (" + second.SlavePath().substr(5) + ")"),
+              std::string::npos)
+        << "refreshed each time it is shown: " << form.PortEdit->toolTip().toStdString();
+}
 
 TEST_F(MainFormOverPty, ReceivedBurstBecomesOneBlackLine) {
     TMainForm form;
