@@ -85,8 +85,8 @@ void HistoryPane::AddLine(const ByteString& line) {
     if (AddedLength(line) > Room()) throw std::runtime_error("RichEdit line insertion error");
     const bool follow = FollowingNewest();
     bool intoEmptyLastLine = EndsWithLineBreak();
-    insertion.movePosition(QTextCursor::End);
     insertion.beginEditBlock();
+    insertion.movePosition(QTextCursor::End);
     if (!intoEmptyLastLine) insertion.insertBlock();
     insertion.insertText(Glyphs(line), format);
     if (intoEmptyLastLine) insertion.insertBlock();
@@ -125,9 +125,13 @@ void HistoryPane::MakeRoom(int addedLength, int keepFree) {
     const int topBlock = top.blockNumber();
     const int lineInTop = verticalScrollBar()->value() - top.firstLineNumber();
 
+    // Inside an edit block a cursor that moves does not lay out the line it lands on,
+    // so removal costs the removed text alone, not the next (maybe long) line's layout.
     QTextCursor oldest(document());
+    oldest.beginEditBlock();
     oldest.setPosition(end.position(), QTextCursor::KeepAnchor);
     oldest.removeSelectedText();
+    oldest.endEditBlock();
 
     if (follow) {
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
