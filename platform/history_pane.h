@@ -52,8 +52,8 @@ protected:
 private:
     bool EndsWithLineBreak() const;
     bool FollowingNewest() const;
-    int SelectedLength() const;
-    void TakeBackPastCapacity(int typedFrom);  // of the user's selection, in whole-text characters
+    int SelectedLength() const;  // of the user's selection, in whole-text characters
+    void TakeBackPastCapacity(int typedFrom);
     int Room() const { return Capacity - TextLength(); }
 
     QTextCursor insertion;

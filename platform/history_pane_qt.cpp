@@ -103,9 +103,7 @@ void HistoryPane::MakeRoom(int addedLength, int keepFree) {
     int freed = 0;
     QTextBlock end = document()->firstBlock();
     for (; freed < excess && end.next().isValid(); end = end.next(), ++lines) freed += end.length() + 1;
-    if (freed < excess) lines = document()->blockCount();  // nothing less than all will do
-
-    const bool all = lines == document()->blockCount();
+    const bool all = freed < excess;  // nothing less than all will do
     if (onLinesRemoved) {
         ByteString removed;
         for (QTextBlock block = document()->firstBlock(); !all && block != end; block = block.next()) {

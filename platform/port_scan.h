@@ -27,8 +27,10 @@ struct PresentPort {
 // plugged in again. A number is free when no link holds it and no built-in port (a
 // ttyS node with hardware behind it) has it. Links already there always win, dangling
 // ones included. Where the ports directory cannot be written, the numbers hold for this
-// run. Reads directories and sysfs only: no device is opened. Returns the ports
-// present, by number.
+// run. Reads directories and sysfs only: no device is opened.
+void NumberAdapters(const PortRoots& roots);
+
+// NumberAdapters, then the ports present, by number.
 std::vector<PresentPort> ScanPorts(const PortRoots& roots);
 
 // The ports present, one a line ("3  FTDI FT232R USB UART (ttyUSB0)"), or what to do

@@ -59,9 +59,16 @@ std::vector<Adapter> FindAdapters(const PortRoots& roots) {
     return adapters;
 }
 
-// The COM<N> links in the ports directory, dangling ones included: number to target.
-std::map<int, std::string> ReadLinks(const std::string& ports) {
-    std::map<int, std::string> links;
+// A number already taken: by a COM<N> link in the ports directory (dangling ones
+// included), or for this run only. `target` is what it names, `path` what resolves to
+// the device.
+struct Taken {
+    std::string target;
+    std::string path;
+};
+
+std::map<int, Taken> TakenNumbers(const std::string& ports) {
+    std::map<int, Taken> taken;
     for (const std::string& path : SortedEntries(ports)) {
         const std::string name = fs::path(path).filename().string();
         if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 ||
@@ -71,9 +78,13 @@ std::map<int, std::string> ReadLinks(const std::string& ports) {
         if (number > LastPortNumber) continue;
         std::error_code error;
         const fs::path target = fs::read_symlink(path, error);
-        links[number] = error ? path : target.string();
+        taken[number] = {error ? path : target.string(), path};
     }
-    return links;
+    for (int number = 0; number <= LastPortNumber; ++number) {
+        const std::string runOnly = RunOnlyPort(static_cast<uint8_t>(number));
+        if (!runOnly.empty()) taken.emplace(number, Taken{runOnly, runOnly});
+    }
+    return taken;
 }
 
 // ttyS nodes with hardware behind them: sysfs gives an absent port the type 0.
@@ -117,10 +128,9 @@ std::string DescribeAdapter(const Adapter& adapter, const PortRoots& roots) {
     return name;
 }
 
-bool HasNumber(const Adapter& adapter, const std::map<int, std::string>& links, const PortRoots& roots) {
-    for (const auto& [number, target] : links)
-        if (target == adapter.stable || NodeOf(roots.ports + "/COM" + std::to_string(number), roots.dev) == adapter.node)
-            return true;
+bool HasNumber(const Adapter& adapter, const std::map<int, Taken>& taken, const PortRoots& roots) {
+    for (const auto& [number, link] : taken)
+        if (link.target == adapter.stable || NodeOf(link.path, roots.dev) == adapter.node) return true;
     return false;
 }
 
@@ -128,12 +138,10 @@ bool HasNumber(const Adapter& adapter, const std::map<int, std::string>& links, 
 // moment refuses ours (symlink does not replace): read the links again and start over.
 void GiveNumber(const Adapter& adapter, const PortRoots& roots, const std::map<int, std::string>& builtIn) {
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::map<int, std::string> links = ReadLinks(roots.ports);
-        if (HasNumber(adapter, links, roots)) return;
+        const std::map<int, Taken> taken = TakenNumbers(roots.ports);
+        if (HasNumber(adapter, taken, roots)) return;
         int number = FirstAdapterNumber;
-        while (number <= LastPortNumber &&
-               (links.count(number) || builtIn.count(number) || !RunOnlyPort(static_cast<uint8_t>(number)).empty()))
-            ++number;
+        while (number <= LastPortNumber && (taken.count(number) || builtIn.count(number))) ++number;
         if (number > LastPortNumber) return;
         const std::string link = roots.ports + "/COM" + std::to_string(number);
         if (symlink(adapter.stable.c_str(), link.c_str()) == 0) return;
@@ -141,6 +149,13 @@ void GiveNumber(const Adapter& adapter, const PortRoots& roots, const std::map<i
         AssignPortForThisRun(static_cast<uint8_t>(number), adapter.stable);  // cannot write: for this run
         return;
     }
+}
+
+void NumberAdapters(const std::vector<Adapter>& adapters, const PortRoots& roots,
+                    const std::map<int, std::string>& builtIn) {
+    std::error_code ignored;
+    if (!adapters.empty()) fs::create_directories(roots.ports, ignored);
+    for (const Adapter& adapter : adapters) GiveNumber(adapter, roots, builtIn);
 }
 
 }  // namespace
@@ -151,26 +166,17 @@ PortRoots PortRoots::System() {
     return roots;
 }
 
+void NumberAdapters(const PortRoots& roots) { NumberAdapters(FindAdapters(roots), roots, BuiltInPorts(roots)); }
+
 std::vector<PresentPort> ScanPorts(const PortRoots& roots) {
     const std::vector<Adapter> adapters = FindAdapters(roots);
     const std::map<int, std::string> builtIn = BuiltInPorts(roots);
-    std::error_code ignored;
-    if (!adapters.empty()) fs::create_directories(roots.ports, ignored);
-    for (const Adapter& adapter : adapters) {
-        bool numberedForThisRun = false;
-        for (int number = 0; number <= LastPortNumber && !numberedForThisRun; ++number)
-            numberedForThisRun = RunOnlyPort(static_cast<uint8_t>(number)) == adapter.stable;
-        if (!numberedForThisRun) GiveNumber(adapter, roots, builtIn);
-    }
+    NumberAdapters(adapters, roots, builtIn);
 
-    std::map<int, std::string> leads = ReadLinks(roots.ports);
-    for (auto& [number, target] : leads) target = roots.ports + "/COM" + std::to_string(number);
-    for (int number = 0; number <= LastPortNumber; ++number)
-        if (!leads.count(number) && !RunOnlyPort(static_cast<uint8_t>(number)).empty())
-            leads[number] = RunOnlyPort(static_cast<uint8_t>(number));
+    const std::map<int, Taken> taken = TakenNumbers(roots.ports);
     std::vector<PresentPort> present;
-    for (const auto& [number, path] : leads) {
-        const std::string node = NodeOf(path, roots.dev);
+    for (const auto& [number, link] : taken) {
+        const std::string node = NodeOf(link.path, roots.dev);
         if (node.empty()) continue;  // an adapter that is not plugged in keeps its number
         std::string description = "linked by hand";
         for (const Adapter& adapter : adapters)
@@ -180,7 +186,7 @@ std::vector<PresentPort> ScanPorts(const PortRoots& roots) {
         present.push_back({number, node, description});
     }
     for (const auto& [number, node] : builtIn)
-        if (!leads.count(number)) present.push_back({number, node, "built-in"});
+        if (!taken.count(number)) present.push_back({number, node, "built-in"});
     std::sort(present.begin(), present.end(), [](const PresentPort& a, const PresentPort& b) { return a.number < b.number; });
     return present;
 }

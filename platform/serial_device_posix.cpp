@@ -286,10 +286,6 @@ PosixSerialDevice::Wait PosixSerialDevice::WaitForBytes(int timeoutMs) {
     return fds[1].revents == 0 ? Wait::Readable : Wait::Closing;
 }
 
-}  // namespace
-
-namespace {
-
 thread_local std::string lastOpenFailure;
 
 // Fails an open with its reason; nullptr.
@@ -340,12 +336,12 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
     termios2 raw = original;
     MakeRaw(raw);
     int wakeFd = SetTermios(fd, raw) ? eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK) : -1;
-    DiscardInput(fd);  // a port opens empty: what waited before Connect is not ours
     if (wakeFd < 0) {
         ReleaseExclusive(fd);
         close(fd);
         return Refuse(port, resolved, "cannot set the line up");
     }
+    DiscardInput(fd);  // a port opens empty: what waited before Connect is not ours
     return std::make_unique<PosixSerialDevice>(fd, wakeFd, std::move(lock), original);
 }
 

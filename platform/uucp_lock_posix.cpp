@@ -31,8 +31,12 @@ long LiveHolder(const std::string& path) {
 
 }  // namespace
 
+std::string UucpLockPath(const std::string& devicePath, const std::string& lockDirectory) {
+    return lockDirectory + "/" + LockFileName(devicePath);
+}
+
 UucpLock::UucpLock(const std::string& devicePath, const std::string& lockDirectory) {
-    std::string lockPath = lockDirectory + "/" + LockFileName(devicePath);
+    std::string lockPath = UucpLockPath(devicePath, lockDirectory);
     for (int attempt = 0; attempt < 2; ++attempt) {
         int fd = open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {

@@ -17,6 +17,7 @@
 #include "bench/bench_support.h"
 #include "platform/history_pane.h"
 #include "platform/serial_device.h"
+#include "platform/uucp_lock.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "ui/main_form.h"
@@ -149,7 +150,7 @@ bool ExitsWithin(pid_t child, std::chrono::milliseconds limit, int& status) {
 }
 
 TEST_F(FaultTest, EndedBySignalTheTerminalReleasesThePort) {
-    const std::string lockFile = "/run/lock/LCK.." + device.SlavePath().substr(5).replace(3, 1, "_");
+    const std::string lockFile = platform::UucpLockPath(device.SlavePath());
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         const pid_t terminal = StartConnectedTerminal();
         ASSERT_GT(terminal, 0) << "signal " << signal;

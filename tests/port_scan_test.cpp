@@ -15,6 +15,7 @@
 #include "platform/port_map.h"
 #include "platform/port_scan.h"
 #include "platform/serial_device.h"
+#include "platform/uucp_lock.h"
 #include "serial/com.h"
 #include "tests/port_fixture.h"
 
@@ -228,7 +229,7 @@ TEST_F(PortTree, AFailedOpenSaysWhy) {
 
     VirtualDevice device;
     device.LinkAsPort(ports.Path(), 5);
-    const std::string lockFile = "/run/lock/LCK.." + device.SlavePath().substr(5).replace(3, 1, "_");
+    const std::string lockFile = platform::UucpLockPath(device.SlavePath());
     FILE* lock = std::fopen(lockFile.c_str(), "w");
     if (!lock) GTEST_SKIP() << "no writable /run/lock";
     std::fprintf(lock, "%10d\n", static_cast<int>(getpid()));

@@ -29,7 +29,7 @@ void TMainForm::ConnectButtonClick() {
 }
 
 void TMainForm::ConnectClick() {
-    platform::ScanPorts(platform::PortRoots::System());  // an adapter plugged in meanwhile gets its number
+    platform::NumberAdapters(platform::PortRoots::System());  // an adapter plugged in meanwhile gets its number
     int32_t port = StrToInt(Latin1(PortEdit->text()));
     if (!ComPort->Open(static_cast<uint8_t>(port))) {
         std::cerr << QCoreApplication::applicationName().toStdString() << ": " << platform::LastOpenFailure() << std::endl;
