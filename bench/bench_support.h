@@ -5,14 +5,14 @@
 #include <dirent.h>
 #include <unistd.h>
 
-#include <QEventLoop>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/driver.h"
 
 inline void Report(const std::string& figure, const std::string& name, double value, const std::string& unit) {
     std::printf("{\"figure\": \"%s\", \"name\": \"%s\", \"value\": %.6g, \"unit\": \"%s\"}\n", figure.c_str(),
@@ -30,11 +30,7 @@ inline double Percentile(std::vector<double> values, double fraction) {
 inline double Median(std::vector<double> values) { return Percentile(std::move(values), 0.5); }
 
 // Runs the event loop, idle when there is nothing to do, as the program's own does.
-inline void RunEventsFor(double seconds) {
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-}
+inline void RunEventsFor(double seconds) { platform::ProcessEventsFor(static_cast<int>(seconds * 1000)); }
 
 inline double ResidentMegabytes() {
     std::ifstream status("/proc/self/status");

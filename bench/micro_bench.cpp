@@ -1,11 +1,13 @@
 // Figures 3 and 4: the cost of one history line, and of the conversions per byte.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
+#include <stdlib.h>
+
 #include <map>
 #include <random>
 
 #include "bench/bench_support.h"
+#include "platform/application.h"
 #include "platform/history_pane.h"
 #include "ui/display.h"
 #include "ui/main_form.h"
@@ -84,8 +86,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    platform::Application application(argc, argv);
     benchmark::Initialize(&argc, argv);
     FigureReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

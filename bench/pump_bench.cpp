@@ -3,13 +3,13 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
 #include "bench/bench_support.h"
+#include "platform/application.h"
 #include "serial/com.h"
 #include "tools/virtual_device.h"
 
@@ -125,7 +125,8 @@ void BurstLatency(int bursts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    platform::Application application(argc, argv);
     const bool smoke = argc > 1 && std::string(argv[1]) == "--smoke";
     char directory[] = "/tmp/comterm-bench-XXXXXX";
     setenv("COMTERM_PORTS", mkdtemp(directory), 1);

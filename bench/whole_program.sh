@@ -13,7 +13,8 @@ ports=$(mktemp -d /tmp/comterm-bench-XXXXXX)
 "$build/tools/comterm-vdev" --echo --port 5 --ports "$ports" >/dev/null &
 vdev=$!
 comterm=
-trap 'kill $comterm $vdev $XVFB_PID 2>/dev/null; rm -rf "$ports"' EXIT
+# The terminal and the device are gone, their locks with them, before the next step starts.
+trap 'kill $comterm $vdev 2>/dev/null; wait $comterm $vdev 2>/dev/null; kill $XVFB_PID 2>/dev/null; rm -rf "$ports"' EXIT
 export COMTERM_PORTS=$ports
 unset QT_QPA_PLATFORM
 

@@ -1,5 +1,5 @@
 #pragma once
-#include <QApplication>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -12,20 +12,27 @@ std::string ApplicationTitle(const std::string& executablePath);
 // its last byte is above the full stop's (so not after ". , - ) ' \"" or a blank).
 std::string ErrorBoxText(const std::string& message);
 
-// The application object: installs the central error handler, which shows an error in
-// a modal stop box under the application title and lets the program carry on. The
-// application title is also its name, which task bars show.
-class Application : public QApplication {
+// The application: one a process, made before any window. It installs the central
+// error handler, which shows an error in a modal stop box under the application title
+// and lets the program carry on; the title is also the name task bars show.
+// SIGTERM, SIGINT and SIGHUP end its message loop as closing the window does.
+class Application {
 public:
     Application(int& argc, char** argv);
-    ~Application() override;
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
 
     const std::string& Title() const { return title; }
-    // The last net: an error that escaped a handler of ours still gets its box.
-    bool notify(QObject* receiver, QEvent* event) override;
+    // The message loop, until the last window closes; the process's exit status.
+    int Run();
+
+    static Application* Instance();
 
 private:
     std::string title;
+    struct Toolkit;
+    std::unique_ptr<Toolkit> toolkit;
 };
 
 }  // namespace platform

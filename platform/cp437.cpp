@@ -1,6 +1,5 @@
 #include "platform/cp437.h"
 
-#include <QString>
 
 namespace platform {
 namespace {
@@ -47,8 +46,20 @@ unsigned char Cp437Byte(char16_t glyph) {
 
 ByteString Cp437FromUtf8(const std::string& utf8) {
     ByteString bytes;
-    for (QChar c : QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())))
-        bytes += static_cast<char>(Cp437Byte(c.unicode()));
+    for (size_t at = 0; at < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[at]);
+        const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        int taken = 1;
+        for (; length > 1 && taken < length && at + taken < utf8.size(); ++taken) {
+            const unsigned char next = static_cast<unsigned char>(utf8[at + taken]);
+            if ((next & 0xC0) != 0x80) break;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const bool whole = length > 0 && taken == length;
+        bytes += static_cast<char>(whole && code < 0x10000 ? Cp437Byte(static_cast<char16_t>(code)) : '?');
+        at += taken;
+    }
     return bytes;
 }
 

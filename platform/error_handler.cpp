@@ -1,8 +1,5 @@
 #include "platform/error_handler.h"
 
-#include <QCoreApplication>
-#include <QTimer>
-
 #include <cstdio>
 #include <exception>
 
@@ -29,14 +26,6 @@ void ReportError(const std::string& message) noexcept {
             std::fprintf(stderr, "comterm: %s\n", message.c_str());
     } catch (...) {
         std::fprintf(stderr, "comterm: error while reporting: %s\n", message.c_str());
-    }
-}
-
-void ReportErrorLater(const std::string& message) noexcept {
-    try {
-        QTimer::singleShot(0, QCoreApplication::instance(), [message] { ReportError(message); });
-    } catch (...) {
-        ReportError(message);
     }
 }
 

@@ -1,16 +1,10 @@
 // The terminal commands end to end: the window, a pseudo-terminal as the device.
 #include <gtest/gtest.h>
 
-#include <QAbstractItemView>
-#include <QButtonGroup>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QTextBlock>
 #include <regex>
 
 #include "platform/application.h"
+#include "platform/driver.h"
 #include "platform/history_pane.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
@@ -22,55 +16,58 @@ using namespace std::chrono_literals;
 
 const std::string Stamp = R"([^ ]+( [^ ]+( [AaPp][Mm])?)? )";
 
-std::string AppTitle() { return static_cast<platform::Application*>(QCoreApplication::instance())->Title(); }
+std::string AppTitle() { return platform::Application::Instance()->Title(); }
 
 class CommandsTest : public PortFixture {
 protected:
     void SetUp() override {
         PortFixture::SetUp();
-        form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
     }
-    void Type(const QString& text) {
-        form.LineEdit->setFocus();
-        form.LineEdit->setText(text);
-        QTest::keyClick(form.LineEdit, Qt::Key_Return);
+    void Type(const ByteString& text) {
+        form.LineEdit->SetFocus();
+        form.LineEdit->SetText(text);
+        platform::PressKey(*form.LineEdit, platform::Key::Enter);
     }
-    QColor LineColour(int block) {
-        return form.MainRich->document()->findBlockByNumber(block).begin().fragment().charFormat().foreground().color();
+    // The colour of a history line, by its number.
+    TColor LineColour(int line) {
+        const ByteString text = form.MainRich->Text();
+        size_t start = 0;
+        for (int i = 0; i < line; ++i) start = text.find("\r\n", start) + 2;
+        return form.MainRich->ColorAt(static_cast<int>(start));
     }
     TMainForm form;
     BoxWatcher watcher;
 };
 
 TEST_F(CommandsTest, SentLineReachesTheDeviceAndTheReplyComesBackBlack) {
-    form.ConnectButton->click();
-    ASSERT_EQ(form.ConnectButton->text(), "Disconnect");
-    Type(QString::fromUtf8("AT+é€"));
+    form.ConnectButton->Click();
+    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    Type("AT+\xE9?");
     EXPECT_EQ(device.Read(6, 2s), "AT+\xE9?\r");
-    EXPECT_EQ(form.LineEdit->text(), QString::fromUtf8("AT+é€")) << "the input line keeps its text";
-    QTest::keyClick(form.LineEdit, Qt::Key_Enter);  // the keypad Enter sends it again
+    EXPECT_EQ(form.LineEdit->Text(), "AT+\xE9?") << "the input line keeps its text";
+    platform::PressKey(*form.LineEdit, platform::Key::KeypadEnter);  // sends it again
     EXPECT_EQ(device.Read(6, 2s), "AT+\xE9?\r");
-    EXPECT_EQ(LineColour(0), QColor(Qt::blue));
+    EXPECT_EQ(LineColour(0), SentColor);
 
     device.Write("OK\r\n");
-    ASSERT_TRUE(ProcessEventsUntil([&] { return form.MainRich->document()->blockCount() > 3; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return form.MainRich->Text().find("4F 4B") != std::string::npos; }));
     ProcessEventsFor(100);
     const std::string text = form.MainRich->Text();
     EXPECT_TRUE(std::regex_match(text, std::regex(Stamp + "41 54 2B E9 3F \r\n" + Stamp + "41 54 2B E9 3F \r\n" +
                                                   Stamp + "4F 4B 0D 0A \r\n"))) << text;
-    EXPECT_EQ(LineColour(2), QColor(Qt::black));
+    EXPECT_EQ(LineColour(2), ReceivedColor);
     EXPECT_TRUE(watcher.boxes.empty());
 }
 
 TEST_F(CommandsTest, PortTextsThatOpenPortFive) {
     for (const char* text : {"261", "-251", "$105", "0x105", "X5", "  5", "+5"}) {
-        form.PortEdit->setText(text);
-        form.ConnectButton->click();
-        EXPECT_EQ(form.ConnectButton->text(), "Disconnect") << text;
+        form.PortEdit->SetText(text);
+        form.ConnectButton->Click();
+        EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect") << text;
         EXPECT_TRUE(ComPort->IsOpen()) << text;
-        form.ConnectButton->click();
-        EXPECT_EQ(form.ConnectButton->text(), "Connect") << text;
+        form.ConnectButton->Click();
+        EXPECT_EQ(form.ConnectButton->Caption(), "Connect") << text;
     }
     EXPECT_TRUE(watcher.boxes.empty());
 }
@@ -78,13 +75,13 @@ TEST_F(CommandsTest, PortTextsThatOpenPortFive) {
 TEST_F(CommandsTest, PortTextsThatAreNotNumbersShowTheStandardBox) {
     for (const char* text : {"5 ", "", "COM5", "- 5", "-$5", "0x", "4294967296", "$100000000", "2147483648"}) {
         watcher.boxes.clear();
-        form.PortEdit->setText(text);
-        form.ConnectButton->click();
+        form.PortEdit->SetText(text);
+        form.ConnectButton->Click();
         ASSERT_EQ(watcher.boxes.size(), 1u) << text;
         EXPECT_EQ(watcher.boxes[0].text, "'" + std::string(text) + "' is not a valid integer value.");
         EXPECT_EQ(watcher.boxes[0].caption, AppTitle());
-        EXPECT_EQ(watcher.boxes[0].icon, QMessageBox::Critical);
-        EXPECT_EQ(form.ConnectButton->text(), "Connect");
+        EXPECT_TRUE(watcher.boxes[0].stopIcon);
+        EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
         EXPECT_FALSE(ComPort->IsOpen());
     }
 }
@@ -92,7 +89,7 @@ TEST_F(CommandsTest, PortTextsThatAreNotNumbersShowTheStandardBox) {
 TEST_F(CommandsTest, EnterInAnEmptyLineSendsOnlyTheCarriageReturn) {
     Type("");
     EXPECT_EQ(device.Read(1, 200ms), "") << "nothing is sent while disconnected";
-    form.ConnectButton->click();
+    form.ConnectButton->Click();
     Type("");
     EXPECT_EQ(device.Read(2, 300ms), "\r");
     const std::string text = form.MainRich->Text();
@@ -101,75 +98,75 @@ TEST_F(CommandsTest, EnterInAnEmptyLineSendsOnlyTheCarriageReturn) {
 
 TEST_F(CommandsTest, ConnectDisconnectConnectAndAPortHeldElsewhere) {
     for (int round = 0; round < 3; ++round) {
-        form.ConnectButton->click();
-        ASSERT_EQ(form.ConnectButton->text(), "Disconnect");
-        form.ConnectButton->click();
-        ASSERT_EQ(form.ConnectButton->text(), "Connect");
+        form.ConnectButton->Click();
+        ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+        form.ConnectButton->Click();
+        ASSERT_EQ(form.ConnectButton->Caption(), "Connect");
     }
     auto holder = platform::OpenSerialPort(5);
     ASSERT_TRUE(holder);
-    form.ConnectButton->click();
+    form.ConnectButton->Click();
     ASSERT_EQ(watcher.boxes.size(), 1u);
     EXPECT_EQ(watcher.boxes[0].text, "Could not connect. Please check your Com port settings.");
     EXPECT_EQ(watcher.boxes[0].caption, "Com Error");
-    EXPECT_EQ(watcher.boxes[0].icon, QMessageBox::NoIcon);
+    EXPECT_FALSE(watcher.boxes[0].stopIcon);
     EXPECT_EQ(watcher.boxes[0].buttons, 1);
-    EXPECT_EQ(form.ConnectButton->text(), "Connect");
+    EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
     holder.reset();
-    form.PortEdit->setText("6");  // nothing linked there, and no /dev/ttyS5 in a test machine's way
-    form.ConnectButton->click();
-    EXPECT_EQ(form.ConnectButton->text(), "Connect");
+    form.PortEdit->SetText("6");  // nothing linked there, and no /dev/ttyS5 in a test machine's way
+    form.ConnectButton->Click();
+    EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
 }
 
 TEST_F(CommandsTest, EscapeClearsTheHistoryExceptInTheDropDownAndThePane) {
     form.ComReceive("kept");
-    form.BaudCombo->setFocus();
-    form.BaudCombo->showPopup();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::activePopupWidget() != nullptr; }));
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::activePopupWidget() == nullptr; }));
+    form.BaudCombo->SetFocus();
+    form.BaudCombo->SetDroppedDown(true);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return form.BaudCombo->DroppedDown(); }));
+    platform::PressKey(*form.BaudCombo, platform::Key::Escape);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !form.BaudCombo->DroppedDown(); }));
     EXPECT_GT(form.MainRich->TextLength(), 0) << "Esc closed the list only";
 
-    form.MainRich->setFocus();
-    QTest::keyClick(form.MainRich, Qt::Key_Escape);
+    form.MainRich->SetFocus();
+    platform::PressKey(*form.MainRich, platform::Key::Escape);
     EXPECT_GT(form.MainRich->TextLength(), 0) << "the pane asks for all keys";
 
-    form.LineEdit->setFocus();
-    QTest::keyClick(form.LineEdit, Qt::Key_Escape, Qt::ShiftModifier);
+    form.LineEdit->SetFocus();
+    platform::PressKey(*form.LineEdit, platform::Key::Escape, platform::ShiftModifier);
     EXPECT_GT(form.MainRich->TextLength(), 0) << "not with Shift held";
-    QTest::keyClick(form.LineEdit, Qt::Key_Escape);
+    platform::PressKey(*form.LineEdit, platform::Key::Escape);
     EXPECT_EQ(form.MainRich->TextLength(), 0);
 
     form.ComReceive("again");
-    form.Button1->click();
+    form.Button1->Click();
     EXPECT_EQ(form.MainRich->TextLength(), 0);
 }
 
 TEST_F(CommandsTest, FullHistoryRefusesASentLineAndSendsNothing) {
-    form.ConnectButton->click();
-    form.FormatButtons->button(0)->setChecked(true);  // 8-Bit ASCII: one character a byte
+    form.ConnectButton->Click();
+    form.FormatRadios->SetItemIndex(0);  // 8-Bit ASCII: one character a byte
     while (form.MainRich->TextLength() < platform::HistoryPane::Capacity - 1100)
         form.AddHistoryLine(ByteString(1000, '.'), SentColor);
     const std::string before = form.MainRich->Text();
-    Type(QString(400, 'x'));
+    Type(ByteString(400, 'x'));
     ASSERT_EQ(watcher.boxes.size(), 1u);
     EXPECT_EQ(watcher.boxes[0].text, "RichEdit line insertion error.");
     EXPECT_EQ(watcher.boxes[0].caption, AppTitle());
     EXPECT_EQ(device.Read(1, 200ms), "");
     EXPECT_EQ(form.MainRich->Text(), before);
-    EXPECT_EQ(form.LineEdit->text(), QString(400, 'x')) << "Enter was still swallowed";
+    EXPECT_EQ(form.LineEdit->Text(), ByteString(400, 'x')) << "Enter was still swallowed";
 }
 
 TEST_F(CommandsTest, NineBitFormatsAreRefusedQuietly) {
-    form.FormatButtons->button(4)->setChecked(true);
-    form.BaudCombo->setCurrentIndex(6);  // 115200
-    form.ConnectButton->click();
+    form.FormatRadios->SetItemIndex(4);
+    form.BaudCombo->SetItemIndex(6);  // 115200
+    form.ConnectButton->Click();
     EXPECT_TRUE(watcher.boxes.empty());
-    EXPECT_EQ(form.ConnectButton->text(), "Disconnect");
+    EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect");
     EXPECT_EQ(ComPort->LineState().BaudRate, 9600u) << "the settings in force before stay";
-    form.ConnectButton->click();
-    form.FormatButtons->button(1)->setChecked(true);
-    form.ConnectButton->click();
+    form.ConnectButton->Click();
+    form.FormatRadios->SetItemIndex(1);
+    form.ConnectButton->Click();
     EXPECT_EQ(ComPort->LineState().BaudRate, 115200u);
     EXPECT_EQ(ComPort->LineState().ByteSize, 8);
 }

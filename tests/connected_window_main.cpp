@@ -1,6 +1,5 @@
 // The terminal connected to port 5, as a user leaves it: for the tests that end it by a
 // signal. Prints "connected" once the port is open.
-#include <QPushButton>
 #include <cstdio>
 
 #include "platform/application.h"
@@ -8,10 +7,10 @@
 
 int main(int argc, char** argv) {
     platform::Application application(argc, argv);
-    TMainForm window;
-    window.show();
-    window.ConnectButton->click();
+    TMainForm form;
+    form.Show();
+    form.ConnectButton->Click();
     std::printf("%s\n", ComPort->IsOpen() ? "connected" : "not connected");
     std::fflush(stdout);
-    return application.exec();
+    return application.Run();
 }

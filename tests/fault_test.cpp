@@ -7,17 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QButtonGroup>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <atomic>
 #include <thread>
 
 #include "bench/bench_support.h"
+#include "platform/driver.h"
 #include "platform/history_pane.h"
 #include "platform/serial_device.h"
-#include "platform/uucp_lock.h"
+#include "platform/posix/uucp_lock.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "ui/main_form.h"
@@ -31,8 +28,8 @@ class FaultTest : public PortFixture {};
 TEST_F(FaultTest, DeviceThatGoesAwayMidStreamNeitherCrashesNorComplains) {
     BoxWatcher watcher;
     TMainForm form;
-    form.ConnectButton->click();
-    ASSERT_EQ(form.ConnectButton->text(), "Disconnect");
+    form.ConnectButton->Click();
+    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     std::thread stream([&] {
         for (int i = 0; i < 50; ++i) {
             device.Write(ByteString(100, 's'));
@@ -44,27 +41,27 @@ TEST_F(FaultTest, DeviceThatGoesAwayMidStreamNeitherCrashesNorComplains) {
     stream.join();
     ProcessEventsFor(200);
     EXPECT_TRUE(watcher.boxes.empty());
-    EXPECT_EQ(form.ConnectButton->text(), "Disconnect");
-    form.ConnectButton->click();
-    EXPECT_EQ(form.ConnectButton->text(), "Connect");
+    EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    form.ConnectButton->Click();
+    EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
 
     VirtualDevice back;
     back.LinkAsPort(ports.Path(), 5);
-    form.ConnectButton->click();
-    EXPECT_EQ(form.ConnectButton->text(), "Disconnect");
+    form.ConnectButton->Click();
+    EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect");
     EXPECT_TRUE(watcher.boxes.empty());
 }
 
 TEST_F(FaultTest, ThousandConnectCyclesLeaveNoDescriptorOrThreadBehind) {
     TMainForm form;
-    form.ConnectButton->click();
-    form.ConnectButton->click();
+    form.ConnectButton->Click();
+    form.ConnectButton->Click();
     const int descriptors = CountEntries("/proc/self/fd");
     const int threads = CountEntries("/proc/self/task");
     for (int cycle = 0; cycle < 1000; ++cycle) {
-        form.ConnectButton->click();
-        ASSERT_EQ(form.ConnectButton->text(), "Disconnect") << cycle;
-        form.ConnectButton->click();
+        form.ConnectButton->Click();
+        ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect") << cycle;
+        form.ConnectButton->Click();
     }
     EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
     EXPECT_EQ(CountEntries("/proc/self/task"), threads);
@@ -78,14 +75,14 @@ TEST_F(FaultTest, FloodWhileABoxIsOpenLosesNothing) {
         form.ComReceive(text);
         shown += text;
     };
-    form.ConnectButton->click();
+    form.ConnectButton->Click();
 
     ByteString sent(1 << 20, '\0');
     for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>('A' + (i * 7 + i / 4099) % 26);
     std::thread flood([&] { device.Write(sent); });
     // A typed line longer than the whole history in hex: its box opens while the flood goes on.
-    form.LineEdit->setText(QString(form.LineEdit->maxLength(), 'x'));
-    QTest::keyClick(form.LineEdit, Qt::Key_Return);
+    form.LineEdit->SetText(ByteString(30000, 'x'));
+    platform::PressKey(*form.LineEdit, platform::Key::Enter);
     ASSERT_EQ(watcher.boxes.size(), 1u);
     EXPECT_EQ(watcher.boxes[0].text, "RichEdit line insertion error.");
     ASSERT_TRUE(ProcessEventsUntil([&] { return shown.size() >= sent.size(); }, 30000)) << shown.size();
@@ -99,7 +96,7 @@ TEST_F(FaultTest, FloodWhileABoxIsOpenLosesNothing) {
 
 TEST_F(FaultTest, WriteToADeviceThatDoesNotReadArrivesWholeWhenItDrains) {
     TMainForm form;
-    form.ConnectButton->click();
+    form.ConnectButton->Click();
     ByteString line;
     for (int i = 0; i < 100000; ++i) line += static_cast<char>('a' + i % 26);
     ByteString heard;
@@ -178,9 +175,9 @@ TEST_F(FaultTest, PortThatIsNotATerminalFailsAsComError) {
     ASSERT_EQ(symlink(file, (ports.Path() + "/COM7").c_str()), 0);
     ASSERT_EQ(symlink(ports.Path().c_str(), (ports.Path() + "/COM8").c_str()), 0);
     for (const char* port : {"7", "8"}) {
-        form.PortEdit->setText(port);
-        form.ConnectButton->click();
-        EXPECT_EQ(form.ConnectButton->text(), "Connect");
+        form.PortEdit->SetText(port);
+        form.ConnectButton->Click();
+        EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
     }
     ASSERT_EQ(watcher.boxes.size(), 2u);
     for (const ShownBox& box : watcher.boxes) EXPECT_EQ(box.caption, "Com Error");

@@ -1,20 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFontInfo>
-#include <QGroupBox>
-#include <QHelpEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
-#include <QTextBlock>
 #include <regex>
 #include <thread>
 
+#include "platform/driver.h"
 #include "platform/history_pane.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
@@ -22,79 +11,86 @@
 
 namespace {
 
+using platform::Bounds;
+
 const std::string Stamp = R"([^ ]+( [^ ]+( [AaPp][Mm])?)? )";  // date, time, marker
 
 TEST(MainForm, ControlsFollowTheLayoutTable) {
     TMainForm form;
     struct Case {
-        QWidget* control;
-        QRect rect;
+        const char* name;
+        platform::Control* control;
+        Bounds place;
     } cases[] = {
-        {form.Label1, {8, 8, 33, 21}},        {form.Label2, {88, 8, 57, 21}},
-        {form.LineEdit, {8, 412, 990, 21}},   {form.MainRich, {8, 72, 990, 333}},
-        {form.PortEdit, {40, 8, 33, 21}},     {form.BaudCombo, {144, 8, 97, 21}},
-        {form.ConnectButton, {250, 8, 113, 21}}, {form.FormatRadios, {376, 0, 505, 33}},
-        {form.Button1, {892, 8, 105, 21}},    {form.TwoStopBits, {16, 40, 97, 17}},
+        {"Label1", form.Label1, {8, 8, 33, 21}},
+        {"Label2", form.Label2, {88, 8, 57, 21}},
+        {"LineEdit", form.LineEdit, {8, 412, 990, 21}},
+        {"MainRich", form.MainRich, {8, 72, 990, 333}},
+        {"PortEdit", form.PortEdit, {40, 8, 33, 21}},
+        {"BaudCombo", form.BaudCombo, {144, 8, 97, 21}},
+        {"ConnectButton", form.ConnectButton, {250, 8, 113, 21}},
+        {"FormatRadios", form.FormatRadios, {376, 0, 505, 33}},
+        {"Button1", form.Button1, {892, 8, 105, 21}},
+        {"TwoStopBits", form.TwoStopBits, {16, 40, 97, 17}},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.control->geometry(), c.rect) << c.control->metaObject()->className();
+    for (const Case& c : cases) EXPECT_TRUE(c.control->Place() == c.place) << c.name;
 
-    EXPECT_EQ(form.windowTitle(), " ");
-    EXPECT_EQ(form.windowIconText(), "window_tests") << "the task bar shows the application title";
-    EXPECT_EQ(form.size(), QSize(TMainForm::ClientWidth, TMainForm::ClientHeight));
-    EXPECT_EQ(form.Label1->text(), "Com:");
-    EXPECT_EQ(form.Label2->text(), "Baud Rate:");
-    EXPECT_EQ(form.PortEdit->text(), "5");
-    EXPECT_EQ(form.LineEdit->text(), "");
-    EXPECT_FALSE(form.BaudCombo->isEditable());
-    QStringList rates;
-    for (int i = 0; i < form.BaudCombo->count(); ++i) rates << form.BaudCombo->itemText(i);
-    EXPECT_EQ(rates, QStringList({"9600", "14400", "19200", "28800", "38400", "57600", "115200", "128000", "256000"}));
-    EXPECT_EQ(form.BaudCombo->currentText(), "9600");
-    EXPECT_EQ(form.ConnectButton->text(), "Connect");
-    EXPECT_EQ(form.FormatRadios->title(), "Format");
-    QStringList formats;
-    for (QAbstractButton* radio : form.FormatButtons->buttons()) formats << radio->text();
-    EXPECT_EQ(formats, QStringList({"8-Bit ASCII", "8-Bit Hex", "7-Bit ASCII", "7-Bit Hex", "9-Bit ASCII", "9-bit Hex"}));
+    EXPECT_EQ(form.Window().Caption(), " ");
+    EXPECT_EQ(form.Window().ClientWidth(), 1007);
+    EXPECT_EQ(form.Window().ClientHeight(), 442);
+    EXPECT_EQ(form.Label1->Caption(), "Com:");
+    EXPECT_EQ(form.Label2->Caption(), "Baud Rate:");
+    EXPECT_EQ(form.PortEdit->Text(), "5");
+    EXPECT_EQ(form.LineEdit->Text(), "");
+    EXPECT_EQ(form.BaudCombo->Items(), std::vector<ByteString>({"9600", "14400", "19200", "28800", "38400", "57600",
+                                                                "115200", "128000", "256000"}));
+    EXPECT_EQ(form.BaudCombo->ItemIndex(), 0);
+    EXPECT_EQ(form.BaudCombo->Text(), "9600");
+    EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
+    EXPECT_EQ(form.FormatRadios->Caption(), "Format");
+    EXPECT_EQ(form.FormatRadios->Items(), std::vector<ByteString>({"8-Bit ASCII", "8-Bit Hex", "7-Bit ASCII",
+                                                                   "7-Bit Hex", "9-Bit ASCII", "9-bit Hex"}));
     EXPECT_EQ(form.FormatIndex(), 1);
-    EXPECT_EQ(form.Button1->text(), "Clear History");
-    EXPECT_EQ(form.TwoStopBits->text(), "Two Stop Bits");
+    EXPECT_EQ(form.Button1->Caption(), "Clear History");
+    EXPECT_EQ(form.TwoStopBits->Caption(), "Two Stop Bits");
     EXPECT_FALSE(form.TwoStopBitsChecked());
+    form.TwoStopBits->SetChecked(true);
+    EXPECT_TRUE(form.TwoStopBitsChecked()) << "read at the moment of the call";
     EXPECT_EQ(ComPort->SplitAtCR, false);
     EXPECT_FALSE(ComPort->IsOpen());
 }
 
-TEST(MainForm, HistoryIsFixedPitchAt12PxAndControlsAt11Px) {
-    TMainForm form;
-    QFontInfo history(form.MainRich->font());
-    EXPECT_EQ(history.family(), "DejaVu Sans Mono");
-    EXPECT_EQ(history.pixelSize(), 12);
-    EXPECT_TRUE(history.fixedPitch());
-    EXPECT_EQ(QFontInfo(form.Button1->font()).pixelSize(), 11);
-}
-
 TEST(MainForm, AnchorsOnResize) {
     TMainForm form;
-    form.show();
-    form.resize(TMainForm::ClientWidth + 100, TMainForm::ClientHeight + 50);
-    EXPECT_EQ(form.LineEdit->geometry(), QRect(8, 462, 1090, 21));
-    EXPECT_EQ(form.MainRich->geometry(), QRect(8, 72, 1090, 383));
-    EXPECT_EQ(form.FormatRadios->geometry(), QRect(476, 0, 505, 33));
-    EXPECT_EQ(form.Button1->geometry(), QRect(992, 8, 105, 21));
-    EXPECT_EQ(form.ConnectButton->geometry(), QRect(250, 8, 113, 21));
-    EXPECT_EQ(form.TwoStopBits->geometry(), QRect(16, 40, 97, 17));
+    form.Show();
+    form.Window().ResizeClient(1007 + 100, 442 + 50);
+    struct Case {
+        const char* name;
+        platform::Control* control;
+        Bounds place;
+    } cases[] = {
+        {"LineEdit: left, right, bottom", form.LineEdit, {8, 462, 1090, 21}},
+        {"MainRich: all four", form.MainRich, {8, 72, 1090, 383}},
+        {"FormatRadios: top, right", form.FormatRadios, {476, 0, 505, 33}},
+        {"Button1: top, right", form.Button1, {992, 8, 105, 21}},
+        {"ConnectButton: left, top", form.ConnectButton, {250, 8, 113, 21}},
+        {"TwoStopBits: left, top", form.TwoStopBits, {16, 40, 97, 17}},
+    };
+    for (const Case& c : cases) EXPECT_TRUE(c.control->Place() == c.place) << c.name;
 }
 
-TEST(MainForm, FocusStartsInTheInputLineAndTabOrderFollowsTheTable) {
+TEST(MainForm, FocusStartsInTheInputLineAndTabWalksTheTabOrder) {
     TMainForm form;
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    EXPECT_EQ(QApplication::focusWidget(), form.LineEdit);
-    QWidget* expected[] = {form.MainRich, form.PortEdit, form.BaudCombo, form.ConnectButton};
-    QWidget* at = form.LineEdit;
-    for (QWidget* next : expected) {
-        do at = at->nextInFocusChain();
-        while (at->focusPolicy() == Qt::NoFocus || !at->isVisibleTo(&form) || at == form.MainRich->viewport());
-        EXPECT_EQ(at, next);
+    ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
+    EXPECT_TRUE(form.LineEdit->Focused());
+    platform::Control* order[] = {form.LineEdit, form.MainRich, form.PortEdit, form.BaudCombo, form.ConnectButton};
+    for (size_t i = 1; i < std::size(order); ++i) {
+        platform::PressKey(*order[i - 1], platform::Key::Tab);
+        EXPECT_TRUE(order[i]->Focused()) << "tab stop " << i;
+    }
+    for (size_t i = std::size(order) - 1; i > 0; --i) {
+        platform::PressKey(*order[i], platform::Key::Tab, platform::ShiftModifier);
+        EXPECT_TRUE(order[i - 1]->Focused()) << "back to tab stop " << i - 1;
     }
 }
 
@@ -104,18 +100,18 @@ TEST(MainForm, SentAndReceivedLinesKeepTheirColoursAndStamps) {
     form.ComReceive("\x01");
     const std::string text = form.MainRich->Text();
     EXPECT_TRUE(std::regex_match(text, std::regex(Stamp + "41 42 \r\n" + Stamp + "01 \r\n"))) << text;
-    auto colour = [&](int block) {
-        return form.MainRich->document()->findBlockByNumber(block).begin().fragment().charFormat().foreground().color();
-    };
-    EXPECT_EQ(colour(0), QColor(Qt::blue));
-    EXPECT_EQ(colour(1), QColor(Qt::black));
+    const int secondLine = static_cast<int>(text.find("\r\n")) + 2;
+    EXPECT_EQ(form.MainRich->ColorAt(0), SentColor);
+    EXPECT_EQ(form.MainRich->ColorAt(secondLine - 3), SentColor) << "the whole line";
+    EXPECT_EQ(form.MainRich->ColorAt(secondLine), ReceivedColor);
+    EXPECT_EQ(form.MainRich->ColorAt(static_cast<int>(text.size()) - 3), ReceivedColor);
 }
 
 TEST(MainForm, FormatChangesApplyToTheNextLine) {
     TMainForm form;
-    form.FormatButtons->button(3)->setChecked(true);  // 7-Bit Hex
+    form.FormatRadios->SetItemIndex(3);  // 7-Bit Hex
     form.ComReceive("\x31\xB2");
-    form.FormatButtons->button(0)->setChecked(true);  // 8-Bit ASCII
+    form.FormatRadios->SetItemIndex(0);  // 8-Bit ASCII
     form.ComReceive("a\nb\rc");
     const std::string text = form.MainRich->Text();
     EXPECT_TRUE(std::regex_match(text, std::regex(Stamp + "31 32 \r\n" + Stamp + "a\xBA" "b\rc\r\n"))) << text;
@@ -123,22 +119,19 @@ TEST(MainForm, FormatChangesApplyToTheNextLine) {
 
 class MainFormOverPty : public PortFixture {};
 
-TEST_F(MainFormOverPty, PortFieldTooltipListsThePortsPresentWhenShown) {
+TEST_F(MainFormOverPty, PortFieldHintListsThePortsPresentWhenShown) {
     TMainForm form;
     const std::string pts = device.SlavePath().substr(5);
-    EXPECT_NE(form.PortEdit->toolTip().toStdString().find("5  linked by hand (" + pts + ")"), std::string::npos);
+    EXPECT_NE(form.PortEdit->Hint().find("5  linked by hand (" + pts + ")"), std::string::npos);
     VirtualDevice second;
     second.LinkAsPort(ports.Path(), 7);
-    QHelpEvent shown(QEvent::ToolTip, QPoint(5, 5), form.PortEdit->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(form.PortEdit, &shown);
-    EXPECT_NE(form.PortEdit->toolTip().toStdString().find("7  linked by hand (" + second.SlavePath().substr(5) + ")"),
-              std::string::npos)
-        << "refreshed each time it is shown: " << form.PortEdit->toolTip().toStdString();
+    EXPECT_NE(form.PortEdit->Hint().find("7  linked by hand (" + second.SlavePath().substr(5) + ")"), std::string::npos)
+        << "asked again each time it is shown: " << form.PortEdit->Hint();
 }
 
 TEST_F(MainFormOverPty, ReceivedBurstBecomesOneBlackLine) {
     TMainForm form;
-    form.ConnectButton->click();
+    form.ConnectButton->Click();
     ASSERT_TRUE(ComPort->IsOpen());
     device.Write("\x01hello\xFF");
     ASSERT_TRUE(ProcessEventsUntil([&] { return form.MainRich->TextLength() > 0; }));
@@ -159,7 +152,7 @@ ByteString DataOfLines(const ByteString& text) {
 TEST_F(MainFormOverPty, LongStreamScrollsOnLosingNothingWithoutABox) {
     TMainForm form;
     BoxWatcher watcher;
-    form.FormatButtons->button(0)->setChecked(true);  // 8-Bit ASCII: bytes shown as they are
+    form.FormatRadios->SetItemIndex(0);  // 8-Bit ASCII: bytes shown as they are
     while (form.MainRich->TextLength() < platform::HistoryPane::Capacity - 1100)
         form.AddHistoryLine(ByteString(1000, '.'), SentColor);
     ByteString removed;
@@ -171,7 +164,7 @@ TEST_F(MainFormOverPty, LongStreamScrollsOnLosingNothingWithoutABox) {
         leastFree = std::min(leastFree, platform::HistoryPane::Capacity - form.MainRich->TextLength());
         ++received;
     };
-    form.ConnectButton->click();
+    form.ConnectButton->Click();
     ASSERT_TRUE(ComPort->IsOpen());
 
     ByteString sent(300000, '\0');

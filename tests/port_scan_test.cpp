@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <atomic>
 #include <chrono>
 #include <set>
@@ -13,9 +12,10 @@
 #include <thread>
 
 #include "platform/port_map.h"
+#include "platform/driver.h"
 #include "platform/port_scan.h"
 #include "platform/serial_device.h"
-#include "platform/uucp_lock.h"
+#include "platform/posix/uucp_lock.h"
 #include "serial/com.h"
 #include "tests/port_fixture.h"
 
@@ -210,10 +210,7 @@ TEST_F(PortTree, ConnectToTheNumberAnAdapterWasGiven) {
     EXPECT_EQ(com.Send("hello"), 6);
     EXPECT_EQ(device.Read(6, 3s), "hello\r");
     device.Write("reply");
-    for (int wait = 0; wait < 300 && received.size() < 5; ++wait) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(5ms);
-    }
+    platform::ProcessEventsUntil([&] { return received.size() >= 5; });
     EXPECT_EQ(received, "reply");
 }
 

@@ -15,7 +15,7 @@
 
 #include "platform/port_map.h"
 #include "platform/serial_device.h"
-#include "platform/uucp_lock.h"
+#include "platform/posix/uucp_lock.h"
 #include "serial/com.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"

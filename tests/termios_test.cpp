@@ -2,7 +2,7 @@
 // quietly turns CS7 and PARENB back into CS8, so it cannot show these.
 #include <gtest/gtest.h>
 
-#include "platform/termios_linux.h"
+#include "platform/posix/termios_linux.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <regex>
 
+#include "platform/cp437.h"
 #include "platform/locale.h"
 #include "ui/display.h"
 
@@ -134,6 +135,28 @@ TEST(LocaleTranslation, RealLocales) {
 TEST(LocaleTranslation, UnreadableLocaleGivesTheFallback) {
     LocaleTimeSettings settings = platform::ReadLocaleTimeSettings("xx_NOWHERE.UTF-8");
     EXPECT_EQ(FormatTimeStamp(settings, At(2026, 12, 10, 15, 4, 5)), "12/10/26 3:04:05 pm");
+}
+
+}  // namespace
+
+namespace {
+
+// Locale texts in UTF-8 become the bytes the history shows them with.
+TEST(Cp437, FromUtf8) {
+    struct Case {
+        std::string utf8;
+        ByteString bytes;
+    } cases[] = {
+        {"PM", "PM"},
+        {"\xC3\xA9t\xC3\xA9", "\x82t\x82"},           // été
+        {"\xE2\x95\x91", "\xBA"},                     // ║, three bytes
+        {"\xE2\x82\xAC", "?"},                        // €, not in the page
+        {"\xF0\x9F\x98\x80", "?"},                    // beyond 16 bits
+        {"a\xC3", "a?"},                              // cut short
+        {"\x80x", "?x"},                              // a stray continuation byte
+        {"\xE2\x95x", "?x"},                          // a lead without its tail
+    };
+    for (const Case& c : cases) EXPECT_EQ(platform::Cp437FromUtf8(c.utf8), c.bytes) << c.utf8;
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 int main(int argc, char** argv) {
     platform::Application application(argc, argv);
-    TMainForm window;
-    window.show();
-    return application.exec();
+    TMainForm form;
+    form.Show();
+    return application.Run();
 }

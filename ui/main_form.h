@@ -1,23 +1,14 @@
 #pragma once
-#include <QWidget>
 #include <cstdint>
 #include <memory>
-#include <vector>
+#include <string>
 
 #include "platform/byte_string.h"
+#include "platform/controls.h"
+#include "platform/history_pane.h"
 #include "platform/locale.h"
+#include "platform/window.h"
 #include "serial/com.h"
-
-class QButtonGroup;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-namespace platform {
-class HistoryPane;
-}
 
 using TColor = uint32_t;  // 0x00BBGGRR
 constexpr TColor SentColor = 0xFF0000;     // blue
@@ -25,10 +16,13 @@ constexpr TColor ReceivedColor = 0x000000;  // black
 
 // The terminal's only window: port settings, display format, the history of sent and
 // received texts, and the input line.
-class TMainForm : public QWidget, public TComSettings {
+class TMainForm : public TComSettings {
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
+    TMainForm();
     ~TMainForm() override;
+
+    void Show() { window->Show(); }
+    platform::Window& Window() { return *window; }
 
     // Appends Text as one time-stamped history line in Color, in the display format
     // selected now; raises "RichEdit line insertion error" when the history is full.
@@ -45,47 +39,24 @@ public:
     bool TwoStopBitsChecked() const override;
     int FormatIndex() const override;
 
-    QLabel* Label1;
-    QLabel* Label2;
-    QLineEdit* LineEdit;
+    platform::Label* Label1;
+    platform::Label* Label2;
+    platform::Edit* LineEdit;
     platform::HistoryPane* MainRich;
-    QLineEdit* PortEdit;
-    QComboBox* BaudCombo;
-    QPushButton* ConnectButton;
-    QGroupBox* FormatRadios;
-    QPushButton* Button1;
-    QCheckBox* TwoStopBits;
-    QButtonGroup* FormatButtons;
-
-    static constexpr int ClientWidth = 1007;  // the client area of a 1015 x 476 window
-    static constexpr int ClientHeight = 442;
-    static constexpr int OuterWidth = 1015;
-    static constexpr int OuterHeight = 476;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    platform::Edit* PortEdit;
+    platform::DropDownList* BaudCombo;
+    platform::Button* ConnectButton;
+    platform::RadioGroup* FormatRadios;
+    platform::Button* Button1;
+    platform::CheckBox* TwoStopBits;
 
 private:
-    enum Anchor { Left = 1, Top = 2, Right = 4, Bottom = 8 };
-    struct Placement {
-        QWidget* control;
-        QRect design;
-        int anchors;
-    };
-
-    void CreateControls();
-    template <typename Control>
-    Control* Place(Control* control, int left, int top, int width, int height, int anchors = Left | Top);
     void FormCreate();
     std::string PresentPortsText() const;  // numbers the adapters present, then lists the ports
     void AddLine(const ByteString& Text, TColor Color, int keepFree);
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
 
-    std::vector<Placement> placements;
-    bool centred = false;
+    std::unique_ptr<platform::Window> window;
     bool connected = false;
     platform::LocaleTimeSettings localeTime;
     std::unique_ptr<TCom> com;

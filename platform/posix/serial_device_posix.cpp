@@ -21,8 +21,8 @@
 
 #include "platform/port_map.h"
 #include "platform/serial_device.h"
-#include "platform/termios_linux.h"
-#include "platform/uucp_lock.h"
+#include "platform/posix/termios_linux.h"
+#include "platform/posix/uucp_lock.h"
 
 namespace platform {
 namespace {

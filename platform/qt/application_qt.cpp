@@ -1,5 +1,4 @@
-#include <QAbstractItemView>
-#include <QComboBox>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
 #include <cctype>
@@ -75,13 +74,37 @@ std::string ErrorBoxText(const std::string& message) {
     return message;
 }
 
+namespace {
+
+// The last net: an error that escaped a handler of ours still gets its box.
+class GuardedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        bool handled = false;
+        RunGuarded([&] { handled = QApplication::notify(receiver, event); });
+        return handled;
+    }
+};
+
+Application* instance = nullptr;
+
+}  // namespace
+
+struct Application::Toolkit {
+    Toolkit(int& argc, char** argv) : application(argc, argv) {}
+    GuardedApplication application;
+};
+
 Application::Application(int& argc, char** argv)
-    : QApplication(argc, argv), title(ApplicationTitle(argc > 0 ? argv[0] : "")) {
-    installEventFilter(new PopupEscapeFilter(this));
-    installEventFilter(new CaretRest(this));
+    : title(ApplicationTitle(argc > 0 ? argv[0] : "")), toolkit(std::make_unique<Toolkit>(argc, argv)) {
+    instance = this;
+    QApplication& application = toolkit->application;
+    application.installEventFilter(new PopupEscapeFilter(&application));
+    application.installEventFilter(new CaretRest(&application));
     // What task bars and docks show and match a window by (WM_CLASS, with the desktop
     // entry's StartupWMClass) is the application title, not a window's caption.
-    setApplicationName(QString::fromStdString(title));
+    application.setApplicationName(QString::fromStdString(title));
     SetErrorHandler([this](const std::string& message) {
         MessageBox(ErrorBoxText(message), title, MessageBoxStopIcon);
     });
@@ -92,12 +115,11 @@ Application::Application(int& argc, char** argv)
 Application::~Application() {
     RestoreTerminationSignals();
     SetErrorHandler(nullptr);
+    instance = nullptr;
 }
 
-bool Application::notify(QObject* receiver, QEvent* event) {
-    bool handled = false;
-    RunGuarded([&] { handled = QApplication::notify(receiver, event); });
-    return handled;
-}
+int Application::Run() { return toolkit->application.exec(); }
+
+Application* Application::Instance() { return instance; }
 
 }  // namespace platform

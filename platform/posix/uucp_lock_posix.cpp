@@ -1,4 +1,4 @@
-#include "platform/uucp_lock.h"
+#include "platform/posix/uucp_lock.h"
 
 #include <fcntl.h>
 #include <signal.h>

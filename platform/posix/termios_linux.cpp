@@ -1,4 +1,4 @@
-#include "platform/termios_linux.h"
+#include "platform/posix/termios_linux.h"
 
 #include <sys/ioctl.h>
 

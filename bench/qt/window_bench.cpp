@@ -12,12 +12,15 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "bench/bench_support.h"
 #include "tools/virtual_device.h"
+#include "platform/application.h"
+#include "platform/qt/controls_qt.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -51,9 +54,9 @@ int boxesShown = 0;
 class Terminal {
 public:
     explicit Terminal(int format = 1) {
-        form.FormatButtons->button(format)->setChecked(true);
-        form.show();
-        if (!QTest::qWaitForWindowExposed(&form)) std::abort();
+        form.FormatRadios->SetItemIndex(format);
+        form.Show();
+        if (!QTest::qWaitForWindowExposed(platform::WidgetOf(*form.Label1)->window())) std::abort();
         ComPort->OnReceive = [this](const ByteString& text) {
             form.ComReceive(text);
             for (char byte : text) misplaced += static_cast<uint8_t>(byte) != (shown++ & 0xFF);
@@ -61,7 +64,7 @@ public:
         };
     }
     void Connect() {
-        form.ConnectButton->click();
+        form.ConnectButton->Click();
         if (!ComPort->IsOpen()) {
             std::fprintf(stderr, "window_bench: cannot connect to the virtual device\n");
             std::exit(1);
@@ -95,7 +98,7 @@ void StreamThroughWindow(const QString& vdev, const std::string& xserver, int fo
     const double megabytes = static_cast<double>(terminal.shown) / 1e6;
     const double ownCpu = CpuSeconds(self) - ownBefore, xCpu = CpuSeconds(xserver) - xBefore;
     const double residentEnd = ResidentMegabytes();
-    terminal.form.ConnectButton->click();
+    terminal.form.ConnectButton->Click();
     Report("9", name + " at 100 kB/s, nobody clearing: boxes shown", boxesShown - boxesBefore, "boxes");
     Report("9", name + ": from the stream's end until all is shown", lag, "s");
     Report("9", name + ": comterm CPU per MB", ownCpu / megabytes, "s/MB");
@@ -133,7 +136,7 @@ void DisplayRate(int format, bool smoke) {
     const uint64_t during = terminal.shown - before;
     running = false;
     flood.join();
-    terminal.form.ConnectButton->click();
+    terminal.form.ConnectButton->Click();
     Report("10", std::string("display rate under an unpaced flood, ") + FormatNames[format],
            static_cast<double>(during) / seconds / 1000, "kB/s");
 }
@@ -146,7 +149,7 @@ void Responsiveness(bool smoke) {
     fcntl(device.MasterFd(), F_SETFL, O_NONBLOCK);
     Terminal terminal;
     terminal.Connect();
-    terminal.form.LineEdit->setText("PING");
+    terminal.form.LineEdit->SetText("PING");
 
     std::vector<double> answers, enters;
     std::atomic<bool> running{true};
@@ -187,7 +190,7 @@ void Responsiveness(bool smoke) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             if (round % 10 == 0 && enterPosted == 0) {
                 enterPosted = Clock::now().time_since_epoch().count();
-                QCoreApplication::postEvent(terminal.form.LineEdit,
+                QCoreApplication::postEvent(platform::WidgetOf(*terminal.form.LineEdit),
                                             new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r"));
             }
         }
@@ -197,7 +200,7 @@ void Responsiveness(bool smoke) {
     prober.join();
     flood.join();
     wire.join();
-    terminal.form.ConnectButton->click();
+    terminal.form.ConnectButton->Click();
     Report("8", "GUI answer under flood, median", Median(answers), "ms");
     Report("8", "GUI answer under flood, max", Percentile(answers, 1.0), "ms");
     Report("8", "Enter to device under flood, median", Median(enters), "ms");
@@ -208,7 +211,7 @@ void Responsiveness(bool smoke) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    platform::Application application(argc, argv);
     if (argc < 3) return 2;
     const QString vdev = argv[1];
     const std::string xserver = argv[2];

@@ -7,12 +7,16 @@
 #include <stdexcept>
 
 #include "platform/cp437.h"
-#include "platform/history_pane.h"
+#include "platform/qt/history_pane_qt.h"
 
 namespace platform {
 namespace {
 
 QColor FromBgr(uint32_t color) { return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF); }
+uint32_t ToBgr(const QColor& color) {
+    return static_cast<uint32_t>(color.red()) | static_cast<uint32_t>(color.green()) << 8 |
+           static_cast<uint32_t>(color.blue()) << 16;
+}
 
 // A carriage return breaks the line on screen but stays inside its entry, so it counts
 // as one character of the whole text.
@@ -46,7 +50,20 @@ QString CutToRoom(QString text, int room) {
 
 }  // namespace
 
-HistoryPane::HistoryPane(QWidget* parent) : QPlainTextEdit(parent), insertion(document()) {
+QtHistoryPane::QtHistoryPane(QWidget* parent) : QPlainTextEdit(parent), insertion(document()) {
+    // The nearest to a bitmap terminal font: fixed pitch, 12 pixels, crisp box drawing.
+    QFont terminal("DejaVu Sans Mono");
+    terminal.setStyleHint(QFont::Monospace);
+    terminal.setPixelSize(12);
+    terminal.setStyleStrategy(QFont::NoAntialias);
+    setFont(terminal);
+    QPalette white = palette();
+    white.setColor(QPalette::Base, Qt::white);
+    white.setColor(QPalette::Text, Qt::black);
+    setPalette(white);
+    connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int) {
+        if (removed > 0 && onTextRemoved) onTextRemoved();
+    });
     document()->setUndoRedoEnabled(false);  // added lines are not undoable, and undo would grow with the history
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -54,16 +71,16 @@ HistoryPane::HistoryPane(QWidget* parent) : QPlainTextEdit(parent), insertion(do
     setTabChangesFocus(true);  // Tab moves on through the window, as in every other control
 }
 
-bool HistoryPane::EndsWithLineBreak() const { return document()->lastBlock().length() == 1; }
+bool QtHistoryPane::EndsWithLineBreak() const { return document()->lastBlock().length() == 1; }
 
-int HistoryPane::TextLength() const {
+int QtHistoryPane::TextLength() const {
     // Characters plus one separator between blocks; each line then ends with CR LF.
     int blocks = document()->blockCount();
     int length = document()->characterCount() - 1 + (blocks - 1);
     return EndsWithLineBreak() ? length : length + 2;
 }
 
-ByteString HistoryPane::Text() const {
+ByteString QtHistoryPane::Text() const {
     ByteString text;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         if (!block.next().isValid() && block.length() == 1) break;  // the empty last line
@@ -73,15 +90,33 @@ ByteString HistoryPane::Text() const {
     return text;
 }
 
-void HistoryPane::SetInsertionPoint(int position) {
+void QtHistoryPane::SetInsertionPoint(int position) {
     insertion.setPosition(std::clamp(position, 0, document()->characterCount() - 1));
 }
 
-void HistoryPane::SetSelectionColor(uint32_t color) { format.setForeground(FromBgr(color)); }
+Bounds QtHistoryPane::Place() const { return {x(), y(), width(), height()}; }
 
-bool HistoryPane::FollowingNewest() const { return verticalScrollBar()->value() >= verticalScrollBar()->maximum(); }
+// Each line ends with CR LF in the whole text, one character more than its block break.
+uint32_t QtHistoryPane::ColorAt(int position) const {
+    int lineStart = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const int lineEnd = lineStart + block.length() + 1;
+        if (position < lineEnd) {
+            QTextCursor at(block);  // a cursor tells the format of the character before it
+            const int offset = position - lineStart;
+            if (offset < block.length() - 1) at.setPosition(block.position() + offset + 1);
+            return ToBgr(at.charFormat().foreground().color());
+        }
+        lineStart = lineEnd;
+    }
+    return ToBgr(format.foreground().color());
+}
 
-void HistoryPane::AddLine(const ByteString& line) {
+void QtHistoryPane::SetSelectionColor(uint32_t color) { format.setForeground(FromBgr(color)); }
+
+bool QtHistoryPane::FollowingNewest() const { return verticalScrollBar()->value() >= verticalScrollBar()->maximum(); }
+
+void QtHistoryPane::AddLine(const ByteString& line) {
     if (AddedLength(line) > Room()) throw std::runtime_error("RichEdit line insertion error");
     const bool follow = FollowingNewest();
     bool intoEmptyLastLine = EndsWithLineBreak();
@@ -95,7 +130,7 @@ void HistoryPane::AddLine(const ByteString& line) {
     if (follow) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
-void HistoryPane::MakeRoom(int addedLength, int keepFree) {
+void QtHistoryPane::MakeRoom(int addedLength, int keepFree) {
     const int excess = TextLength() + addedLength - (Capacity - keepFree);
     if (excess <= 0) return;
     // The oldest whole lines that free enough; never the last line, which holds the end.
@@ -139,9 +174,7 @@ void HistoryPane::MakeRoom(int addedLength, int keepFree) {
     }
 }
 
-void HistoryPane::Clear() { clear(); }
-
-int HistoryPane::SelectedLength() const {
+int QtHistoryPane::SelectedLength() const {
     const QString selected = textCursor().selectedText();  // block breaks as U+2029
     return static_cast<int>(selected.size() + selected.count(QChar::ParagraphSeparator));
 }
@@ -149,19 +182,19 @@ int HistoryPane::SelectedLength() const {
 // What the user types or pastes is held to the capacity, as added lines are: whatever
 // would pass it is taken back from behind the caret, so the key or the end of the paste
 // is refused without a word.
-void HistoryPane::TakeBackPastCapacity(int typedFrom) {
+void QtHistoryPane::TakeBackPastCapacity(int typedFrom) {
     QTextCursor caret = textCursor();
     while (TextLength() > Capacity && caret.position() > typedFrom) caret.deletePreviousChar();
 }
 
-void HistoryPane::keyPressEvent(QKeyEvent* event) {
+void QtHistoryPane::keyPressEvent(QKeyEvent* event) {
     const int typedFrom = textCursor().selectionStart();
     QPlainTextEdit::keyPressEvent(event);
     TakeBackPastCapacity(typedFrom);
 }
 
 // A paste or a drop is first cut to about what fits, so a huge one is never laid out.
-void HistoryPane::insertFromMimeData(const QMimeData* source) {
+void QtHistoryPane::insertFromMimeData(const QMimeData* source) {
     if (!source->hasText()) return;
     const int typedFrom = textCursor().selectionStart();
     QMimeData fitting;
@@ -170,7 +203,7 @@ void HistoryPane::insertFromMimeData(const QMimeData* source) {
     TakeBackPastCapacity(typedFrom);
 }
 
-bool HistoryPane::event(QEvent* event) {
+bool QtHistoryPane::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         event->accept();
         return true;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/history_pane.h"
+#include "platform/qt/history_pane_qt.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "ui/display.h"
 
@@ -48,7 +48,7 @@ QApplication& Application() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Application();
-    platform::HistoryPane pane;
+    platform::QtHistoryPane pane;
     Model model;
     size_t at = 0;
     while (at + 2 <= size) {

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <ctime>
 
-#include <QString>
 
 #include "platform/cp437.h"
 #include "platform/locale.h"
@@ -121,8 +120,9 @@ LocaleTimeSettings ReadLocaleTimeSettings(const std::string& localeName) {
     auto text = [&](nl_item item) -> ByteString {
         std::string raw = nl_langinfo_l(item, locale);
         if (utf8) return Cp437FromUtf8(raw);
-        QByteArray latin1 = QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size())).toUtf8();
-        return Cp437FromUtf8(latin1.toStdString());
+        ByteString glyphs;  // a locale of single bytes is taken as Latin-1
+        for (char byte : raw) glyphs += static_cast<char>(Cp437Byte(static_cast<unsigned char>(byte)));
+        return glyphs;
     };
     TranslateDateFormat(nl_langinfo_l(D_FMT, locale), settings);
     TranslateTimeFormat(nl_langinfo_l(T_FMT, locale), nl_langinfo_l(T_FMT_AMPM, locale), settings);

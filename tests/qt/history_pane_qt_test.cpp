@@ -8,11 +8,11 @@
 #include <QTextBlock>
 #include <stdexcept>
 
-#include "platform/history_pane.h"
+#include "platform/qt/history_pane_qt.h"
 
 namespace {
 
-using platform::HistoryPane;
+using HistoryPane = platform::QtHistoryPane;
 
 QColor ColorOfBlock(HistoryPane& pane, int block) {
     QTextBlock b = pane.document()->findBlockByNumber(block);

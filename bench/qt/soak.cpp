@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "platform/application.h"
+#include "platform/qt/controls_qt.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -36,7 +38,7 @@ double Mean(const std::vector<Sample>& samples, size_t from, size_t to, double S
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    platform::Application application(argc, argv);
     if (argc < 4) {
         std::fprintf(stderr, "usage: soak VDEV SECONDS RATE\n");
         return 2;
@@ -51,7 +53,7 @@ int main(int argc, char** argv) {
     device.readAllStandardOutput();
 
     TMainForm form;
-    form.show();
+    form.Show();
     uint64_t delivered = 0, misplaced = 0;
     ComPort->OnReceive = [&](const ByteString& text) {
         form.ComReceive(text);
@@ -61,10 +63,10 @@ int main(int argc, char** argv) {
     QObject::connect(&answerBoxes, &QTimer::timeout, [] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
     });
-    QObject::connect(&periodicClear, &QTimer::timeout, [&] { form.Button1->click(); });
+    QObject::connect(&periodicClear, &QTimer::timeout, [&] { form.Button1->Click(); });
     answerBoxes.start(100);
     periodicClear.start(30000);
-    form.ConnectButton->click();
+    form.ConnectButton->Click();
     if (!ComPort->IsOpen()) return 2;
 
     std::vector<Sample> samples;
@@ -83,7 +85,7 @@ int main(int argc, char** argv) {
     const QByteArray said = device.readAllStandardOutput();
     const uint64_t sent = said.mid(said.indexOf("sent ") + 5).trimmed().toULongLong();
     RunEventsFor(1);  // what was on its way
-    form.ConnectButton->click();
+    form.ConnectButton->Click();
 
     bool failed = false;
     const size_t n = samples.size();

@@ -1,0 +1,187 @@
+#include "platform/qt/controls_qt.h"
+
+#include <QAbstractItemView>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "platform/error_handler.h"
+
+namespace platform {
+namespace {
+
+// Hands each character key to a handler before the control sees it; a key the handler
+// sets to 0 goes no further.
+class KeyPressFilter : public QObject {
+public:
+    KeyPressFilter(QObject* parent, std::function<void(char&)> handler)
+        : QObject(parent), handler(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        char key = CharacterOf(*static_cast<QKeyEvent*>(event));
+        if (key == 0) return false;
+        RunGuarded([&] { handler(key); });
+        return key == 0;
+    }
+
+private:
+    static char CharacterOf(const QKeyEvent& event) {
+        if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) return '\r';
+        QString text = event.text();
+        if (text.size() != 1 || event.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return 0;
+        char16_t unit = text.at(0).unicode();
+        return unit < 0x100 ? static_cast<char>(unit) : '?';
+    }
+
+    std::function<void(char&)> handler;
+};
+
+// Asks for the hint each time the tooltip is about to show.
+class HintFilter : public QObject {
+public:
+    HintFilter(QLineEdit* edit, const Edit& control) : QObject(edit), edit(edit), control(control) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ToolTip) edit->setToolTip(FromBytes(control.Hint()));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QLineEdit* edit;
+    const Edit& control;
+};
+
+QStringList ItemList(const std::vector<ByteString>& items) {
+    QStringList list;
+    for (const ByteString& item : items) list << FromBytes(item);
+    return list;
+}
+
+template <typename Widget>
+Widget* Placed(Widget* widget, const ControlSpec& spec) {
+    widget->setGeometry(spec.Place.Left, spec.Place.Top, spec.Place.Width, spec.Place.Height);
+    return widget;
+}
+
+}  // namespace
+
+QString FromBytes(const ByteString& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+ByteString ToBytes(const QString& text) {
+    QByteArray bytes = text.toLatin1();
+    return ByteString(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+QWidget* WidgetOf(const Control& control) { return dynamic_cast<const Drawn&>(control).Widget(); }
+
+QtLabel::QtLabel(QWidget* parent, const ControlSpec& spec)
+    : QtControl(Placed(new QLabel(FromBytes(spec.Caption), parent), spec)) {
+    widget->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+ByteString QtLabel::Caption() const { return ToBytes(widget->text()); }
+
+QtEdit::QtEdit(QWidget* parent, const ControlSpec& spec)
+    : QtControl(Placed(new QLineEdit(FromBytes(spec.Text), parent), spec)) {}
+
+ByteString QtEdit::Text() const { return ToBytes(widget->text()); }
+
+void QtEdit::SetText(const ByteString& text) { widget->setText(FromBytes(text)); }
+
+void QtEdit::SetOnKeyPress(std::function<void(char& key)> handler) {
+    widget->installEventFilter(new KeyPressFilter(widget, std::move(handler)));
+}
+
+void QtEdit::SetHint(std::function<ByteString()> provider) {
+    if (!hint) widget->installEventFilter(new HintFilter(widget, *this));
+    hint = std::move(provider);
+}
+
+ByteString QtEdit::Hint() const { return hint ? hint() : ByteString(); }
+
+QtDropDownList::QtDropDownList(QWidget* parent, const ControlSpec& spec)
+    : QtControl(Placed(new QComboBox(parent), spec)) {
+    widget->addItems(ItemList(spec.Items));
+    widget->setCurrentIndex(spec.ItemIndex);
+}
+
+std::vector<ByteString> QtDropDownList::Items() const {
+    std::vector<ByteString> items;
+    for (int i = 0; i < widget->count(); ++i) items.push_back(ToBytes(widget->itemText(i)));
+    return items;
+}
+
+int QtDropDownList::ItemIndex() const { return widget->currentIndex(); }
+
+void QtDropDownList::SetItemIndex(int index) { widget->setCurrentIndex(index); }
+
+ByteString QtDropDownList::Text() const { return ToBytes(widget->currentText()); }
+
+bool QtDropDownList::DroppedDown() const { return widget->view()->isVisible(); }
+
+void QtDropDownList::SetDroppedDown(bool dropped) { dropped ? widget->showPopup() : widget->hidePopup(); }
+
+QtButton::QtButton(QWidget* parent, const ControlSpec& spec)
+    : QtControl(Placed(new QPushButton(FromBytes(spec.Caption), parent), spec)) {
+    QObject::connect(widget, &QPushButton::clicked, [this] {
+        if (onClick) RunGuarded(onClick);
+    });
+}
+
+ByteString QtButton::Caption() const { return ToBytes(widget->text()); }
+
+void QtButton::SetCaption(const ByteString& caption) { widget->setText(FromBytes(caption)); }
+
+void QtButton::SetOnClick(std::function<void()> handler) { onClick = std::move(handler); }
+
+void QtButton::Click() { widget->click(); }
+
+QtRadioGroup::QtRadioGroup(QWidget* parent, const ControlSpec& spec)
+    : QtControl(Placed(new QGroupBox(FromBytes(spec.Caption), parent), spec)), buttons(new QButtonGroup(widget)) {
+    // Columns of equal width across the frame, inside its border.
+    const int columns = std::max(1, spec.Columns);
+    const int columnWidth = (spec.Place.Width - 8) / columns;
+    for (int index = 0; index < static_cast<int>(spec.Items.size()); ++index) {
+        auto* radio = new QRadioButton(FromBytes(spec.Items[static_cast<size_t>(index)]), widget);
+        radio->setGeometry(6 + (index % columns) * columnWidth, 14 + (index / columns) * 17, columnWidth, 17);
+        buttons->addButton(radio, index);
+    }
+    SetItemIndex(spec.ItemIndex);
+}
+
+ByteString QtRadioGroup::Caption() const { return ToBytes(widget->title()); }
+
+std::vector<ByteString> QtRadioGroup::Items() const {
+    std::vector<ByteString> items;
+    for (QAbstractButton* radio : buttons->buttons()) items.push_back(ToBytes(radio->text()));
+    return items;
+}
+
+int QtRadioGroup::ItemIndex() const { return buttons->checkedId(); }
+
+void QtRadioGroup::SetItemIndex(int index) {
+    if (QAbstractButton* radio = buttons->button(index)) radio->setChecked(true);
+}
+
+QtCheckBox::QtCheckBox(QWidget* parent, const ControlSpec& spec)
+    : QtControl(Placed(new QCheckBox(FromBytes(spec.Caption), parent), spec)) {}
+
+ByteString QtCheckBox::Caption() const { return ToBytes(widget->text()); }
+
+bool QtCheckBox::Checked() const { return widget->isChecked(); }
+
+void QtCheckBox::SetChecked(bool checked) { widget->setChecked(checked); }
+
+}  // namespace platform

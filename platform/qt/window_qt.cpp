@@ -1,0 +1,137 @@
+// The top-level window on Qt Widgets: controls at fixed places that follow their
+// anchors, centred on the screen when first shown.
+#include <QCoreApplication>
+#include <QEvent>
+#include <QScreen>
+#include <QShortcut>
+#include <QPushButton>
+
+#include "platform/qt/controls_qt.h"
+#include "platform/qt/history_pane_qt.h"
+#include "platform/window.h"
+
+namespace platform {
+namespace {
+
+struct Anchored {
+    QWidget* widget;
+    Bounds design;
+    int anchors;
+};
+
+// Where a control goes when the client area has grown by dx, dy since it was placed.
+Bounds Follow(Bounds place, int anchors, int dx, int dy) {
+    if (anchors & AnchorRight) (anchors & AnchorLeft) ? place.Width += dx : place.Left += dx;
+    if (anchors & AnchorBottom) (anchors & AnchorTop) ? place.Height += dy : place.Top += dy;
+    return place;
+}
+
+class WindowWidget : public QWidget {
+public:
+    explicit WindowWidget(const WindowSpec& spec) : spec(spec) {
+        setWindowTitle(FromBytes(spec.Caption));
+        setWindowIconText(QCoreApplication::applicationName());  // the task bar's name, not the caption
+        // The 8-point system font is narrow: a semi-condensed face keeps captions such as
+        // "Baud Rate:" within their controls where one is installed.
+        QFont font(FromBytes(spec.Font.Family));
+        font.setStyleHint(QFont::SansSerif);
+        font.setPixelSize(spec.Font.PixelHeight);
+        font.setStretch(QFont::SemiCondensed);
+        setFont(font);
+        setBackgroundRole(QPalette::Button);
+        setAutoFillBackground(true);
+        resize(spec.ClientWidth, spec.ClientHeight);
+    }
+
+    std::vector<Anchored> anchored;
+    std::function<void()> onSettingChange;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        const int dx = width() - spec.ClientWidth;
+        const int dy = height() - spec.ClientHeight;
+        for (const Anchored& control : anchored) {
+            const Bounds place = Follow(control.design, control.anchors, dx, dy);
+            control.widget->setGeometry(place.Left, place.Top, place.Width, place.Height);
+        }
+        QWidget::resizeEvent(event);
+    }
+
+    void showEvent(QShowEvent* event) override {
+        if (!centred && screen()) {
+            const QRect area = screen()->geometry();
+            move(std::max(0, (area.width() - spec.OuterWidth) / 2), std::max(0, (area.height() - spec.OuterHeight) / 2));
+            centred = true;
+        }
+        QWidget::showEvent(event);
+    }
+
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::LocaleChange && onSettingChange) onSettingChange();
+        QWidget::changeEvent(event);
+    }
+
+private:
+    const WindowSpec spec;
+    bool centred = false;
+};
+
+class QtWindow : public Window {
+public:
+    explicit QtWindow(const WindowSpec& spec) : widget(new WindowWidget(spec)) {}
+    ~QtWindow() override {
+        controls.clear();  // the wrappers first: the widget then deletes what they drew
+        delete widget;
+    }
+
+    Control& Add(const ControlSpec& spec) override {
+        controls.push_back(Make(spec));
+        Control& control = *controls.back();
+        widget->anchored.push_back({WidgetOf(control), spec.Place, spec.Anchors});
+        return control;
+    }
+
+    void SetTabOrder(const std::vector<Control*>& order) override {
+        for (size_t i = 0; i + 1 < order.size(); ++i) QWidget::setTabOrder(WidgetOf(*order[i]), WidgetOf(*order[i + 1]));
+    }
+
+    void SetCancelButton(Button& button) override {
+        // A control that takes Esc itself (an open list, the pane) overrides the shortcut.
+        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), widget);
+        escape->setContext(Qt::WindowShortcut);
+        QObject::connect(escape, &QShortcut::activated, [&button] { button.Click(); });
+    }
+
+    void SetOnSettingChange(std::function<void()> handler) override { widget->onSettingChange = std::move(handler); }
+
+    ByteString Caption() const override { return ToBytes(widget->windowTitle()); }
+    void Show() override { widget->show(); }
+    void ResizeClient(int width, int height) override { widget->resize(width, height); }
+    int ClientWidth() const override { return widget->width(); }
+    int ClientHeight() const override { return widget->height(); }
+
+private:
+    std::unique_ptr<Control> Make(const ControlSpec& spec) {
+        switch (spec.Kind) {
+            case ControlKind::Label: return std::make_unique<QtLabel>(widget, spec);
+            case ControlKind::Edit: return std::make_unique<QtEdit>(widget, spec);
+            case ControlKind::DropDownList: return std::make_unique<QtDropDownList>(widget, spec);
+            case ControlKind::Button: return std::make_unique<QtButton>(widget, spec);
+            case ControlKind::RadioGroup: return std::make_unique<QtRadioGroup>(widget, spec);
+            case ControlKind::CheckBox: return std::make_unique<QtCheckBox>(widget, spec);
+            case ControlKind::HistoryPane: break;
+        }
+        auto pane = std::make_unique<QtHistoryPane>(widget);
+        pane->setGeometry(spec.Place.Left, spec.Place.Top, spec.Place.Width, spec.Place.Height);
+        return std::unique_ptr<Control>(static_cast<HistoryPane*>(pane.release()));
+    }
+
+    WindowWidget* widget;
+    std::vector<std::unique_ptr<Control>> controls;
+};
+
+}  // namespace
+
+std::unique_ptr<Window> MakeWindow(const WindowSpec& spec) { return std::make_unique<QtWindow>(spec); }
+
+}  // namespace platform

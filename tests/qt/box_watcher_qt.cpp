@@ -1,0 +1,41 @@
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "tests/box_watcher.h"
+
+// Looks for a modal box every few milliseconds from the message loop the box runs.
+struct BoxWatcher::Poll {
+    Poll(BoxWatcher& watcher, int keepOpenMs) : watcher(watcher), keepOpenMs(keepOpenMs) {
+        QObject::connect(&timer, &QTimer::timeout, [this] { Answer(); });
+        timer.start(5);
+    }
+
+    void Answer() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        if (box != current) {
+            current = box;
+            openFor.start();
+            watcher.boxes.push_back({box->text().toStdString(), box->windowTitle().toStdString(),
+                                     box->icon() == QMessageBox::Critical, static_cast<int>(box->buttons().size())});
+        }
+        if (openFor.elapsed() >= keepOpenMs) {
+            current = nullptr;
+            box->accept();
+        }
+    }
+
+    BoxWatcher& watcher;
+    int keepOpenMs;
+    QTimer timer;
+    QMessageBox* current = nullptr;
+    QElapsedTimer openFor;
+};
+
+BoxWatcher::BoxWatcher(int keepOpenMs) : poll(std::make_unique<Poll>(*this, keepOpenMs)) {}
+
+BoxWatcher::~BoxWatcher() = default;
+
+bool BoxWatcher::BoxOpen() const { return QApplication::activeModalWidget() != nullptr; }
