@@ -23,7 +23,7 @@ export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1
 
-.PHONY: all deps configure build run test bench soak fuzz package clean
+.PHONY: all deps configure build run test bench soak fuzz package windows test-windows package-windows clean
 
 all: build
 
@@ -76,5 +76,21 @@ package: deps
 	@cmake --build build-release -j $(JOBS)
 	cd build-release && cpack
 
+# Windows: comterm.exe and its tests, cross-built with mingw-w64 in build-windows/.
+WINDOWS_BUILD ?= build-windows
+windows: deps
+	@tools/install-deps.sh g++-mingw-w64-x86-64-posix googletest
+	@cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# The Windows tests under Wine, with the native virtual device as the far end.
+test-windows: windows build
+	@tools/install-deps.sh wine wine64
+	tools/wine-test.sh $(WINDOWS_BUILD) $(BUILD)
+
+# A zip with comterm.exe and a short README, in build-windows/.
+package-windows: windows
+	cd $(WINDOWS_BUILD) && cpack
+
 clean:
-	rm -rf $(BUILD) build-release build-bench build-fuzz build-address-undefined build-thread
+	rm -rf $(BUILD) build-release build-bench build-fuzz build-address-undefined build-thread $(WINDOWS_BUILD)

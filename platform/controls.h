@@ -18,6 +18,9 @@ struct Bounds {
 // resized: anchored left and right it grows with the width, right alone it moves.
 enum Anchor : int { AnchorLeft = 1, AnchorTop = 2, AnchorRight = 4, AnchorBottom = 8 };
 
+// Where a control placed at `design` goes when the client area has grown by dx, dy.
+Bounds FollowAnchors(Bounds design, int anchors, int dx, int dy);
+
 enum class ControlKind { Label, Edit, DropDownList, Button, RadioGroup, CheckBox, HistoryPane };
 
 // One control of a window as data: what a window builds it from.
@@ -27,9 +30,9 @@ struct ControlSpec {
     Bounds Place;
     int Anchors = AnchorLeft | AnchorTop;
     int TabOrder = -1;               // -1: not a tab stop
-    ByteString Caption;              // label, button, radio group, check box
-    ByteString Text;                 // edit
-    std::vector<ByteString> Items;   // drop-down list, radio group
+    ByteString Caption{};            // label, button, radio group, check box
+    ByteString Text{};               // edit
+    std::vector<ByteString> Items{}; // drop-down list, radio group
     int ItemIndex = -1;              // drop-down list, radio group: -1 for none
     int Columns = 1;                 // radio group
 };

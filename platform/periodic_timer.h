@@ -32,8 +32,12 @@ public:
 private:
     void Restart();
     void Tick();
+    void WakeOnTimerThread();
 
-    class Driver;
+public:
+    class Driver;  // the backend's platform timer
+
+private:
     std::unique_ptr<Driver> driver;
     int interval = 1000;
     bool enabled = true;

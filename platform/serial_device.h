@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,6 +19,14 @@ struct LineSettings {
     static constexpr uint8_t OneStopBit = 0;
     static constexpr uint8_t TwoStopBits = 2;
 };
+
+// Bits one character takes on the line: start bit, data bits, parity, stop bits.
+int BitsPerCharacter(const LineSettings& settings);
+
+// How long a write may wait for the driver to take its bytes: a device that takes
+// nothing (halted, or a terminal nobody reads) must not freeze the window. Twice the
+// time the bytes need on the line (at 9600 baud when the rate is unknown), plus a second.
+std::chrono::milliseconds WriteBound(const LineSettings& settings, uint32_t size);
 
 enum class IoStatus { Completed, Pending, Failed };
 

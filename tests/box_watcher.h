@@ -26,5 +26,8 @@ private:
     std::unique_ptr<Poll> poll;
 };
 
+// What the backend's tests need set before the application starts.
+void PrepareTestEnvironment();
+
 using platform::ProcessEventsFor;
 using platform::ProcessEventsUntil;

@@ -1,12 +1,12 @@
-// One application object for every test binary, the program's own: timers, widgets
+// One application object for every test binary, the program's own: timers, windows
 // and the central error handler need it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "platform/application.h"
+#include "tests/box_watcher.h"
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);  // no display needed unless one is asked for
+    PrepareTestEnvironment();
     platform::Application application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -38,17 +38,20 @@ const char Usage[] =
     "  --echo          send back every byte received\n"
     "  --stream RATE   send a counting byte pattern (0, 1, ... 255, 0, ...) at RATE\n"
     "                  bytes per second; on exit print the count sent\n"
-    "  --send FILE     send the file's bytes once, then answer lines as --instrument\n";
+    "  --send FILE     send the file's bytes once, then answer lines as --instrument\n"
+    "  --pair M        a null-modem cable: a second device linked as COM<M>, and what\n"
+    "                  either end sends arrives at the other\n";
 
 volatile sig_atomic_t stopping = 0;
 void Stop(int) { stopping = 1; }
 
-enum class Mode { Instrument, Echo, Stream };
+enum class Mode { Instrument, Echo, Stream, Pair };
 
 struct Options {
     int port = 5;
     std::string ports;
     Mode mode = Mode::Instrument;
+    int otherPort = 0;  // --pair
     long rate = 0;
     std::string file;
     double seconds = 0;
@@ -89,6 +92,9 @@ Options Parse(int argc, char** argv) {
             options.mode = Mode::Echo;
         } else if (arg == "--stream") {
             options.mode = Mode::Stream, options.rate = Number(value, "--stream"), ++i;
+        } else if (arg == "--pair") {
+            options.mode = Mode::Pair, options.otherPort = static_cast<int>(Number(value, "--pair")), ++i;
+            if (options.otherPort > 255) Fail("--pair takes 1 to 255");
         } else if (arg == "--send" && value) {
             options.file = value, ++i;
         } else {
@@ -182,6 +188,21 @@ private:
     int readings = 0;
 };
 
+// Copies what each end sends to the other until stopped.
+int RunPair(VirtualDevice& one, VirtualDevice& other) {
+    while (!stopping) {
+        pollfd ends[2] = {{one.MasterFd(), POLLIN, 0}, {other.MasterFd(), POLLIN, 0}};
+        if (poll(ends, 2, 50) <= 0) continue;
+        for (int end = 0; end < 2; ++end) {
+            if (!(ends[end].revents & POLLIN)) continue;
+            char buffer[4096];
+            const ssize_t got = read(ends[end].fd, buffer, sizeof buffer);
+            if (got > 0) (end == 0 ? other : one).Write(ByteString(buffer, static_cast<size_t>(got)));
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,6 +216,13 @@ int main(int argc, char** argv) {
         device.LinkAsPort(options.ports, options.port);
         std::printf("COM%d -> %s (in %s)\n", options.port, device.SlavePath().c_str(), options.ports.c_str());
         std::fflush(stdout);
+        if (options.mode == Mode::Pair) {
+            VirtualDevice other;
+            other.LinkAsPort(options.ports, options.otherPort);
+            std::printf("COM%d -> %s (in %s)\n", options.otherPort, other.SlavePath().c_str(), options.ports.c_str());
+            std::fflush(stdout);
+            return RunPair(device, other);
+        }
         if (options.mode == Mode::Stream) fcntl(device.MasterFd(), F_SETFL, O_NONBLOCK);
         return Device(device, options).Run();
     } catch (const std::exception& error) {

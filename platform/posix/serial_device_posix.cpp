@@ -187,16 +187,12 @@ bool PosixSerialDevice::NotifyOnArrival(std::function<void()> arrived) {
     return true;
 }
 
-// Waits until the driver has taken every byte, but not for ever: a device that takes
-// nothing (halted, or a terminal nobody reads) must not freeze the window. The bound is
-// twice the time the bytes need on the line, plus a second; then what is still queued
-// for output is discarded and the count taken so far returned.
+// Waits until the driver has taken every byte, but not beyond WriteBound; then what is
+// still queued for output is discarded and the count taken so far returned.
 int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
     LineSettings line;
-    if (!GetLineSettings(line) || line.BaudRate == 0) line.BaudRate = 9600;
-    const auto onTheLine = std::chrono::microseconds(
-        static_cast<int64_t>(size) * BitsPerCharacter(line) * 1000000 / line.BaudRate);
-    const Clock::time_point deadline = Clock::now() + 2 * onTheLine + std::chrono::seconds(1);
+    if (!GetLineSettings(line)) line = LineSettings();
+    const Clock::time_point deadline = Clock::now() + WriteBound(line, size);
     uint32_t written = 0;
     while (written < size) {
         ssize_t n = write(fd, data + written, size - written);

@@ -64,11 +64,6 @@ LineSettings ReadLineSettings(const struct termios2& tio) {
     return settings;
 }
 
-int BitsPerCharacter(const LineSettings& settings) {
-    return 1 + settings.ByteSize + (settings.Parity != LineSettings::NoParity ? 1 : 0) +
-           (settings.StopBits == LineSettings::TwoStopBits ? 2 : 1);
-}
-
 void DiscardInput(int fd) { ioctl(fd, TCFLSH, TCIFLUSH); }
 
 void DiscardOutput(int fd) { ioctl(fd, TCFLSH, TCOFLUSH); }

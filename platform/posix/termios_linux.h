@@ -18,8 +18,6 @@ bool ApplyLineSettings(const LineSettings& settings, struct termios2& tio);
 
 LineSettings ReadLineSettings(const struct termios2& tio);
 
-// Bits one character takes on the line: start bit, data bits, parity, stop bits.
-int BitsPerCharacter(const LineSettings& settings);
 
 // Discards what waits in the driver: received and not yet read, or written and not yet sent.
 void DiscardInput(int fd);

@@ -19,13 +19,6 @@ struct Anchored {
     int anchors;
 };
 
-// Where a control goes when the client area has grown by dx, dy since it was placed.
-Bounds Follow(Bounds place, int anchors, int dx, int dy) {
-    if (anchors & AnchorRight) (anchors & AnchorLeft) ? place.Width += dx : place.Left += dx;
-    if (anchors & AnchorBottom) (anchors & AnchorTop) ? place.Height += dy : place.Top += dy;
-    return place;
-}
-
 class WindowWidget : public QWidget {
 public:
     explicit WindowWidget(const WindowSpec& spec) : spec(spec) {
@@ -51,7 +44,7 @@ protected:
         const int dx = width() - spec.ClientWidth;
         const int dy = height() - spec.ClientHeight;
         for (const Anchored& control : anchored) {
-            const Bounds place = Follow(control.design, control.anchors, dx, dy);
+            const Bounds place = FollowAnchors(control.design, control.anchors, dx, dy);
             control.widget->setGeometry(place.Left, place.Top, place.Width, place.Height);
         }
         QWidget::resizeEvent(event);

@@ -2,8 +2,12 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
+#include <stdlib.h>
 
 #include "tests/box_watcher.h"
+
+// Test binaries need no display unless one is asked for.
+void PrepareTestEnvironment() { setenv("QT_QPA_PLATFORM", "offscreen", 0); }
 
 // Looks for a modal box every few milliseconds from the message loop the box runs.
 struct BoxWatcher::Poll {

@@ -1,0 +1,60 @@
+#pragma once
+// The standard controls as Win32 child windows of their window.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/controls.h"
+
+namespace platform {
+
+// What every control of this backend has: its child window, and what its parent hears
+// of it (WM_COMMAND codes, WM_NOTIFY).
+class Win32Drawn {
+public:
+    virtual ~Win32Drawn() = default;
+    virtual HWND Handle() const = 0;
+    // The window that takes the focus for this control (a radio group's checked button).
+    virtual HWND FocusHandle() const { return Handle(); }
+    virtual void Command(WORD) {}
+    virtual bool Notify(NMHDR*, LRESULT&) { return false; }
+    virtual bool TakesEsc() const { return false; }  // the focused control keeps Esc
+    // Further child windows that follow the control's anchors (a radio group's buttons).
+    virtual std::vector<HWND> Parts() const { return {}; }
+};
+
+Win32Drawn& DrawnOf(const Control& control);
+
+// What a drop-down list's window adds below its closed box, for the list.
+constexpr int ListHeight = 200;
+
+// A child window of `parent` with the window font, at the spec's place.
+HWND MakeChild(HWND parent, const char* windowClass, const ByteString& text, DWORD style, DWORD exStyle,
+               const Bounds& place);
+ByteString WindowText(HWND window);
+
+template <typename Interface>
+class Win32Control : public Interface, public Win32Drawn {
+public:
+    explicit Win32Control(HWND window) : window(window) {}
+    HWND Handle() const override { return window; }
+    Bounds Place() const override;
+    void SetFocus() override { ::SetFocus(FocusHandle()); }
+    bool Focused() const override { return GetFocus() == FocusHandle(); }
+
+protected:
+    HWND window;
+};
+
+template <typename Interface>
+Bounds Win32Control<Interface>::Place() const {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+std::unique_ptr<Control> MakeWin32Control(HWND parent, const ControlSpec& spec);
+std::unique_ptr<Control> MakeWin32HistoryPane(HWND parent, const ControlSpec& spec);
+
+}  // namespace platform

@@ -1,0 +1,25 @@
+#pragma once
+// The GUI thread's hidden message-only window: calls posted from any thread, and the
+// timers of PeriodicTimer. Both run from whatever message loop is running, a box's too.
+#include <windows.h>
+
+#include <functional>
+
+namespace platform {
+
+HWND GuiThreadWindow();  // made on first use, which must be on the GUI thread
+
+// Runs `call` later on the GUI thread, guarded.
+void PostToGuiThread(std::function<void()> call);
+
+// A timer on the GUI thread's window; 0 when the platform refuses one.
+UINT_PTR StartGuiTimer(int milliseconds, std::function<void()> tick);
+void StopGuiTimer(UINT_PTR id);
+
+// Takes the key messages the window service handles itself (Tab, Esc); true when it did.
+bool PreTranslateKey(MSG& message);
+
+// Runs the messages waiting now, through PreTranslateKey; false on WM_QUIT.
+bool DispatchWaitingMessages();
+
+}  // namespace platform

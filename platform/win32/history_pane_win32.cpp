@@ -1,0 +1,142 @@
+// The history pane on the rich edit control: RICHED32.DLL's "RICHEDIT", or RichEdit 2.0
+// where that one is missing. Its whole text is the control's own, each line ending in
+// CR LF.
+#include <windows.h>
+#include <richedit.h>
+
+#include <stdexcept>
+
+#include "platform/history_pane.h"
+#include "platform/win32/controls_win32.h"
+
+namespace platform {
+namespace {
+
+const char* RichEditClass() {
+    static const char* windowClass = LoadLibraryA("RICHED32.DLL")   ? "RICHEDIT"
+                                     : LoadLibraryA("RICHED20.DLL") ? RICHEDIT_CLASSA
+                                                                    : nullptr;
+    if (!windowClass) throw std::runtime_error("No rich edit control");
+    return windowClass;
+}
+
+HFONT TerminalFont() {
+    static HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, OEM_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Terminal");
+    return font;
+}
+
+class Win32HistoryPane : public Win32Control<HistoryPane> {
+public:
+    explicit Win32HistoryPane(HWND window) : Win32Control(window) {
+        SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(TerminalFont()), FALSE);
+        // The same capacity on every platform; the control's own default differs by version.
+        SendMessageA(window, EM_EXLIMITTEXT, 0, Capacity);
+        SendMessageA(window, EM_SETEVENTMASK, 0, ENM_CHANGE);
+        SendMessageA(window, EM_SETUNDOLIMIT, 0, 0);
+    }
+
+    ByteString Text() const override { return WindowText(window); }
+    int TextLength() const override { return GetWindowTextLengthA(window); }
+
+    uint32_t ColorAt(int position) const override {
+        const CHARRANGE kept = Selection();
+        Select({position, position + 1});
+        CHARFORMATA format{};
+        format.cbSize = sizeof format;
+        format.dwMask = CFM_COLOR;
+        SendMessageA(window, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+        Select(kept);
+        return format.crTextColor;
+    }
+
+    void SetInsertionPoint(int position) override { Select({position, position}); }
+    int InsertionPoint() const override { return Selection().cpMin; }
+
+    void SetSelectionColor(uint32_t color) override {
+        CHARFORMATA format{};
+        format.cbSize = sizeof format;
+        format.dwMask = CFM_COLOR;
+        format.crTextColor = color;
+        SendMessageA(window, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    }
+
+    // Into the empty last line, else after a new line break; the caret must then stand
+    // right after what was inserted.
+    void AddLine(const ByteString& line) override {
+        if (AddedLength(line) > Capacity - TextLength()) throw std::runtime_error("RichEdit line insertion error");
+        const int end = TextLength();
+        const bool intoEmptyLastLine = end == 0 || EndsWithLineBreak();
+        const ByteString inserted = intoEmptyLastLine ? line + "\r\n" : "\r\n" + line;
+        Select({end, end});
+        SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(inserted.c_str()));
+        if (Selection().cpMin != end + static_cast<LONG>(inserted.size()))
+            throw std::runtime_error("RichEdit line insertion error");
+        SendMessageA(window, WM_VSCROLL, SB_BOTTOM, 0);
+    }
+
+    // The oldest whole lines go; the user's caret moves back with the text it stood in.
+    void MakeRoom(int addedLength, int keepFree) override {
+        const int excess = TextLength() + addedLength - (Capacity - keepFree);
+        if (excess <= 0) return;
+        const ByteString text = Text();
+        size_t cut = 0;
+        while (cut < static_cast<size_t>(excess)) {
+            const size_t lineEnd = text.find("\r\n", cut);
+            if (lineEnd == ByteString::npos || lineEnd + 2 >= text.size()) break;
+            cut = lineEnd + 2;
+        }
+        if (cut < static_cast<size_t>(excess)) cut = text.size();  // nothing less than all will do
+        if (onLinesRemoved) onLinesRemoved(text.substr(0, cut));
+        const CHARRANGE kept = Selection();
+        const LONG removed = static_cast<LONG>(cut);
+        Select({0, removed});
+        SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+        Select({std::max<LONG>(kept.cpMin - removed, 0), std::max<LONG>(kept.cpMax - removed, 0)});
+    }
+
+    void Clear() override { SetWindowTextA(window, ""); }
+    void SetOnTextRemoved(std::function<void()> handler) override { onTextRemoved = std::move(handler); }
+    void SetOnLinesRemoved(std::function<void(const ByteString&)> handler) override { onLinesRemoved = std::move(handler); }
+    bool TakesEsc() const override { return true; }
+
+    void Command(WORD code) override {
+        if (code != EN_CHANGE) return;
+        const int length = TextLength();
+        if (length < lastLength && onTextRemoved) onTextRemoved();
+        lastLength = length;
+    }
+
+private:
+    CHARRANGE Selection() const {
+        CHARRANGE range{};
+        SendMessageA(window, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+        return range;
+    }
+    void Select(CHARRANGE range) const {
+        const LONG end = TextLength();
+        range.cpMin = std::min(range.cpMin, end);
+        range.cpMax = std::min(range.cpMax, end);
+        SendMessageA(window, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    }
+    bool EndsWithLineBreak() const {
+        const ByteString text = Text();
+        return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+    }
+
+    std::function<void()> onTextRemoved;
+    std::function<void(const ByteString&)> onLinesRemoved;
+    int lastLength = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Control> MakeWin32HistoryPane(HWND parent, const ControlSpec& spec) {
+    HWND window = CreateWindowExA(WS_EX_CLIENTEDGE, RichEditClass(), "",
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
+                                  spec.Place.Left, spec.Place.Top, spec.Place.Width, spec.Place.Height, parent, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    return std::make_unique<Win32HistoryPane>(window);
+}
+
+}  // namespace platform

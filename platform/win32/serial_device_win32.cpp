@@ -1,0 +1,167 @@
+// The serial device on Win32: overlapped I/O on \\.\COM<N>; the driver does the
+// interval time-out, so no thread of ours reads.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/serial_device.h"
+
+namespace platform {
+namespace {
+
+thread_local std::string lastOpenFailure;
+
+std::string SystemMessage(DWORD error) {
+    char text[256] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text, nullptr);
+    std::string message = text;
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) message.pop_back();
+    return message.empty() ? "error " + std::to_string(error) : message;
+}
+
+class Win32SerialDevice : public SerialDevice {
+public:
+    explicit Win32SerialDevice(HANDLE port) : port(port), readDone(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+    ~Win32SerialDevice() override {
+        EndArrivalWait();
+        if (reading) {  // the buffer must outlive the read: cancel it and see it end
+            CancelIoEx(port, &readOverlap);
+            DWORD count;
+            GetOverlappedResult(port, &readOverlap, &count, TRUE);
+        }
+        CloseHandle(port);
+        CloseHandle(readDone);
+    }
+
+    bool SetupQueues(uint32_t inputBytes, uint32_t outputBytes) override {
+        return SetupComm(port, inputBytes, outputBytes);
+    }
+
+    bool SetReadIntervalTimeout(uint32_t milliseconds) override {
+        COMMTIMEOUTS timeouts{milliseconds, 0, 0, 0, 0};
+        return SetCommTimeouts(port, &timeouts);
+    }
+
+    bool GetLineSettings(LineSettings& settings) override {
+        DCB state{};
+        state.DCBlength = sizeof state;
+        if (!GetCommState(port, &state)) return false;
+        settings.BaudRate = state.BaudRate;
+        settings.ByteSize = state.ByteSize;
+        settings.Parity = state.Parity;
+        settings.StopBits = state.StopBits;
+        return true;
+    }
+
+    // Read, change the four fields, write back: the rest stays as the port reported it.
+    bool SetLineSettings(const LineSettings& settings) override {
+        DCB state{};
+        state.DCBlength = sizeof state;
+        if (!GetCommState(port, &state)) return false;
+        state.BaudRate = settings.BaudRate;
+        state.ByteSize = settings.ByteSize;
+        state.Parity = settings.Parity;
+        state.StopBits = settings.StopBits;
+        return SetCommState(port, &state);
+    }
+
+    IoStatus StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) override {
+        EndArrivalWait();
+        ResetEvent(readDone);
+        readOverlap = OVERLAPPED{};
+        readOverlap.hEvent = readDone;
+        DWORD count = 0;
+        if (ReadFile(port, buffer, size, &count, &readOverlap)) {
+            bytesRead = count;
+            return IoStatus::Completed;
+        }
+        if (GetLastError() != ERROR_IO_PENDING) return IoStatus::Failed;
+        reading = true;
+        return IoStatus::Pending;
+    }
+
+    IoStatus CheckRead(uint32_t& bytesRead) override {
+        if (!reading) return IoStatus::Failed;
+        DWORD count = 0;
+        if (GetOverlappedResult(port, &readOverlap, &count, FALSE)) {
+            reading = false;
+            bytesRead = count;
+            return IoStatus::Completed;
+        }
+        if (GetLastError() == ERROR_IO_INCOMPLETE) return IoStatus::Pending;
+        reading = false;
+        return IoStatus::Failed;
+    }
+
+    // The read's own event, watched by the thread pool: it completes a few milliseconds
+    // after the first byte, when the line falls quiet.
+    bool NotifyOnArrival(std::function<void()> arrived) override {
+        if (!reading || HasOverlappedIoCompleted(&readOverlap)) return false;
+        EndArrivalWait();
+        onArrival = std::move(arrived);
+        return RegisterWaitForSingleObject(&arrivalWait, readDone, Arrived, this, INFINITE, WT_EXECUTEONLYONCE);
+    }
+
+    // Waits for the driver to take the bytes, but not beyond WriteBound; then the write
+    // is cancelled, what is queued for output discarded, and the count taken returned.
+    // The write has an event of its own: waiting on the port's handle would also wake
+    // when the outstanding read completes.
+    int32_t Write(const uint8_t* data, uint32_t size) override {
+        LineSettings line;
+        if (!GetLineSettings(line)) line = LineSettings();
+        OVERLAPPED writeOverlap{};
+        writeOverlap.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        DWORD written = 0;
+        SetLastError(0);
+        if (!WriteFile(port, data, size, &written, &writeOverlap)) {
+            if (GetLastError() == ERROR_IO_PENDING) {
+                const DWORD bound = static_cast<DWORD>(WriteBound(line, size).count());
+                if (WaitForSingleObject(writeOverlap.hEvent, bound) == WAIT_TIMEOUT) {
+                    CancelIoEx(port, &writeOverlap);
+                    PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR);
+                }
+                GetOverlappedResult(port, &writeOverlap, &written, TRUE);
+            }
+        }
+        CloseHandle(writeOverlap.hEvent);
+        return static_cast<int32_t>(written);
+    }
+
+private:
+    static void CALLBACK Arrived(void* self, BOOLEAN) {
+        auto* device = static_cast<Win32SerialDevice*>(self);
+        if (device->onArrival) device->onArrival();
+    }
+
+    // Blocks until a callback under way has returned.
+    void EndArrivalWait() {
+        if (arrivalWait) UnregisterWaitEx(arrivalWait, INVALID_HANDLE_VALUE);
+        arrivalWait = nullptr;
+    }
+
+    HANDLE port;
+    HANDLE readDone;
+    OVERLAPPED readOverlap{};
+    bool reading = false;
+    HANDLE arrivalWait = nullptr;
+    std::function<void()> onArrival;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
+    const std::string name = "\\\\.\\COM" + std::to_string(port);
+    HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        lastOpenFailure = "port " + std::to_string(port) + " (" + name + "): " + SystemMessage(GetLastError());
+        return nullptr;
+    }
+    lastOpenFailure.clear();
+    return std::make_unique<Win32SerialDevice>(handle);
+}
+
+std::string LastOpenFailure() { return lastOpenFailure; }
+
+}  // namespace platform

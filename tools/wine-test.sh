@@ -1,0 +1,47 @@
+#!/bin/sh
+# make test-windows: the Windows build's tests under Wine on Xvfb. A null-modem pair of
+# pseudo-terminals (comterm-vdev --pair) is mapped as COM5 and COM6 in a Wine prefix of
+# the build's own; the tests open COM5 and play the device on COM6.
+#   tools/wine-test.sh WINDOWS_BUILD NATIVE_BUILD
+set -eu
+windows=$(cd "$1" && pwd)
+native=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")/.." && pwd)
+wine=/usr/lib/wine/wine64
+export WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset QT_QPA_PLATFORM
+
+. "$here/tools/xvfb.sh"
+ports=$(mktemp -d /tmp/comterm-wine-XXXXXX)
+vdev=
+cleanup() {
+    [ -n "$vdev" ] && kill "$vdev" 2>/dev/null && wait "$vdev" 2>/dev/null
+    wineserver -k 2>/dev/null || true
+    kill "$XVFB_PID" 2>/dev/null || true
+    rm -rf "$ports"
+}
+trap cleanup EXIT
+
+# A fresh prefix asks for a display, then takes about ten seconds.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Making the Wine prefix in $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+fi
+
+"$native/tools/comterm-vdev" --port 5 --pair 6 --ports "$ports" >"$ports/said" &
+vdev=$!
+for _ in $(seq 100); do [ -L "$ports/COM6" ] && break; sleep 0.05; done
+for port in 5 6; do
+    ln -sfn "$(readlink "$ports/COM$port")" "$WINEPREFIX/dosdevices/com$port"
+done
+
+failed=0
+run() {
+    echo "== $*"
+    "$wine" "$@" || { echo "FAILED: $*"; failed=1; }
+}
+run "$windows/tests/win32/window_tests.exe"
+run "$windows/tests/win32/command_tests.exe"
+run "$windows/tests/win32/smoke_probe.exe" "$(winepath -w "$windows/ui/comterm.exe" 2>/dev/null)"
+exit $failed
