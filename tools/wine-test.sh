@@ -11,12 +11,12 @@ wine=/usr/lib/wine/wine64
 export WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset QT_QPA_PLATFORM
 
-. "$here/tools/xvfb.sh"
+XVFB_SCREEN=1600x1000x24 . "$here/tools/xvfb.sh"
 ports=$(mktemp -d /tmp/comterm-wine-XXXXXX)
 vdev=
 cleanup() {
     [ -n "$vdev" ] && kill "$vdev" 2>/dev/null && wait "$vdev" 2>/dev/null
-    wineserver -k 2>/dev/null || true
+    wineserver -k >/dev/null 2>&1 || true
     kill "$XVFB_PID" 2>/dev/null || true
     rm -rf "$ports"
 }
@@ -29,6 +29,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
 fi
 
+# The server outlives each program; its own output (a state dump when it ends) stays out.
+wineserver -p >/dev/null 2>&1
+
 "$native/tools/comterm-vdev" --port 5 --pair 6 --ports "$ports" >"$ports/said" &
 vdev=$!
 for _ in $(seq 100); do [ -L "$ports/COM6" ] && break; sleep 0.05; done
@@ -38,7 +41,7 @@ done
 
 failed=0
 run() {
-    echo "== $*"
+    printf '== %s\n' "$*"
     "$wine" "$@" || { echo "FAILED: $*"; failed=1; }
 }
 run "$windows/tests/win32/window_tests.exe"

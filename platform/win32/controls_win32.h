@@ -2,6 +2,7 @@
 // The standard controls as Win32 child windows of their window.
 #include <windows.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/controls.h"

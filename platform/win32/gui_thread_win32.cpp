@@ -51,7 +51,9 @@ void PostToGuiThread(std::function<void()> call) {
     if (!PostMessageA(GuiThreadWindow(), PostedCall, 0, reinterpret_cast<LPARAM>(posted))) delete posted;
 }
 
+// Timers live on the GUI thread: another thread gets none, as it has no message loop.
 UINT_PTR StartGuiTimer(int milliseconds, std::function<void()> tick) {
+    if (GetWindowThreadProcessId(GuiThreadWindow(), nullptr) != GetCurrentThreadId()) return 0;
     static UINT_PTR lastId = 0;
     const UINT_PTR id = ++lastId;
     if (SetTimer(GuiThreadWindow(), id, static_cast<UINT>(milliseconds), nullptr) == 0) return 0;

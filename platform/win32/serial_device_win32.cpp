@@ -159,6 +159,7 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
         return nullptr;
     }
     lastOpenFailure.clear();
+    PurgeComm(handle, PURGE_RXCLEAR);  // a port opens empty, whatever waited in the driver
     return std::make_unique<Win32SerialDevice>(handle);
 }
 

@@ -35,7 +35,7 @@ ShownBox Read(HWND box) {
         if (kind == "Button") ++shown.buttons;
         if (kind != "Static") continue;
         if (GetWindowLongPtrA(child, GWL_STYLE) & SS_ICON)
-            shown.stopIcon = true;
+            shown.stopIcon |= IsWindowVisible(child) && SendMessageA(child, STM_GETICON, 0, 0) != 0;
         else if (shown.text.empty())
             shown.text = TextOf(child);
     }

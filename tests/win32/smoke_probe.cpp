@@ -126,6 +126,7 @@ int main(int argc, char** argv) {
         return heard.size() >= 5;
     });
     Check(heard == "ati3\r", "Enter sends the line with its carriage return");
+    if (heard != "ati3\r") std::printf("      the far end heard %zu bytes: '%s'\n", heard.size(), heard.c_str());
     Check(WaitFor([&] { return TextOf(history).find("61 74 69 33 \r\n") != std::string::npos; }), "and echoes it in the history");
 
     const double cpuBefore = CpuSeconds(process.hProcess);
