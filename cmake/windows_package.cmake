@@ -1,5 +1,4 @@
 # make package-windows: a zip with comterm.exe and a short README.
-install(TARGETS comterm RUNTIME DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/data/README-windows.txt DESTINATION . RENAME README.txt)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME comterm)

@@ -26,6 +26,10 @@ trap cleanup EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Making the Wine prefix in $WINEPREFIX"
     wineboot -i >/dev/null 2>&1
+    # Windows in a desktop of Wine's own: activation and focus as on Windows, without
+    # waiting on an X window manager that Xvfb does not have.
+    "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1600x1000 /f >/dev/null 2>&1
     wineserver -w
 fi
 

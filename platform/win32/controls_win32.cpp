@@ -201,7 +201,8 @@ std::unique_ptr<Control> MakeWin32Control(HWND parent, const ControlSpec& spec) 
     const Bounds& place = spec.Place;
     switch (spec.Kind) {
         case ControlKind::Label:
-            return std::make_unique<Win32Label>(MakeChild(parent, "STATIC", spec.Caption, SS_LEFT, 0, place));
+            return std::make_unique<Win32Label>(
+                MakeChild(parent, "STATIC", spec.Caption, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 0, place));
         case ControlKind::Edit:
             return std::make_unique<Win32Edit>(
                 MakeChild(parent, "EDIT", spec.Text, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, place));

@@ -38,7 +38,7 @@ public:
         RegisterWindowClass();
         RECT outer{0, 0, spec.ClientWidth, spec.ClientHeight};
         AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0);
-        window = CreateWindowExA(0, WindowClass, spec.Caption.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+        window = CreateWindowExA(0, WindowClass, spec.Caption.c_str(), WS_OVERLAPPEDWINDOW,
                                  CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top,
                                  ApplicationWindow(), nullptr, GetModuleHandleA(nullptr), nullptr);
         Windows()[window] = this;
