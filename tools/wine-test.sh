@@ -46,7 +46,7 @@ done
 failed=0
 run() {
     printf '== %s\n' "$*"
-    "$wine" "$@" || { echo "FAILED: $*"; failed=1; }
+    "$wine" "$@" || { printf 'FAILED: %s\n' "$*"; failed=1; }
 }
 run "$windows/tests/win32/window_tests.exe"
 run "$windows/tests/win32/command_tests.exe"
