@@ -61,7 +61,8 @@ public:
     virtual int32_t Write(const uint8_t* data, uint32_t size) = 0;
 };
 
-// Opens serial port number `port` (see port_map.h); nullptr when it cannot be had.
+// Opens serial port number `port` (COM<port> on Windows; on Linux see posix/port_map.h);
+// nullptr when it cannot be had.
 std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port);
 
 // Why the last OpenSerialPort on this thread failed, for whoever reads standard error:

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/port_map.h"
+#include "platform/posix/port_map.h"
 #include "platform/driver.h"
 #include "platform/port_scan.h"
 #include "platform/serial_device.h"

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/port_map.h"
+#include "platform/posix/port_map.h"
 #include "platform/serial_device.h"
 #include "platform/posix/uucp_lock.h"
 #include "serial/com.h"

@@ -1,4 +1,4 @@
-#include "platform/port_map.h"
+#include "platform/posix/port_map.h"
 
 #include <sys/stat.h>
 

@@ -10,7 +10,7 @@
 #include <map>
 #include <set>
 
-#include "platform/port_map.h"
+#include "platform/posix/port_map.h"
 #include "platform/port_scan.h"
 
 namespace platform {

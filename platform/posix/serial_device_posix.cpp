@@ -19,7 +19,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/port_map.h"
+#include "platform/posix/port_map.h"
 #include "platform/serial_device.h"
 #include "platform/posix/termios_linux.h"
 #include "platform/posix/uucp_lock.h"

@@ -5,7 +5,7 @@
 #include "platform/application.h"
 #include "platform/error_handler.h"
 #include "platform/message_box.h"
-#include "platform/termination_signals.h"
+#include "platform/qt/termination_signals.h"
 
 namespace platform {
 namespace {

@@ -8,7 +8,7 @@
 #include <QSocketNotifier>
 #include <memory>
 
-#include "platform/termination_signals.h"
+#include "platform/qt/termination_signals.h"
 
 namespace platform {
 namespace {

@@ -11,8 +11,7 @@ namespace {
 
 HFONT WindowFont() {
     // The 8-point system font of the window, 11 pixels high.
-    static HFONT font = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+    static HFONT font = MakeFont("MS Sans Serif", 11, DEFAULT_CHARSET, DEFAULT_PITCH | FF_SWISS);
     return font;
 }
 
@@ -189,6 +188,11 @@ HWND MakeChild(HWND parent, const char* windowClass, const ByteString& text, DWO
                                  place.Width, place.Height, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
     SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
     return child;
+}
+
+HFONT MakeFont(const char* face, int pixelHeight, BYTE charset, BYTE pitchAndFamily) {
+    return CreateFontA(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitchAndFamily, face);
 }
 
 ByteString WindowText(HWND window) {

@@ -33,6 +33,8 @@ constexpr int ListHeight = 200;
 HWND MakeChild(HWND parent, const char* windowClass, const ByteString& text, DWORD style, DWORD exStyle,
                const Bounds& place);
 ByteString WindowText(HWND window);
+// A font by face and pixel height, or the nearest the system has.
+HFONT MakeFont(const char* face, int pixelHeight, BYTE charset, BYTE pitchAndFamily);
 
 template <typename Interface>
 class Win32Control : public Interface, public Win32Drawn {

@@ -21,8 +21,7 @@ const char* RichEditClass() {
 }
 
 HFONT TerminalFont() {
-    static HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, OEM_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Terminal");
+    static HFONT font = MakeFont("Terminal", 12, OEM_CHARSET, FIXED_PITCH | FF_MODERN);
     return font;
 }
 
@@ -65,17 +64,18 @@ public:
     // right after what was inserted.
     void AddLine(const ByteString& line) override {
         if (AddedLength(line) > Capacity - TextLength()) throw std::runtime_error("RichEdit line insertion error");
+        const View view = KeepView();
         const int end = TextLength();
-        const bool intoEmptyLastLine = end == 0 || EndsWithLineBreak();
-        const ByteString inserted = intoEmptyLastLine ? line + "\r\n" : "\r\n" + line;
+        const ByteString inserted = EndsWithLineBreak() ? line + "\r\n" : "\r\n" + line;
         Select({end, end});
         SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(inserted.c_str()));
-        if (Selection().cpMin != end + static_cast<LONG>(inserted.size()))
-            throw std::runtime_error("RichEdit line insertion error");
-        SendMessageA(window, WM_VSCROLL, SB_BOTTOM, 0);
+        const bool whole = Selection().cpMin == end + static_cast<LONG>(inserted.size());
+        RestoreView(view, 0);
+        if (!whole) throw std::runtime_error("RichEdit line insertion error");
     }
 
-    // The oldest whole lines go; the user's caret moves back with the text it stood in.
+    // The oldest whole lines go; the user's caret moves back with the text it stood in,
+    // and the lines in view stay in view where they still exist.
     void MakeRoom(int addedLength, int keepFree) override {
         const int excess = TextLength() + addedLength - (Capacity - keepFree);
         if (excess <= 0) return;
@@ -88,11 +88,14 @@ public:
         }
         if (cut < static_cast<size_t>(excess)) cut = text.size();  // nothing less than all will do
         if (onLinesRemoved) onLinesRemoved(text.substr(0, cut));
+        const View view = KeepView();
         const CHARRANGE kept = Selection();
         const LONG removed = static_cast<LONG>(cut);
+        const int removedRows = static_cast<int>(SendMessageA(window, EM_EXLINEFROMCHAR, 0, removed));
         Select({0, removed});
         SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
         Select({std::max<LONG>(kept.cpMin - removed, 0), std::max<LONG>(kept.cpMax - removed, 0)});
+        RestoreView(view, removedRows);
     }
 
     void Clear() override { SetWindowTextA(window, ""); }
@@ -119,9 +122,36 @@ private:
         range.cpMax = std::min(range.cpMax, end);
         SendMessageA(window, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
     }
+    // Empty, or its last line empty; read from the last two characters alone.
     bool EndsWithLineBreak() const {
-        const ByteString text = Text();
-        return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+        const LONG end = TextLength();
+        if (end < 2) return end == 0;
+        char last[3] = {};
+        TEXTRANGEA range{{end - 2, end}, last};
+        SendMessageA(window, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+        return ByteString(last) == "\r\n";
+    }
+
+    // Where the reader is: following the newest line, or reading from this row.
+    struct View {
+        bool following;
+        int firstRow;
+    };
+    View KeepView() const {
+        SCROLLINFO bar{};
+        bar.cbSize = sizeof bar;
+        bar.fMask = SIF_ALL;
+        const bool hasBar = GetScrollInfo(window, SB_VERT, &bar);
+        const bool following = !hasBar || bar.nPos + static_cast<int>(bar.nPage) > bar.nMax;
+        return {following, static_cast<int>(SendMessageA(window, EM_GETFIRSTVISIBLELINE, 0, 0))};
+    }
+    void RestoreView(const View& view, int rowsRemoved) {
+        if (view.following) {
+            SendMessageA(window, WM_VSCROLL, SB_BOTTOM, 0);
+            return;
+        }
+        const int now = static_cast<int>(SendMessageA(window, EM_GETFIRSTVISIBLELINE, 0, 0));
+        SendMessageA(window, EM_LINESCROLL, 0, std::max(view.firstRow - rowsRemoved, 0) - now);
     }
 
     std::function<void()> onTextRemoved;
