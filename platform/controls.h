@@ -24,7 +24,7 @@ Bounds FollowAnchors(Bounds design, int anchors, int dx, int dy);
 enum class ControlKind { Label, Edit, DropDownList, Button, RadioGroup, CheckBox, HistoryPane };
 
 // One control of a window as data: what a window builds it from.
-struct ControlSpec {
+struct ControlEntry {
     const char* Name;
     ControlKind Kind;
     Bounds Place;

@@ -9,17 +9,17 @@
 namespace platform {
 
 // A font by family and height; a family the system lacks gives the nearest of its kind.
-struct FontSpec {
+struct FontChoice {
     ByteString Family;
     int PixelHeight = 11;
 };
 
-struct WindowSpec {
+struct WindowLayout {
     ByteString Caption;
     int ClientWidth = 0, ClientHeight = 0;
     // The size the window is centred by on the screen when first shown.
     int OuterWidth = 0, OuterHeight = 0;
-    FontSpec Font;  // the controls' default font
+    FontChoice Font;  // the controls' default font
 };
 
 // A top-level window in the button face colour that owns its controls. Resizing it
@@ -29,8 +29,8 @@ class Window {
 public:
     virtual ~Window() = default;
 
-    // Creates a control as the spec says: place, anchors, caption, text, items, selection.
-    virtual Control& Add(const ControlSpec& spec) = 0;
+    // Creates a control as the entry says: place, anchors, caption, text, items, selection.
+    virtual Control& Add(const ControlEntry& entry) = 0;
     // Tab and Shift+Tab walk these controls in this order.
     virtual void SetTabOrder(const std::vector<Control*>& order) = 0;
     // Esc without Shift, Ctrl or Alt clicks this button, unless the focused control
@@ -46,6 +46,6 @@ public:
     virtual int ClientHeight() const = 0;
 };
 
-std::unique_ptr<Window> MakeWindow(const WindowSpec& spec);
+std::unique_ptr<Window> MakeWindow(const WindowLayout& layout);
 
 }  // namespace platform

@@ -9,10 +9,10 @@ using platform::ControlKind;
 BuiltWindow BuildWindow(const WindowTable& table) {
     BuiltWindow built{platform::MakeWindow(table.Window), {}};
     std::vector<std::pair<int, platform::Control*>> tabStops;
-    for (const platform::ControlSpec& spec : table.Controls) {
-        platform::Control& control = built.Window->Add(spec);
-        built.Controls[spec.Name] = &control;
-        if (spec.TabOrder >= 0) tabStops.emplace_back(spec.TabOrder, &control);
+    for (const platform::ControlEntry& entry : table.Controls) {
+        platform::Control& control = built.Window->Add(entry);
+        built.Controls[entry.Name] = &control;
+        if (entry.TabOrder >= 0) tabStops.emplace_back(entry.TabOrder, &control);
     }
     std::sort(tabStops.begin(), tabStops.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<platform::Control*> order;

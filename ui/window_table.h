@@ -9,8 +9,8 @@
 
 // A window and its controls as data: built by one routine, whatever draws them.
 struct WindowTable {
-    platform::WindowSpec Window;
-    std::vector<platform::ControlSpec> Controls;
+    platform::WindowLayout Window;
+    std::vector<platform::ControlEntry> Controls;
 };
 
 struct BuiltWindow {

@@ -54,8 +54,8 @@ constexpr size_t QueueLimit = 16 << 20;
 
 class PosixSerialDevice : public SerialDevice {
 public:
-    PosixSerialDevice(int fd, int wakeFd, std::unique_ptr<UucpLock> lock, const termios2& original)
-        : fd(fd), wakeFd(wakeFd), lock(std::move(lock)), original(original),
+    PosixSerialDevice(int fd, int wakeFd, std::unique_ptr<UucpLock> lock, const termios2& settingsAtOpen)
+        : fd(fd), wakeFd(wakeFd), lock(std::move(lock)), settingsAtOpen(settingsAtOpen),
           reader([this] { ReaderLoop(); }) {}
     ~PosixSerialDevice() override;
 
@@ -81,7 +81,7 @@ private:
     const int fd;
     const int wakeFd;  // signalled by close: closing fd does not wake a blocked poll
     std::unique_ptr<UucpLock> lock;
-    const termios2 original;
+    const termios2 settingsAtOpen;
 
     std::mutex mutex;
     std::condition_variable drained;  // the queue has room again, or we are closing
@@ -113,7 +113,7 @@ PosixSerialDevice::~PosixSerialDevice() {
     uint64_t one = 1;
     (void)!write(wakeFd, &one, sizeof one);
     reader.join();
-    SetTermios(fd, original);
+    SetTermios(fd, settingsAtOpen);
     ReleaseExclusive(fd);
     close(fd);
     close(wakeFd);
@@ -320,8 +320,8 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
     if (!lock->Acquired()) return Refuse(port, resolved, HolderName(lock->Holder()));
     int fd = open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Refuse(port, resolved, OpenError(errno));
-    termios2 original;
-    if (!GetTermios(fd, original)) {
+    termios2 settingsAtOpen;
+    if (!GetTermios(fd, settingsAtOpen)) {
         close(fd);
         return Refuse(port, resolved, "not a serial device");
     }
@@ -329,7 +329,7 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
         close(fd);
         return Refuse(port, resolved, "busy: another program has it open");
     }
-    termios2 raw = original;
+    termios2 raw = settingsAtOpen;
     MakeRaw(raw);
     int wakeFd = SetTermios(fd, raw) ? eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK) : -1;
     if (wakeFd < 0) {
@@ -338,7 +338,7 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
         return Refuse(port, resolved, "cannot set the line up");
     }
     DiscardInput(fd);  // a port opens empty: what waited before Connect is not ours
-    return std::make_unique<PosixSerialDevice>(fd, wakeFd, std::move(lock), original);
+    return std::make_unique<PosixSerialDevice>(fd, wakeFd, std::move(lock), settingsAtOpen);
 }
 
 }  // namespace platform

@@ -68,8 +68,8 @@ QStringList ItemList(const std::vector<ByteString>& items) {
 }
 
 template <typename Widget>
-Widget* Placed(Widget* widget, const ControlSpec& spec) {
-    widget->setGeometry(spec.Place.Left, spec.Place.Top, spec.Place.Width, spec.Place.Height);
+Widget* Placed(Widget* widget, const ControlEntry& entry) {
+    widget->setGeometry(entry.Place.Left, entry.Place.Top, entry.Place.Width, entry.Place.Height);
     return widget;
 }
 
@@ -86,15 +86,15 @@ ByteString ToBytes(const QString& text) {
 
 QWidget* WidgetOf(const Control& control) { return dynamic_cast<const Drawn&>(control).Widget(); }
 
-QtLabel::QtLabel(QWidget* parent, const ControlSpec& spec)
-    : QtControl(Placed(new QLabel(FromBytes(spec.Caption), parent), spec)) {
+QtLabel::QtLabel(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QLabel(FromBytes(entry.Caption), parent), entry)) {
     widget->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 ByteString QtLabel::Caption() const { return ToBytes(widget->text()); }
 
-QtEdit::QtEdit(QWidget* parent, const ControlSpec& spec)
-    : QtControl(Placed(new QLineEdit(FromBytes(spec.Text), parent), spec)) {}
+QtEdit::QtEdit(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QLineEdit(FromBytes(entry.Text), parent), entry)) {}
 
 ByteString QtEdit::Text() const { return ToBytes(widget->text()); }
 
@@ -111,10 +111,10 @@ void QtEdit::SetHint(std::function<ByteString()> provider) {
 
 ByteString QtEdit::Hint() const { return hint ? hint() : ByteString(); }
 
-QtDropDownList::QtDropDownList(QWidget* parent, const ControlSpec& spec)
-    : QtControl(Placed(new QComboBox(parent), spec)) {
-    widget->addItems(ItemList(spec.Items));
-    widget->setCurrentIndex(spec.ItemIndex);
+QtDropDownList::QtDropDownList(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QComboBox(parent), entry)) {
+    widget->addItems(ItemList(entry.Items));
+    widget->setCurrentIndex(entry.ItemIndex);
 }
 
 std::vector<ByteString> QtDropDownList::Items() const {
@@ -133,8 +133,8 @@ bool QtDropDownList::DroppedDown() const { return widget->view()->isVisible(); }
 
 void QtDropDownList::SetDroppedDown(bool dropped) { dropped ? widget->showPopup() : widget->hidePopup(); }
 
-QtButton::QtButton(QWidget* parent, const ControlSpec& spec)
-    : QtControl(Placed(new QPushButton(FromBytes(spec.Caption), parent), spec)) {
+QtButton::QtButton(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QPushButton(FromBytes(entry.Caption), parent), entry)) {
     QObject::connect(widget, &QPushButton::clicked, [this] {
         if (onClick) RunGuarded(onClick);
     });
@@ -148,17 +148,17 @@ void QtButton::SetOnClick(std::function<void()> handler) { onClick = std::move(h
 
 void QtButton::Click() { widget->click(); }
 
-QtRadioGroup::QtRadioGroup(QWidget* parent, const ControlSpec& spec)
-    : QtControl(Placed(new QGroupBox(FromBytes(spec.Caption), parent), spec)), buttons(new QButtonGroup(widget)) {
+QtRadioGroup::QtRadioGroup(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QGroupBox(FromBytes(entry.Caption), parent), entry)), buttons(new QButtonGroup(widget)) {
     // Columns of equal width across the frame, inside its border.
-    const int columns = std::max(1, spec.Columns);
-    const int columnWidth = (spec.Place.Width - 8) / columns;
-    for (int index = 0; index < static_cast<int>(spec.Items.size()); ++index) {
-        auto* radio = new QRadioButton(FromBytes(spec.Items[static_cast<size_t>(index)]), widget);
+    const int columns = std::max(1, entry.Columns);
+    const int columnWidth = (entry.Place.Width - 8) / columns;
+    for (int index = 0; index < static_cast<int>(entry.Items.size()); ++index) {
+        auto* radio = new QRadioButton(FromBytes(entry.Items[static_cast<size_t>(index)]), widget);
         radio->setGeometry(6 + (index % columns) * columnWidth, 14 + (index / columns) * 17, columnWidth, 17);
         buttons->addButton(radio, index);
     }
-    SetItemIndex(spec.ItemIndex);
+    SetItemIndex(entry.ItemIndex);
 }
 
 ByteString QtRadioGroup::Caption() const { return ToBytes(widget->title()); }
@@ -175,8 +175,8 @@ void QtRadioGroup::SetItemIndex(int index) {
     if (QAbstractButton* radio = buttons->button(index)) radio->setChecked(true);
 }
 
-QtCheckBox::QtCheckBox(QWidget* parent, const ControlSpec& spec)
-    : QtControl(Placed(new QCheckBox(FromBytes(spec.Caption), parent), spec)) {}
+QtCheckBox::QtCheckBox(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QCheckBox(FromBytes(entry.Caption), parent), entry)) {}
 
 ByteString QtCheckBox::Caption() const { return ToBytes(widget->text()); }
 

@@ -40,13 +40,13 @@ public:
 
 class QtLabel : public QtControl<Label, QLabel> {
 public:
-    QtLabel(QWidget* parent, const ControlSpec& spec);
+    QtLabel(QWidget* parent, const ControlEntry& entry);
     ByteString Caption() const override;
 };
 
 class QtEdit : public QtControl<Edit, QLineEdit> {
 public:
-    QtEdit(QWidget* parent, const ControlSpec& spec);
+    QtEdit(QWidget* parent, const ControlEntry& entry);
     ByteString Text() const override;
     void SetText(const ByteString& text) override;
     void SetOnKeyPress(std::function<void(char& key)> handler) override;
@@ -59,7 +59,7 @@ private:
 
 class QtDropDownList : public QtControl<DropDownList, QComboBox> {
 public:
-    QtDropDownList(QWidget* parent, const ControlSpec& spec);
+    QtDropDownList(QWidget* parent, const ControlEntry& entry);
     std::vector<ByteString> Items() const override;
     int ItemIndex() const override;
     void SetItemIndex(int index) override;
@@ -70,7 +70,7 @@ public:
 
 class QtButton : public QtControl<Button, QPushButton> {
 public:
-    QtButton(QWidget* parent, const ControlSpec& spec);
+    QtButton(QWidget* parent, const ControlEntry& entry);
     ByteString Caption() const override;
     void SetCaption(const ByteString& caption) override;
     void SetOnClick(std::function<void()> handler) override;
@@ -82,7 +82,7 @@ private:
 
 class QtRadioGroup : public QtControl<RadioGroup, QGroupBox> {
 public:
-    QtRadioGroup(QWidget* parent, const ControlSpec& spec);
+    QtRadioGroup(QWidget* parent, const ControlEntry& entry);
     ByteString Caption() const override;
     std::vector<ByteString> Items() const override;
     int ItemIndex() const override;
@@ -94,7 +94,7 @@ private:
 
 class QtCheckBox : public QtControl<CheckBox, QCheckBox> {
 public:
-    QtCheckBox(QWidget* parent, const ControlSpec& spec);
+    QtCheckBox(QWidget* parent, const ControlEntry& entry);
     ByteString Caption() const override;
     bool Checked() const override;
     void SetChecked(bool checked) override;

@@ -21,19 +21,19 @@ struct Anchored {
 
 class WindowWidget : public QWidget {
 public:
-    explicit WindowWidget(const WindowSpec& spec) : spec(spec) {
-        setWindowTitle(FromBytes(spec.Caption));
+    explicit WindowWidget(const WindowLayout& layout) : layout(layout) {
+        setWindowTitle(FromBytes(layout.Caption));
         setWindowIconText(QCoreApplication::applicationName());  // the task bar's name, not the caption
         // The 8-point system font is narrow: a semi-condensed face keeps captions such as
         // "Baud Rate:" within their controls where one is installed.
-        QFont font(FromBytes(spec.Font.Family));
+        QFont font(FromBytes(layout.Font.Family));
         font.setStyleHint(QFont::SansSerif);
-        font.setPixelSize(spec.Font.PixelHeight);
+        font.setPixelSize(layout.Font.PixelHeight);
         font.setStretch(QFont::SemiCondensed);
         setFont(font);
         setBackgroundRole(QPalette::Button);
         setAutoFillBackground(true);
-        resize(spec.ClientWidth, spec.ClientHeight);
+        resize(layout.ClientWidth, layout.ClientHeight);
     }
 
     std::vector<Anchored> anchored;
@@ -41,8 +41,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override {
-        const int dx = width() - spec.ClientWidth;
-        const int dy = height() - spec.ClientHeight;
+        const int dx = width() - layout.ClientWidth;
+        const int dy = height() - layout.ClientHeight;
         for (const Anchored& control : anchored) {
             const Bounds place = FollowAnchors(control.design, control.anchors, dx, dy);
             control.widget->setGeometry(place.Left, place.Top, place.Width, place.Height);
@@ -53,7 +53,7 @@ protected:
     void showEvent(QShowEvent* event) override {
         if (!centred && screen()) {
             const QRect area = screen()->geometry();
-            move(std::max(0, (area.width() - spec.OuterWidth) / 2), std::max(0, (area.height() - spec.OuterHeight) / 2));
+            move(std::max(0, (area.width() - layout.OuterWidth) / 2), std::max(0, (area.height() - layout.OuterHeight) / 2));
             centred = true;
         }
         QWidget::showEvent(event);
@@ -65,22 +65,22 @@ protected:
     }
 
 private:
-    const WindowSpec spec;
+    const WindowLayout layout;
     bool centred = false;
 };
 
 class QtWindow : public Window {
 public:
-    explicit QtWindow(const WindowSpec& spec) : widget(new WindowWidget(spec)) {}
+    explicit QtWindow(const WindowLayout& layout) : widget(new WindowWidget(layout)) {}
     ~QtWindow() override {
         controls.clear();  // the wrappers first: the widget then deletes what they drew
         delete widget;
     }
 
-    Control& Add(const ControlSpec& spec) override {
-        controls.push_back(Make(spec));
+    Control& Add(const ControlEntry& entry) override {
+        controls.push_back(Make(entry));
         Control& control = *controls.back();
-        widget->anchored.push_back({WidgetOf(control), spec.Place, spec.Anchors});
+        widget->anchored.push_back({WidgetOf(control), entry.Place, entry.Anchors});
         return control;
     }
 
@@ -104,18 +104,18 @@ public:
     int ClientHeight() const override { return widget->height(); }
 
 private:
-    std::unique_ptr<Control> Make(const ControlSpec& spec) {
-        switch (spec.Kind) {
-            case ControlKind::Label: return std::make_unique<QtLabel>(widget, spec);
-            case ControlKind::Edit: return std::make_unique<QtEdit>(widget, spec);
-            case ControlKind::DropDownList: return std::make_unique<QtDropDownList>(widget, spec);
-            case ControlKind::Button: return std::make_unique<QtButton>(widget, spec);
-            case ControlKind::RadioGroup: return std::make_unique<QtRadioGroup>(widget, spec);
-            case ControlKind::CheckBox: return std::make_unique<QtCheckBox>(widget, spec);
+    std::unique_ptr<Control> Make(const ControlEntry& entry) {
+        switch (entry.Kind) {
+            case ControlKind::Label: return std::make_unique<QtLabel>(widget, entry);
+            case ControlKind::Edit: return std::make_unique<QtEdit>(widget, entry);
+            case ControlKind::DropDownList: return std::make_unique<QtDropDownList>(widget, entry);
+            case ControlKind::Button: return std::make_unique<QtButton>(widget, entry);
+            case ControlKind::RadioGroup: return std::make_unique<QtRadioGroup>(widget, entry);
+            case ControlKind::CheckBox: return std::make_unique<QtCheckBox>(widget, entry);
             case ControlKind::HistoryPane: break;
         }
         auto pane = std::make_unique<QtHistoryPane>(widget);
-        pane->setGeometry(spec.Place.Left, spec.Place.Top, spec.Place.Width, spec.Place.Height);
+        pane->setGeometry(entry.Place.Left, entry.Place.Top, entry.Place.Width, entry.Place.Height);
         return std::unique_ptr<Control>(static_cast<HistoryPane*>(pane.release()));
     }
 
@@ -125,6 +125,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Window> MakeWindow(const WindowSpec& spec) { return std::make_unique<QtWindow>(spec); }
+std::unique_ptr<Window> MakeWindow(const WindowLayout& layout) { return std::make_unique<QtWindow>(layout); }
 
 }  // namespace platform

@@ -79,11 +79,11 @@ bool Win32Edit::Notify(NMHDR* header, LRESULT&) {
 
 class Win32DropDownList : public Win32Control<DropDownList> {
 public:
-    Win32DropDownList(HWND window, const ControlSpec& spec) : Win32Control(window) {
-        // The closed box is the spec's height: its selection field inside a 3-pixel frame.
-        SendMessageA(window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), spec.Place.Height - 6);
-        for (const ByteString& item : spec.Items) SendMessageA(window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-        SetItemIndex(spec.ItemIndex);
+    Win32DropDownList(HWND window, const ControlEntry& entry) : Win32Control(window) {
+        // The closed box is the entry's height: its selection field inside a 3-pixel frame.
+        SendMessageA(window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), entry.Place.Height - 6);
+        for (const ByteString& item : entry.Items) SendMessageA(window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        SetItemIndex(entry.ItemIndex);
     }
     std::vector<ByteString> Items() const override {
         std::vector<ByteString> items;
@@ -129,16 +129,16 @@ private:
 // A group box with its radio buttons beside it as siblings, in columns inside its frame.
 class Win32RadioGroup : public Win32Control<RadioGroup> {
 public:
-    Win32RadioGroup(HWND parent, HWND frame, const ControlSpec& spec) : Win32Control(frame) {
-        const int columns = std::max(1, spec.Columns);
-        const int columnWidth = (spec.Place.Width - 8) / columns;
-        for (size_t index = 0; index < spec.Items.size(); ++index) {
+    Win32RadioGroup(HWND parent, HWND frame, const ControlEntry& entry) : Win32Control(frame) {
+        const int columns = std::max(1, entry.Columns);
+        const int columnWidth = (entry.Place.Width - 8) / columns;
+        for (size_t index = 0; index < entry.Items.size(); ++index) {
             const int column = static_cast<int>(index) % columns, row = static_cast<int>(index) / columns;
-            const Bounds place{spec.Place.Left + 6 + column * columnWidth, spec.Place.Top + 14 + row * 17, columnWidth, 17};
-            radios.push_back(MakeChild(parent, "BUTTON", spec.Items[index],
+            const Bounds place{entry.Place.Left + 6 + column * columnWidth, entry.Place.Top + 14 + row * 17, columnWidth, 17};
+            radios.push_back(MakeChild(parent, "BUTTON", entry.Items[index],
                                        BS_AUTORADIOBUTTON | (index == 0 ? WS_GROUP : 0), 0, place));
         }
-        SetItemIndex(spec.ItemIndex);
+        SetItemIndex(entry.ItemIndex);
     }
     ByteString Caption() const override { return WindowText(window); }
     std::vector<ByteString> Items() const override {
@@ -201,34 +201,34 @@ ByteString WindowText(HWND window) {
     return text;
 }
 
-std::unique_ptr<Control> MakeWin32Control(HWND parent, const ControlSpec& spec) {
-    const Bounds& place = spec.Place;
-    switch (spec.Kind) {
+std::unique_ptr<Control> MakeWin32Control(HWND parent, const ControlEntry& entry) {
+    const Bounds& place = entry.Place;
+    switch (entry.Kind) {
         case ControlKind::Label:
             return std::make_unique<Win32Label>(
-                MakeChild(parent, "STATIC", spec.Caption, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 0, place));
+                MakeChild(parent, "STATIC", entry.Caption, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 0, place));
         case ControlKind::Edit:
             return std::make_unique<Win32Edit>(
-                MakeChild(parent, "EDIT", spec.Text, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, place));
+                MakeChild(parent, "EDIT", entry.Text, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, place));
         case ControlKind::DropDownList: {
             // A combo box's height includes its list when dropped down.
             Bounds withList = place;
             withList.Height += ListHeight;
             return std::make_unique<Win32DropDownList>(
-                MakeChild(parent, "COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, withList), spec);
+                MakeChild(parent, "COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, withList), entry);
         }
         case ControlKind::Button:
-            return std::make_unique<Win32Button>(MakeChild(parent, "BUTTON", spec.Caption, WS_TABSTOP | BS_PUSHBUTTON, 0, place));
+            return std::make_unique<Win32Button>(MakeChild(parent, "BUTTON", entry.Caption, WS_TABSTOP | BS_PUSHBUTTON, 0, place));
         case ControlKind::RadioGroup:
             return std::make_unique<Win32RadioGroup>(
-                parent, MakeChild(parent, "BUTTON", spec.Caption, BS_GROUPBOX, 0, place), spec);
+                parent, MakeChild(parent, "BUTTON", entry.Caption, BS_GROUPBOX, 0, place), entry);
         case ControlKind::CheckBox:
             return std::make_unique<Win32CheckBox>(
-                MakeChild(parent, "BUTTON", spec.Caption, WS_TABSTOP | BS_AUTOCHECKBOX, 0, place));
+                MakeChild(parent, "BUTTON", entry.Caption, WS_TABSTOP | BS_AUTOCHECKBOX, 0, place));
         case ControlKind::HistoryPane:
             break;
     }
-    return MakeWin32HistoryPane(parent, spec);
+    return MakeWin32HistoryPane(parent, entry);
 }
 
 }  // namespace platform

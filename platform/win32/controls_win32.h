@@ -29,7 +29,7 @@ Win32Drawn& DrawnOf(const Control& control);
 // What a drop-down list's window adds below its closed box, for the list.
 constexpr int ListHeight = 200;
 
-// A child window of `parent` with the window font, at the spec's place.
+// A child window of `parent` with the window font, at the entry's place.
 HWND MakeChild(HWND parent, const char* windowClass, const ByteString& text, DWORD style, DWORD exStyle,
                const Bounds& place);
 ByteString WindowText(HWND window);
@@ -57,7 +57,7 @@ Bounds Win32Control<Interface>::Place() const {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
-std::unique_ptr<Control> MakeWin32Control(HWND parent, const ControlSpec& spec);
-std::unique_ptr<Control> MakeWin32HistoryPane(HWND parent, const ControlSpec& spec);
+std::unique_ptr<Control> MakeWin32Control(HWND parent, const ControlEntry& entry);
+std::unique_ptr<Control> MakeWin32HistoryPane(HWND parent, const ControlEntry& entry);
 
 }  // namespace platform

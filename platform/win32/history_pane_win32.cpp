@@ -161,10 +161,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Control> MakeWin32HistoryPane(HWND parent, const ControlSpec& spec) {
+std::unique_ptr<Control> MakeWin32HistoryPane(HWND parent, const ControlEntry& entry) {
     HWND window = CreateWindowExA(WS_EX_CLIENTEDGE, RichEditClass(), "",
                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
-                                  spec.Place.Left, spec.Place.Top, spec.Place.Width, spec.Place.Height, parent, nullptr,
+                                  entry.Place.Left, entry.Place.Top, entry.Place.Width, entry.Place.Height, parent, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
     return std::make_unique<Win32HistoryPane>(window);
 }

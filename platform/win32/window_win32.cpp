@@ -34,11 +34,11 @@ std::map<HWND, Win32Window*>& Windows() {
 
 class Win32Window : public Window {
 public:
-    explicit Win32Window(const WindowSpec& spec) : spec(spec) {
+    explicit Win32Window(const WindowLayout& layout) : layout(layout) {
         RegisterWindowClass();
-        RECT outer{0, 0, spec.ClientWidth, spec.ClientHeight};
+        RECT outer{0, 0, layout.ClientWidth, layout.ClientHeight};
         AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0);
-        window = CreateWindowExA(0, WindowClass, spec.Caption.c_str(), WS_OVERLAPPEDWINDOW,
+        window = CreateWindowExA(0, WindowClass, layout.Caption.c_str(), WS_OVERLAPPEDWINDOW,
                                  CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top,
                                  ApplicationWindow(), nullptr, GetModuleHandleA(nullptr), nullptr);
         Windows()[window] = this;
@@ -48,13 +48,13 @@ public:
         DestroyWindow(window);
     }
 
-    Control& Add(const ControlSpec& spec) override {
-        controls.push_back(MakeWin32Control(window, spec));
+    Control& Add(const ControlEntry& entry) override {
+        controls.push_back(MakeWin32Control(window, entry));
         Control& control = *controls.back();
         Win32Drawn& drawn = DrawnOf(control);
         byHandle[drawn.Handle()] = &drawn;
-        anchored.push_back({drawn.Handle(), spec.Place, spec.Anchors, spec.Kind == ControlKind::DropDownList ? ListHeight : 0});
-        for (HWND part : drawn.Parts()) anchored.push_back({part, PlaceOf(part), spec.Anchors, 0});
+        anchored.push_back({drawn.Handle(), entry.Place, entry.Anchors, entry.Kind == ControlKind::DropDownList ? ListHeight : 0});
+        for (HWND part : drawn.Parts()) anchored.push_back({part, PlaceOf(part), entry.Anchors, 0});
         return control;
     }
 
@@ -66,8 +66,8 @@ public:
 
     void Show() override {
         if (!centred) {  // centred on the screen by its outer size, the first time
-            SetWindowPos(window, nullptr, std::max(0, (GetSystemMetrics(SM_CXSCREEN) - spec.OuterWidth) / 2),
-                         std::max(0, (GetSystemMetrics(SM_CYSCREEN) - spec.OuterHeight) / 2), 0, 0,
+            SetWindowPos(window, nullptr, std::max(0, (GetSystemMetrics(SM_CXSCREEN) - layout.OuterWidth) / 2),
+                         std::max(0, (GetSystemMetrics(SM_CYSCREEN) - layout.OuterHeight) / 2), 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER);
             centred = true;
         }
@@ -159,8 +159,8 @@ private:
 
     void FollowAnchors(int width, int height) {
         for (const Anchored& control : anchored) {
-            Bounds place = platform::FollowAnchors(control.design, control.anchors, width - spec.ClientWidth,
-                                                   height - spec.ClientHeight);
+            Bounds place = platform::FollowAnchors(control.design, control.anchors, width - layout.ClientWidth,
+                                                   height - layout.ClientHeight);
             MoveWindow(control.window, place.Left, place.Top, place.Width, place.Height + control.listHeight, TRUE);
         }
     }
@@ -187,7 +187,7 @@ private:
         return true;
     }
 
-    const WindowSpec spec;
+    const WindowLayout layout;
     std::vector<std::unique_ptr<Control>> controls;
     std::map<HWND, Win32Drawn*> byHandle;
     std::vector<Anchored> anchored;
@@ -208,6 +208,6 @@ bool PreTranslateKey(MSG& message) {
     return taken;
 }
 
-std::unique_ptr<Window> MakeWindow(const WindowSpec& spec) { return std::make_unique<Win32Window>(spec); }
+std::unique_ptr<Window> MakeWindow(const WindowLayout& layout) { return std::make_unique<Win32Window>(layout); }
 
 }  // namespace platform
