@@ -67,11 +67,7 @@ Application::~Application() {
 int Application::Run() {
     ShowWindow(applicationWindow, SW_SHOWNOACTIVATE);
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (PreTranslateKey(message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchOne(message);
     return static_cast<int>(message.wParam);
 }
 

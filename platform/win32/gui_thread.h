@@ -19,6 +19,9 @@ void StopGuiTimer(UINT_PTR id);
 // Takes the key messages the window service handles itself (Tab, Esc); true when it did.
 bool PreTranslateKey(MSG& message);
 
+// One message of the loop: through PreTranslateKey, then translated and dispatched.
+void DispatchOne(MSG& message);
+
 // Runs the messages waiting now, through PreTranslateKey; false on WM_QUIT.
 bool DispatchWaitingMessages();
 

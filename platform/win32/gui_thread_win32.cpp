@@ -74,11 +74,15 @@ bool DispatchWaitingMessages() {
             PostQuitMessage(static_cast<int>(message.wParam));
             return false;
         }
-        if (PreTranslateKey(message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchOne(message);
     }
     return true;
+}
+
+void DispatchOne(MSG& message) {
+    if (PreTranslateKey(message)) return;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
 }
 
 }  // namespace platform

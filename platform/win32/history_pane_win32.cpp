@@ -63,10 +63,10 @@ public:
     // Into the empty last line, else after a new line break; the caret must then stand
     // right after what was inserted.
     void AddLine(const ByteString& line) override {
-        if (AddedLength(line) > Capacity - TextLength()) throw std::runtime_error("RichEdit line insertion error");
-        const View view = KeepView();
         const int end = TextLength();
-        const ByteString inserted = EndsWithLineBreak() ? line + "\r\n" : "\r\n" + line;
+        if (AddedLength(line) > Capacity - end) throw std::runtime_error("RichEdit line insertion error");
+        const View view = KeepView();
+        const ByteString inserted = EndsWithLineBreak(end) ? line + "\r\n" : "\r\n" + line;
         Select({end, end});
         SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(inserted.c_str()));
         const bool whole = Selection().cpMin == end + static_cast<LONG>(inserted.size());
@@ -123,8 +123,7 @@ private:
         SendMessageA(window, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
     }
     // Empty, or its last line empty; read from the last two characters alone.
-    bool EndsWithLineBreak() const {
-        const LONG end = TextLength();
+    bool EndsWithLineBreak(LONG end) const {
         if (end < 2) return end == 0;
         char last[3] = {};
         TEXTRANGEA range{{end - 2, end}, last};
