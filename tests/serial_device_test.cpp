@@ -311,6 +311,28 @@ TEST_F(SerialDeviceTest, QuietSpellsAreJudgedOnTheLineEvenUnderLoad) {
     }
 }
 
+// The reader rests after a small read; a spell only a little longer than the interval
+// must still end the read. A busy machine may now and then wake the reader too late
+// and merge one, so most runs, not all, are asked to split.
+TEST_F(SerialDeviceTest, SpellsJustOverTheIntervalEndReadsAfterTrickledBytes) {
+    auto port = OpenPort5();
+    ASSERT_TRUE(port);
+    WriterAboveTheLoad writer;
+    int splitRuns = 0;
+    for (int run = 0; run < 10; ++run) {
+        ASSERT_EQ(port->StartRead(buffer, 255, count), IoStatus::Pending);
+        WriteSpaced(device, 3, 9000us);
+        ASSERT_EQ(WaitForRead(*port, count), IoStatus::Completed);
+        uint32_t all = count;
+        int reads = 1;
+        while (all < 3 && ReadNext(*port) == IoStatus::Completed) all += count, ++reads;
+        ASSERT_EQ(all, 3u);
+        splitRuns += reads == 3;
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_GE(splitRuns, 7) << "9 ms spells after single bytes should end the reads";
+}
+
 TEST_F(SerialDeviceTest, LineSettingsRefuseNineBitsAndTakeOddRates) {
     auto port = OpenPort5();
     ASSERT_TRUE(port);

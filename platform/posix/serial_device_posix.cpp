@@ -71,8 +71,9 @@ public:
 private:
     enum class Wait { Readable, Quiet, Closing };
     void ReaderLoop();
-    Wait WaitForBytes(int timeoutMs);
-    int QuietTimeout();
+    Wait WaitForBytes(const Clock::time_point* deadline);
+    bool Rest(Clock::duration length);
+    bool QuietDeadline(Clock::time_point lastRead, Clock::time_point& deadline);
     bool InputQueueEmpty();
     IoStatus Complete(uint32_t& bytesRead);  // with the mutex held
     size_t Queued() const { return queue.size() - head; }
@@ -215,14 +216,27 @@ int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
     return static_cast<int32_t>(written);
 }
 
-// While bytes wait unread, the reader watches the line for the read interval: the
-// interval passing with nothing arriving, and nothing left in the kernel's input
-// queue, is a quiet spell. A reader that runs late finds the bytes queued and merges
-// them rather than splitting a burst that had no gap on the line.
-int PosixSerialDevice::QuietTimeout() {
+// While bytes wait unread, the reader watches the line for the read interval from its
+// last read: the interval passing with nothing arriving, and nothing left in the
+// kernel's input queue, is a quiet spell. A reader that runs late finds the bytes
+// queued and merges them rather than splitting a burst that had no gap on the line.
+// False: no spell to watch for, so the wait has no limit.
+bool PosixSerialDevice::QuietDeadline(Clock::time_point lastRead, Clock::time_point& deadline) {
     std::lock_guard<std::mutex> guard(mutex);
     const bool gapMarked = !gaps.empty() && gaps.back() == consumed + Queued();
-    return intervalMs > 0 && Queued() > 0 && !gapMarked ? static_cast<int>(intervalMs) : -1;
+    deadline = lastRead + std::chrono::milliseconds(intervalMs);
+    return intervalMs > 0 && Queued() > 0 && !gapMarked;
+}
+
+// After a small read the reader rests for most of the interval before it looks again,
+// so a device that trickles bytes (a USB adapter hands them on every millisecond) wakes
+// it a few hundred times a second, not thousands. The rest ends before the interval
+// does, so a quiet spell is still seen on time; a big read goes straight on, so a
+// flood is drained at full speed.
+constexpr ssize_t RestBelow = 1024;
+
+Clock::duration RestAfterRead(uint32_t intervalMs) {
+    return std::chrono::milliseconds(intervalMs > 1 ? std::min<uint32_t>(intervalMs - 1, 4) : 0);
 }
 
 void PosixSerialDevice::MarkQuietSpell() {
@@ -232,13 +246,17 @@ void PosixSerialDevice::MarkQuietSpell() {
 
 void PosixSerialDevice::ReaderLoop() {
     static thread_local char chunk[64 * 1024];
+    Clock::time_point lastRead = Clock::now();
     for (;;) {
+        uint32_t interval;
         {
             std::unique_lock<std::mutex> guard(mutex);
             drained.wait(guard, [this] { return stopping || Queued() < QueueLimit; });
             if (stopping) return;
+            interval = intervalMs;
         }
-        const Wait waited = WaitForBytes(QuietTimeout());
+        Clock::time_point deadline;
+        const Wait waited = WaitForBytes(QuietDeadline(lastRead, deadline) ? &deadline : nullptr);
         if (waited == Wait::Closing) return;
         if (waited == Wait::Quiet) {
             if (InputQueueEmpty()) {
@@ -260,6 +278,8 @@ void PosixSerialDevice::ReaderLoop() {
         }
         if (arrived) arrived();
         if (got <= 0) return;
+        lastRead = Clock::now();
+        if (got < RestBelow && !Rest(RestAfterRead(interval))) return;
     }
 }
 
@@ -272,14 +292,40 @@ bool PosixSerialDevice::InputQueueEmpty() {
     return poll(&in, 1, 0) == 0 && ioctl(fd, TIOCINQ, &unread) == 0 && unread == 0;
 }
 
-// Waits for bytes, at most timeoutMs (-1: without limit).
-PosixSerialDevice::Wait PosixSerialDevice::WaitForBytes(int timeoutMs) {
+// The time left until deadline, for ppoll: none once it has passed.
+timespec TimeLeft(Clock::time_point deadline) {
+    const auto left = std::max<Clock::duration>(deadline - Clock::now(), Clock::duration::zero());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+    return {static_cast<time_t>(seconds.count()),
+            static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count())};
+}
+
+// Waits for bytes until the deadline (nullptr: without limit).
+PosixSerialDevice::Wait PosixSerialDevice::WaitForBytes(const Clock::time_point* deadline) {
     pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
     int ready;
-    while ((ready = poll(fds, 2, timeoutMs)) < 0)
+    for (;;) {
+        timespec left;
+        if (deadline) left = TimeLeft(*deadline);
+        if ((ready = ppoll(fds, 2, deadline ? &left : nullptr, nullptr)) >= 0) break;
         if (errno != EINTR) return Wait::Readable;  // the read that follows reports the failure
+    }
     if (ready == 0) return Wait::Quiet;
     return fds[1].revents == 0 ? Wait::Readable : Wait::Closing;
+}
+
+// Rests for the given time, or until the port closes: false then.
+bool PosixSerialDevice::Rest(Clock::duration length) {
+    if (length <= Clock::duration::zero()) return true;
+    const Clock::time_point until = Clock::now() + length;
+    pollfd closing{wakeFd, POLLIN, 0};
+    for (;;) {
+        timespec left = TimeLeft(until);
+        const int ready = ppoll(&closing, 1, &left, nullptr);
+        if (ready == 0) return true;
+        if (ready > 0) return false;
+        if (errno != EINTR) return true;
+    }
 }
 
 thread_local std::string lastOpenFailure;

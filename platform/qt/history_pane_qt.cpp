@@ -55,7 +55,7 @@ QtHistoryPane::QtHistoryPane(QWidget* parent) : QPlainTextEdit(parent), insertio
     QFont terminal("DejaVu Sans Mono");
     terminal.setStyleHint(QFont::Monospace);
     terminal.setPixelSize(12);
-    terminal.setStyleStrategy(QFont::NoAntialias);
+    terminal.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::PreferNoShaping));
     setFont(terminal);
     QPalette white = palette();
     white.setColor(QPalette::Base, Qt::white);
