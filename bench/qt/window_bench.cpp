@@ -1,4 +1,4 @@
-// Figures 8, 9 and 10: the whole window under X (Xvfb), with the virtual device as a
+// Figures 8 to 11: the whole window under X (Xvfb), with the virtual device as a
 // separate process or a pseudo-terminal of its own. Usage: window_bench VDEV XSERVER_PID [--smoke]
 #include <fcntl.h>
 #include <poll.h>
@@ -141,6 +141,41 @@ void DisplayRate(int format, bool smoke) {
            static_cast<double>(during) / seconds / 1000, "kB/s");
 }
 
+// A 2 MB file sent at once, as a transfer: how long after the device's last byte until
+// the window has shown everything, and what the window spent on it.
+void Transfer(int format, bool smoke) {
+    VirtualDevice device;
+    device.LinkAsPort(qEnvironmentVariable("COMTERM_PORTS").toStdString(), 5);
+    Terminal terminal(format);
+    terminal.Connect();
+    const size_t size = smoke ? 200000 : 2000000;
+    ByteString file(size, '\0');
+    for (size_t i = 0; i < size; ++i) file[i] = static_cast<char>(i & 0xFF);
+    const std::string self = std::to_string(getpid());
+    const double cpuBefore = CpuSeconds(self);
+    std::atomic<bool> written{false};
+    Clock::time_point lastWritten;
+    std::thread sender([&] {
+        (void)device.Write(file);
+        lastWritten = Clock::now();
+        written = true;
+    });
+    for (int wait = 0; wait < 600 && (terminal.shown < size || !written); ++wait) RunEventsFor(0.05);
+    sender.join();
+    const double cpu = CpuSeconds(self) - cpuBefore;
+    terminal.form.ConnectButton->Click();
+    const std::string name = std::string("2 MB sent at once, ") + FormatNames[format];
+    Report("11", name + ": from the last byte sent until all is shown",
+           std::max(0.0, std::chrono::duration<double>(terminal.lastShown - lastWritten).count()), "s");
+    Report("11", name + ": comterm CPU", cpu, "s");
+    if (terminal.shown != size || terminal.misplaced != 0) {
+        std::fprintf(stderr, "window_bench: transfer: %llu of %zu bytes shown, %llu out of place\n",
+                     static_cast<unsigned long long>(terminal.shown), size,
+                     static_cast<unsigned long long>(terminal.misplaced));
+        std::exit(1);
+    }
+}
+
 // The device floods; from other threads we time how soon the GUI thread runs a queued
 // call, and how soon a typed Enter puts the line on the wire.
 void Responsiveness(bool smoke) {
@@ -154,6 +189,7 @@ void Responsiveness(bool smoke) {
     std::vector<double> answers, enters;
     std::atomic<bool> running{true};
     std::atomic<int64_t> enterPosted{0};  // ns since the epoch of Clock; 0: none outstanding
+    int pressed = 0;
     std::thread flood([&] {
         const ByteString block(65536, 'F');
         while (running) {
@@ -189,6 +225,7 @@ void Responsiveness(bool smoke) {
             while (!done && running) std::this_thread::sleep_for(std::chrono::microseconds(200));
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             if (round % 10 == 0 && enterPosted == 0) {
+                ++pressed;
                 enterPosted = Clock::now().time_since_epoch().count();
                 QCoreApplication::postEvent(platform::WidgetOf(*terminal.form.LineEdit),
                                             new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r"));
@@ -206,6 +243,8 @@ void Responsiveness(bool smoke) {
     Report("8", "Enter to device under flood, median", Median(enters), "ms");
     Report("8", "Enter to device under flood, max", Percentile(enters, 1.0), "ms");
     Report("8", "Enter presses timed", static_cast<double>(enters.size()), "count");
+    // The next press waits for the last to arrive, so at most the last may be on its way.
+    Report("8", "Enter presses that never reached the device", pressed - static_cast<double>(enters.size()), "count");
 }
 
 }  // namespace
@@ -229,6 +268,7 @@ int main(int argc, char** argv) {
     answerBoxes.start(20);
     for (int format : {1, 0}) StreamThroughWindow(vdev, xserver, format, smoke);
     for (int format : {0, 1, 2, 3}) DisplayRate(format, smoke);
+    for (int format : {1, 0}) Transfer(format, smoke);
     Responsiveness(smoke);
     rmdir(directory);
     return 0;
