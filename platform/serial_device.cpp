@@ -13,4 +13,21 @@ std::chrono::milliseconds WriteBound(const LineSettings& settings, uint32_t size
     return std::chrono::milliseconds(2 * onTheLineMs + 1000);
 }
 
+std::chrono::milliseconds SerialDevice::WriteBoundNow(uint32_t size) {
+    LineSettings line;
+    if (!GetLineSettings(line)) line = LineSettings();
+    return WriteBound(line, size);
+}
+
+namespace {
+thread_local std::string lastOpenFailure;
+}
+
+std::nullptr_t RefuseOpen(uint8_t port, const std::string& device, const std::string& reason) {
+    lastOpenFailure = "port " + std::to_string(port) + (device.empty() ? "" : " (" + device + ")") + ": " + reason;
+    return nullptr;
+}
+
+std::string LastOpenFailure() { return lastOpenFailure; }
+
 }  // namespace platform

@@ -59,6 +59,11 @@ public:
 
     // Returns once the driver has taken every byte, or on failure; the count written.
     virtual int32_t Write(const uint8_t* data, uint32_t size) = 0;
+
+protected:
+    // WriteBound for size bytes at the line settings in force (the defaults when they
+    // cannot be read).
+    std::chrono::milliseconds WriteBoundNow(uint32_t size);
 };
 
 // Opens serial port number `port` (COM<port> on Windows; on Linux see posix/port_map.h);
@@ -68,5 +73,9 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port);
 // Why the last OpenSerialPort on this thread failed, for whoever reads standard error:
 // "port 3 (/dev/ttyUSB0): Permission denied; join the dialout group".
 std::string LastOpenFailure();
+
+// For the backends' OpenSerialPort: records why port (device, when known) cannot be
+// had, for LastOpenFailure; nullptr.
+std::nullptr_t RefuseOpen(uint8_t port, const std::string& device, const std::string& reason);
 
 }  // namespace platform

@@ -13,13 +13,16 @@ using platform::Bounds;
 
 const std::string Stamp = R"([^ ]+( [^ ]+( [AaPp][Mm])?)? )";  // date, time, marker
 
+// A control and where it should stand.
+struct PlaceCase {
+    const char* name;
+    platform::Control* control;
+    Bounds place;
+};
+
 TEST(MainForm, ControlsFollowTheLayoutTable) {
     TMainForm form;
-    struct Case {
-        const char* name;
-        platform::Control* control;
-        Bounds place;
-    } cases[] = {
+    const PlaceCase cases[] = {
         {"Label1", form.Label1, {8, 8, 33, 21}},
         {"Label2", form.Label2, {88, 8, 57, 21}},
         {"LineEdit", form.LineEdit, {8, 412, 990, 21}},
@@ -31,7 +34,7 @@ TEST(MainForm, ControlsFollowTheLayoutTable) {
         {"Button1", form.Button1, {892, 8, 105, 21}},
         {"TwoStopBits", form.TwoStopBits, {16, 40, 97, 17}},
     };
-    for (const Case& c : cases) EXPECT_TRUE(c.control->Place() == c.place) << c.name;
+    for (const PlaceCase& c : cases) EXPECT_TRUE(c.control->Place() == c.place) << c.name;
 
     EXPECT_EQ(form.Window().Caption(), " ");
     EXPECT_EQ(form.Window().ClientWidth(), 1007);
@@ -62,11 +65,7 @@ TEST(MainForm, AnchorsOnResize) {
     TMainForm form;
     form.Show();
     form.Window().ResizeClient(1007 + 100, 442 + 50);
-    struct Case {
-        const char* name;
-        platform::Control* control;
-        Bounds place;
-    } cases[] = {
+    const PlaceCase cases[] = {
         {"LineEdit: left, right, bottom", form.LineEdit, {8, 462, 1090, 21}},
         {"MainRich: all four", form.MainRich, {8, 72, 1090, 383}},
         {"FormatRadios: top, right", form.FormatRadios, {476, 0, 505, 33}},
@@ -74,7 +73,7 @@ TEST(MainForm, AnchorsOnResize) {
         {"ConnectButton: left, top", form.ConnectButton, {250, 8, 113, 21}},
         {"TwoStopBits: left, top", form.TwoStopBits, {16, 40, 97, 17}},
     };
-    for (const Case& c : cases) EXPECT_TRUE(c.control->Place() == c.place) << c.name;
+    for (const PlaceCase& c : cases) EXPECT_TRUE(c.control->Place() == c.place) << c.name;
 }
 
 TEST(MainForm, FocusStartsInTheInputLineAndTabWalksTheTabOrder) {
@@ -113,6 +112,34 @@ TEST(MainForm, FormatChangesApplyToTheNextLine) {
     form.ComReceive("a\nb\rc");
     const std::string text = form.MainRich->Text();
     EXPECT_TRUE(std::regex_match(text, std::regex(Stamp + "31 32 \r\n" + Stamp + "a\xBA" "b\rc\r\n"))) << text;
+}
+
+// Lines of 1000 characters, each its own letter: 1002 characters of whole text a line.
+void AddLettered(platform::HistoryPane& pane, int lines) {
+    for (int i = 0; i < lines; ++i) pane.AddLine(ByteString(1000, static_cast<char>('0' + i % 75)));
+}
+
+TEST(HistoryPane, MakeRoomRemovesTheFewestOldestWholeLines) {
+    TMainForm form;
+    platform::HistoryPane& pane = *form.MainRich;
+    AddLettered(pane, 64);
+    ASSERT_EQ(pane.TextLength(), 64 * 1002);
+    const ByteString whole = pane.Text();
+    ByteString removed;
+    pane.SetOnLinesRemoved([&](const ByteString& text) { removed += text; });
+
+    pane.MakeRoom(3000, platform::HistoryPane::Capacity / 4);
+    // 3000 more must leave 16384 free: 17976 too many, so 18 lines go, not 17 or 19.
+    EXPECT_EQ(pane.TextLength(), 46 * 1002);
+    EXPECT_TRUE(removed == whole.substr(0, 18 * 1002));
+    EXPECT_TRUE(removed + pane.Text() == whole);
+
+    pane.MakeRoom(3000, platform::HistoryPane::Capacity / 4);
+    EXPECT_EQ(pane.TextLength(), 46 * 1002) << "room enough already: nothing goes";
+
+    pane.MakeRoom(platform::HistoryPane::Capacity - 100, 0);  // only an empty history will do
+    EXPECT_EQ(pane.TextLength(), 0);
+    EXPECT_TRUE(removed == whole);
 }
 
 }  // namespace

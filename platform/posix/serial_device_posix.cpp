@@ -73,7 +73,7 @@ private:
     void ReaderLoop();
     Wait WaitForBytes(const Clock::time_point* deadline);
     bool Rest(Clock::duration length);
-    bool QuietDeadline(Clock::time_point lastRead, Clock::time_point& deadline);
+    bool WatchingForQuiet() const;  // with the mutex held
     bool InputQueueEmpty();
     IoStatus Complete(uint32_t& bytesRead);  // with the mutex held
     size_t Queued() const { return queue.size() - head; }
@@ -191,9 +191,7 @@ bool PosixSerialDevice::NotifyOnArrival(std::function<void()> arrived) {
 // Waits until the driver has taken every byte, but not beyond WriteBound; then what is
 // still queued for output is discarded and the count taken so far returned.
 int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
-    LineSettings line;
-    if (!GetLineSettings(line)) line = LineSettings();
-    const Clock::time_point deadline = Clock::now() + WriteBound(line, size);
+    const Clock::time_point deadline = Clock::now() + WriteBoundNow(size);
     uint32_t written = 0;
     while (written < size) {
         ssize_t n = write(fd, data + written, size - written);
@@ -221,10 +219,8 @@ int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
 // kernel's input queue, is a quiet spell. A reader that runs late finds the bytes
 // queued and merges them rather than splitting a burst that had no gap on the line.
 // False: no spell to watch for, so the wait has no limit.
-bool PosixSerialDevice::QuietDeadline(Clock::time_point lastRead, Clock::time_point& deadline) {
-    std::lock_guard<std::mutex> guard(mutex);
+bool PosixSerialDevice::WatchingForQuiet() const {
     const bool gapMarked = !gaps.empty() && gaps.back() == consumed + Queued();
-    deadline = lastRead + std::chrono::milliseconds(intervalMs);
     return intervalMs > 0 && Queued() > 0 && !gapMarked;
 }
 
@@ -249,14 +245,16 @@ void PosixSerialDevice::ReaderLoop() {
     Clock::time_point lastRead = Clock::now();
     for (;;) {
         uint32_t interval;
+        bool watchingForQuiet;
         {
             std::unique_lock<std::mutex> guard(mutex);
             drained.wait(guard, [this] { return stopping || Queued() < QueueLimit; });
             if (stopping) return;
             interval = intervalMs;
+            watchingForQuiet = WatchingForQuiet();
         }
-        Clock::time_point deadline;
-        const Wait waited = WaitForBytes(QuietDeadline(lastRead, deadline) ? &deadline : nullptr);
+        const Clock::time_point quietAt = lastRead + std::chrono::milliseconds(interval);
+        const Wait waited = WaitForBytes(watchingForQuiet ? &quietAt : nullptr);
         if (waited == Wait::Closing) return;
         if (waited == Wait::Quiet) {
             if (InputQueueEmpty()) {
@@ -300,40 +298,30 @@ timespec TimeLeft(Clock::time_point deadline) {
             static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count())};
 }
 
-// Waits for bytes until the deadline (nullptr: without limit).
-PosixSerialDevice::Wait PosixSerialDevice::WaitForBytes(const Clock::time_point* deadline) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    int ready;
+// poll until the deadline (nullptr: without limit), resumed when a signal interrupts it.
+int PollUntil(pollfd* fds, nfds_t count, const Clock::time_point* deadline) {
     for (;;) {
         timespec left;
         if (deadline) left = TimeLeft(*deadline);
-        if ((ready = ppoll(fds, 2, deadline ? &left : nullptr, nullptr)) >= 0) break;
-        if (errno != EINTR) return Wait::Readable;  // the read that follows reports the failure
+        const int ready = ppoll(fds, count, deadline ? &left : nullptr, nullptr);
+        if (ready >= 0 || errno != EINTR) return ready;
     }
+}
+
+// Waits for bytes until the deadline (nullptr: without limit).
+PosixSerialDevice::Wait PosixSerialDevice::WaitForBytes(const Clock::time_point* deadline) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    const int ready = PollUntil(fds, 2, deadline);
+    if (ready < 0) return Wait::Readable;  // the read that follows reports the failure
     if (ready == 0) return Wait::Quiet;
     return fds[1].revents == 0 ? Wait::Readable : Wait::Closing;
 }
 
 // Rests for the given time, or until the port closes: false then.
 bool PosixSerialDevice::Rest(Clock::duration length) {
-    if (length <= Clock::duration::zero()) return true;
     const Clock::time_point until = Clock::now() + length;
     pollfd closing{wakeFd, POLLIN, 0};
-    for (;;) {
-        timespec left = TimeLeft(until);
-        const int ready = ppoll(&closing, 1, &left, nullptr);
-        if (ready == 0) return true;
-        if (ready > 0) return false;
-        if (errno != EINTR) return true;
-    }
-}
-
-thread_local std::string lastOpenFailure;
-
-// Fails an open with its reason; nullptr.
-std::nullptr_t Refuse(uint8_t port, const std::string& device, const std::string& reason) {
-    lastOpenFailure = "port " + std::to_string(port) + (device.empty() ? "" : " (" + device + ")") + ": " + reason;
-    return nullptr;
+    return PollUntil(&closing, 1, &until) <= 0;
 }
 
 std::string HolderName(long pid) {
@@ -354,26 +342,24 @@ std::string OpenError(int error) {
 
 }  // namespace
 
-std::string LastOpenFailure() { return lastOpenFailure; }
-
 std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
     std::string path = PortDevicePath(port);
-    if (path.empty()) return Refuse(port, "", "no device");
+    if (path.empty()) return RefuseOpen(port, "", "no device");
     char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) return Refuse(port, path, "no device");
+    if (!realpath(path.c_str(), resolved)) return RefuseOpen(port, path, "no device");
 
     auto lock = std::make_unique<UucpLock>(resolved);
-    if (!lock->Acquired()) return Refuse(port, resolved, HolderName(lock->Holder()));
+    if (!lock->Acquired()) return RefuseOpen(port, resolved, HolderName(lock->Holder()));
     int fd = open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return Refuse(port, resolved, OpenError(errno));
+    if (fd < 0) return RefuseOpen(port, resolved, OpenError(errno));
     termios2 settingsAtOpen;
     if (!GetTermios(fd, settingsAtOpen)) {
         close(fd);
-        return Refuse(port, resolved, "not a serial device");
+        return RefuseOpen(port, resolved, "not a serial device");
     }
     if (!TakeExclusive(fd)) {
         close(fd);
-        return Refuse(port, resolved, "busy: another program has it open");
+        return RefuseOpen(port, resolved, "busy: another program has it open");
     }
     termios2 raw = settingsAtOpen;
     MakeRaw(raw);
@@ -381,7 +367,7 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
     if (wakeFd < 0) {
         ReleaseExclusive(fd);
         close(fd);
-        return Refuse(port, resolved, "cannot set the line up");
+        return RefuseOpen(port, resolved, "cannot set the line up");
     }
     DiscardInput(fd);  // a port opens empty: what waited before Connect is not ours
     return std::make_unique<PosixSerialDevice>(fd, wakeFd, std::move(lock), settingsAtOpen);

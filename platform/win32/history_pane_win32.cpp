@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/history_pane.h"
@@ -77,20 +78,13 @@ public:
     // The oldest whole lines go; the user's caret moves back with the text it stood in,
     // and the lines in view stay in view where they still exist.
     void MakeRoom(int addedLength, int keepFree) override {
-        const int excess = TextLength() + addedLength - (Capacity - keepFree);
+        const LONG end = TextLength();
+        const LONG excess = end + addedLength - (Capacity - keepFree);
         if (excess <= 0) return;
-        const ByteString text = Text();
-        size_t cut = 0;
-        while (cut < static_cast<size_t>(excess)) {
-            const size_t lineEnd = text.find("\r\n", cut);
-            if (lineEnd == ByteString::npos || lineEnd + 2 >= text.size()) break;
-            cut = lineEnd + 2;
-        }
-        if (cut < static_cast<size_t>(excess)) cut = text.size();  // nothing less than all will do
-        if (onLinesRemoved) onLinesRemoved(text.substr(0, cut));
+        const LONG removed = OldestLinesEnd(excess, end);
+        if (onLinesRemoved) onLinesRemoved(TextBetween(0, removed));
         const View view = KeepView();
         const CHARRANGE kept = Selection();
-        const LONG removed = static_cast<LONG>(cut);
         const int removedRows = static_cast<int>(SendMessageA(window, EM_EXLINEFROMCHAR, 0, removed));
         Select({0, removed});
         SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
@@ -122,13 +116,24 @@ private:
         range.cpMax = std::min(range.cpMax, end);
         SendMessageA(window, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
     }
+    ByteString TextBetween(LONG from, LONG to) const {
+        ByteString text(static_cast<size_t>(to - from) + 1, '\0');
+        TEXTRANGEA range{{from, to}, text.data()};
+        text.resize(static_cast<size_t>(SendMessageA(window, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range))));
+        return text;
+    }
     // Empty, or its last line empty; read from the last two characters alone.
-    bool EndsWithLineBreak(LONG end) const {
-        if (end < 2) return end == 0;
-        char last[3] = {};
-        TEXTRANGEA range{{end - 2, end}, last};
-        SendMessageA(window, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
-        return ByteString(last) == "\r\n";
+    bool EndsWithLineBreak(LONG end) const { return end < 2 ? end == 0 : TextBetween(end - 2, end) == "\r\n"; }
+    // Where the fewest oldest whole lines that free `excess` characters end: after the
+    // first line break that ends at or past it, read a little at a time from there, so
+    // the cost follows the removed text. Never the last line alone: then all of it.
+    LONG OldestLinesEnd(LONG excess, LONG end) const {
+        constexpr LONG Step = 4096;
+        for (LONG from = std::max<LONG>(excess - 2, 0); from + 1 < end; from += Step - 1) {
+            const size_t at = TextBetween(from, std::min(from + Step, end)).find("\r\n");
+            if (at != ByteString::npos) return std::min(from + static_cast<LONG>(at) + 2, end);
+        }
+        return end;
     }
 
     // Where the reader is: following the newest line, or reading from this row.

@@ -9,8 +9,6 @@
 namespace platform {
 namespace {
 
-thread_local std::string lastOpenFailure;
-
 std::string SystemMessage(DWORD error) {
     char text[256] = {};
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text, nullptr);
@@ -44,9 +42,8 @@ public:
     }
 
     bool GetLineSettings(LineSettings& settings) override {
-        DCB state{};
-        state.DCBlength = sizeof state;
-        if (!GetCommState(port, &state)) return false;
+        DCB state;
+        if (!ReadState(state)) return false;
         settings.BaudRate = state.BaudRate;
         settings.ByteSize = state.ByteSize;
         settings.Parity = state.Parity;
@@ -56,9 +53,8 @@ public:
 
     // Read, change the four fields, write back: the rest stays as the port reported it.
     bool SetLineSettings(const LineSettings& settings) override {
-        DCB state{};
-        state.DCBlength = sizeof state;
-        if (!GetCommState(port, &state)) return false;
+        DCB state;
+        if (!ReadState(state)) return false;
         state.BaudRate = settings.BaudRate;
         state.ByteSize = settings.ByteSize;
         state.Parity = settings.Parity;
@@ -108,15 +104,13 @@ public:
     // The write has an event of its own: waiting on the port's handle would also wake
     // when the outstanding read completes.
     int32_t Write(const uint8_t* data, uint32_t size) override {
-        LineSettings line;
-        if (!GetLineSettings(line)) line = LineSettings();
+        const DWORD bound = static_cast<DWORD>(WriteBoundNow(size).count());
         OVERLAPPED writeOverlap{};
         writeOverlap.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         DWORD written = 0;
         SetLastError(0);
         if (!WriteFile(port, data, size, &written, &writeOverlap)) {
             if (GetLastError() == ERROR_IO_PENDING) {
-                const DWORD bound = static_cast<DWORD>(WriteBound(line, size).count());
                 if (WaitForSingleObject(writeOverlap.hEvent, bound) == WAIT_TIMEOUT) {
                     CancelIoEx(port, &writeOverlap);
                     PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR);
@@ -129,6 +123,12 @@ public:
     }
 
 private:
+    bool ReadState(DCB& state) {
+        state = DCB{};
+        state.DCBlength = sizeof state;
+        return GetCommState(port, &state);
+    }
+
     static void CALLBACK Arrived(void* self, BOOLEAN) {
         auto* device = static_cast<Win32SerialDevice*>(self);
         if (device->onArrival) device->onArrival();
@@ -154,15 +154,9 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
     const std::string name = "\\\\.\\COM" + std::to_string(port);
     HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        lastOpenFailure = "port " + std::to_string(port) + " (" + name + "): " + SystemMessage(GetLastError());
-        return nullptr;
-    }
-    lastOpenFailure.clear();
+    if (handle == INVALID_HANDLE_VALUE) return RefuseOpen(port, name, SystemMessage(GetLastError()));
     PurgeComm(handle, PURGE_RXCLEAR);  // a port opens empty, whatever waited in the driver
     return std::make_unique<Win32SerialDevice>(handle);
 }
-
-std::string LastOpenFailure() { return lastOpenFailure; }
 
 }  // namespace platform

@@ -114,28 +114,6 @@ void AddLettered(HistoryPane& pane, int lines) {
     for (int i = 0; i < lines; ++i) pane.AddLine(ByteString(1000, static_cast<char>('0' + i % 75)));
 }
 
-TEST(HistoryPane, MakeRoomRemovesTheFewestOldestWholeLines) {
-    HistoryPane pane;
-    AddLettered(pane, 64);
-    ASSERT_EQ(pane.TextLength(), 64 * 1002);
-    const ByteString whole = pane.Text();
-    ByteString removed;
-    pane.SetOnLinesRemoved([&](const ByteString& text) { removed += text; });
-
-    pane.MakeRoom(3000, HistoryPane::Capacity / 4);
-    // 3000 more must leave 16384 free: 17976 too many, so 18 lines go, not 17 or 19.
-    EXPECT_EQ(pane.TextLength(), 46 * 1002);
-    EXPECT_TRUE(removed == whole.substr(0, 18 * 1002));
-    EXPECT_TRUE(removed + pane.Text() == whole);
-
-    pane.MakeRoom(3000, HistoryPane::Capacity / 4);
-    EXPECT_EQ(pane.TextLength(), 46 * 1002) << "room enough already: nothing goes";
-
-    pane.MakeRoom(HistoryPane::Capacity - 100, 0);  // only an empty history will do
-    EXPECT_EQ(pane.TextLength(), 0);
-    EXPECT_TRUE(removed == whole);
-}
-
 TEST(HistoryPane, MakeRoomKeepsTheUsersCaretAndTheLinesInView) {
     HistoryPane pane;
     pane.resize(400, 200);
