@@ -29,7 +29,7 @@ void AddHistoryLine(benchmark::State& state) {
     const int start = platform::HistoryPane::Capacity * fill / 1000;
     auto refill = [&] {
         form->MainRich->Clear();
-        while (form->MainRich->TextLength() < start - 1200) form->MainRich->AddLine(ByteString(1000, 'f'));
+        while (form->MainRich->TextLength() < start - 1200) form->MainRich->AddHistoryLine(ByteString(1000, 'f'), 0, 0);
     };
     refill();
     for (auto _ : state) {

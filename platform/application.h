@@ -12,6 +12,13 @@ std::string ApplicationTitle(const std::string& executablePath);
 // its last byte is above the full stop's (so not after ". , - ) ' \"" or a blank).
 std::string ErrorBoxText(const std::string& message);
 
+// Shows errors from the central handler in the stop box under this title.
+void ShowErrorsInBoxes(const std::string& title);
+
+// A line that says why something failed, for whoever looks: standard error, and on
+// Windows, whose programs with a window have none to see, the debugger's output.
+void Diagnose(const std::string& line);
+
 // The application: one a process, made before any window. It installs the central
 // error handler, which shows an error in a modal stop box under the application title
 // and lets the program carry on; the title is also the name task bars show.

@@ -8,43 +8,76 @@
 namespace platform {
 
 // The history: a multi-line pane of coloured lines in code page 437 glyphs, in a fixed
-// pitch terminal font, editable by the user. Its whole text is every line followed by
-// CR LF, and holds at most Capacity characters, whether lines are added or typed; a
-// carriage return inside a line breaks it on screen and counts as one character.
-// Adding a line costs the same however long the history is. The pane takes Esc and
-// passes Tab on.
+// pitch terminal font, editable by the user. Holds at most Capacity characters, whether
+// lines are added or typed. Adding a line costs the same however long the history is.
+// The pane takes Esc and passes Tab on.
+//
+// Every position and length here, on every backend, is of the whole text: each line
+// followed by CR LF (two characters); a carriage return inside a line breaks it on
+// screen and counts as one character.
 class HistoryPane : public Control {
 public:
     static constexpr int Capacity = 65536;
 
-    // How much adding this line would lengthen the whole text.
+    // How much adding this line lengthens the whole text.
     static int AddedLength(const ByteString& line) { return static_cast<int>(line.size()) + 2; }
 
     virtual ByteString Text() const = 0;  // the whole text, as code page 437 bytes
     virtual int TextLength() const = 0;   // its length, without building it
-    // Colour (0x00BBGGRR) of the character at this position of the whole text.
+    // Colour (0x00BBGGRR) of the character at this position.
     virtual uint32_t ColorAt(int position) const = 0;
 
-    // A position beyond the end means the end.
-    virtual void SetInsertionPoint(int position) = 0;
-    virtual int InsertionPoint() const = 0;
-    // Colour (0x00BBGGRR) of text inserted at the insertion point from now on.
-    virtual void SetSelectionColor(uint32_t color) = 0;
-    // Adds a line at the end: into the empty last line when the pane ends with a line
-    // break, else after a new line break. A line that would not fit is refused whole:
-    // "RichEdit line insertion error". The view follows the newest line unless the user
-    // has scrolled away from it.
-    virtual void AddLine(const ByteString& line) = 0;
-    // Removes the oldest whole lines, as few as it takes, so that a line of addedLength
-    // fits with keepFree characters to spare; the user's caret and the lines in view
-    // stay where they still exist.
-    virtual void MakeRoom(int addedLength, int keepFree) = 0;
+    // Where the user is: what is in view and what is selected.
+    struct View {
+        bool followingNewest = true;  // the newest line in view; the view stays on it
+        int top = 0;                  // the first character of the row at the top of the view
+        int anchor = 0, caret = 0;    // the user's selection, empty when equal
+    };
+    virtual View ReaderView() const = 0;
+    // Selects anchor..caret, then scrolls to the newest line, or brings the row that holds
+    // top to the top of the view. A position beyond the end means the end.
+    virtual void SetReaderView(const View& view) = 0;
+
+    // Adds one line in `color` at the end: into the empty last line when the pane ends
+    // with a line break, else after a new line break. When keepFree > 0 the fewest oldest
+    // whole lines go first, so that keepFree characters stay free after the line (all of
+    // them if nothing less will do). A line that does not fit then is refused whole:
+    // "RichEdit line insertion error". The user's view and selection stay on the text
+    // they were on; a caret at the end, and a view on the newest line, follow it.
+    void AddHistoryLine(const ByteString& line, uint32_t color, int keepFree);
+
     virtual void Clear() = 0;
 
-    // Told whenever text goes, whoever removes it: the user, Clear or MakeRoom.
-    virtual void SetOnTextRemoved(std::function<void()> handler) = 0;
-    // Told the whole text of the lines that MakeRoom removes.
-    virtual void SetOnLinesRemoved(std::function<void(const ByteString& removed)> handler) = 0;
+    // Told whenever text goes, whoever removes it: the user, Clear or room-making.
+    void SetOnTextRemoved(std::function<void()> handler) { onTextRemoved = std::move(handler); }
+    // Told the whole text of the oldest lines that go to make room, before they go.
+    void SetOnLinesRemoved(std::function<void(const ByteString& removed)> handler) { onLinesRemoved = std::move(handler); }
+
+protected:
+    // What a backend measures and moves; the rules above are decided once, here.
+    // The start of the first line that starts at or after position; TextLength() if none.
+    virtual int NextLineStart(int position) const = 0;
+    virtual ByteString TextBetween(int from, int to) const = 0;
+    // Removes the text before `end`, a line start, leaving the view wherever it falls.
+    virtual void RemoveOldest(int end) = 0;
+    // Inserts at the end, by the rule of AddHistoryLine, in `color`; the selection and
+    // view may go anywhere.
+    virtual void AppendLine(const ByteString& line, uint32_t color) = 0;
+
+    void TextRemoved() const {
+        if (onTextRemoved) onTextRemoved();
+    }
+
+private:
+    int MakeRoom(int addedLength, int keepFree);  // returns how much went
+
+    std::function<void()> onTextRemoved;
+    std::function<void(const ByteString&)> onLinesRemoved;
 };
+
+// Where a view stands after `removed` characters went from the front of a text that was
+// `oldLength` long and is now `newLength`: it stays on its text, at the start if its text
+// went, and what stood at the end stays at the end.
+HistoryPane::View ShiftedView(HistoryPane::View view, int removed, int oldLength, int newLength);
 
 }  // namespace platform

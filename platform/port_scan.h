@@ -9,15 +9,18 @@ namespace platform {
 struct PortRoots {
     std::string dev = "/dev";
     std::string sys = "/sys";
-    std::string ports;  // see PortsDirectory()
+    std::string ports;  // where numbers are linked; none on Windows, whose numbers are the system's
 
     static PortRoots System();
+    // A made-up tree under root: root/dev, root/sys and, unless $COMTERM_PORTS names
+    // one, root/ports, so trying the numbering never touches the user's own numbers.
+    static PortRoots Under(const std::string& root);
 };
 
 // A port that leads somewhere now.
 struct PresentPort {
     int number;
-    std::string device;       // the node's name, e.g. ttyUSB0
+    std::string device;       // the node's name, e.g. ttyUSB0 (COM3 on Windows)
     std::string description;  // e.g. "FTDI FT232R USB UART", or "built-in"
 };
 
@@ -30,12 +33,17 @@ struct PresentPort {
 // run. Reads directories and sysfs only: no device is opened.
 void NumberAdapters(const PortRoots& roots);
 
-// NumberAdapters, then the ports present, by number.
+// NumberAdapters, then the ports present, by number. Adapters are numbered whenever
+// ports are listed and whenever a number is opened, so a number is never shown or used
+// before the adapter plugged in meanwhile has one.
 std::vector<PresentPort> ScanPorts(const PortRoots& roots);
 
 // The ports present, one a line ("3  FTDI FT232R USB UART (ttyUSB0)"), or what to do
 // when there are none.
-std::string DescribePorts(const std::vector<PresentPort>& ports, const std::string& portsDirectory);
+std::string DescribePorts(const std::vector<PresentPort>& ports, const PortRoots& roots);
+
+// ScanPorts, described.
+std::string ListPorts(const PortRoots& roots);
 
 // Links COM<number> to device by hand, replacing the link that held the number. False,
 // with the reason in `error`, for a number out of 0..255 or a link that cannot be made.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <regex>
 
 #include "platform/driver.h"
@@ -116,10 +117,10 @@ TEST(MainForm, FormatChangesApplyToTheNextLine) {
 
 // Lines of 1000 characters, each its own letter: 1002 characters of whole text a line.
 void AddLettered(platform::HistoryPane& pane, int lines) {
-    for (int i = 0; i < lines; ++i) pane.AddLine(ByteString(1000, static_cast<char>('0' + i % 75)));
+    for (int i = 0; i < lines; ++i) pane.AddHistoryLine(ByteString(1000, static_cast<char>('0' + i % 75)), 0, 0);
 }
 
-TEST(HistoryPane, MakeRoomRemovesTheFewestOldestWholeLines) {
+TEST(HistoryPane, RoomIsMadeByRemovingTheFewestOldestWholeLines) {
     TMainForm form;
     platform::HistoryPane& pane = *form.MainRich;
     AddLettered(pane, 64);
@@ -128,18 +129,83 @@ TEST(HistoryPane, MakeRoomRemovesTheFewestOldestWholeLines) {
     ByteString removed;
     pane.SetOnLinesRemoved([&](const ByteString& text) { removed += text; });
 
-    pane.MakeRoom(3000, platform::HistoryPane::Capacity / 4);
+    const ByteString line(2998, 'n');
+    pane.AddHistoryLine(line, 0, platform::HistoryPane::Capacity / 4);
     // 3000 more must leave 16384 free: 17976 too many, so 18 lines go, not 17 or 19.
-    EXPECT_EQ(pane.TextLength(), 46 * 1002);
+    EXPECT_EQ(pane.TextLength(), 46 * 1002 + 3000);
     EXPECT_TRUE(removed == whole.substr(0, 18 * 1002));
-    EXPECT_TRUE(removed + pane.Text() == whole);
+    EXPECT_TRUE(removed + pane.Text() == whole + line + "\r\n");
 
-    pane.MakeRoom(3000, platform::HistoryPane::Capacity / 4);
-    EXPECT_EQ(pane.TextLength(), 46 * 1002) << "room enough already: nothing goes";
+    pane.AddHistoryLine("", 0, platform::HistoryPane::Capacity / 4);
+    EXPECT_EQ(removed.size(), 18u * 1002) << "room enough already: nothing more goes";
 
-    pane.MakeRoom(platform::HistoryPane::Capacity - 100, 0);  // only an empty history will do
-    EXPECT_EQ(pane.TextLength(), 0);
-    EXPECT_TRUE(removed == whole);
+    // Only an empty history leaves room for this one.
+    const ByteString before = pane.Text();
+    pane.AddHistoryLine(ByteString(platform::HistoryPane::Capacity - 102, 'x'), 0, 100);
+    EXPECT_EQ(pane.TextLength(), platform::HistoryPane::Capacity - 100);
+    EXPECT_TRUE(removed == whole.substr(0, 18 * 1002) + before);
+}
+
+TEST(HistoryPane, SelectionBeyondTheEndMeansTheEnd) {
+    TMainForm form;
+    platform::HistoryPane& pane = *form.MainRich;
+    pane.AddHistoryLine("ab", 0, 0);
+    pane.AddHistoryLine("cd", 0, 0);  // "ab\r\ncd\r\n"
+    struct Case {
+        int asked, at;
+    } cases[] = {{1, 1}, {4, 4}, {5, 5}, {8, 8}, {9, 8}, {1 << 30, 8}, {-3, 0}};
+    for (const Case& c : cases) {
+        pane.SetReaderView({true, 0, c.asked, c.asked});
+        EXPECT_EQ(pane.ReaderView().caret, c.at) << c.asked;
+        EXPECT_EQ(pane.ReaderView().anchor, c.at) << c.asked;
+    }
+}
+
+// A reader scrolled up, with a selection, while the device talks on: every received
+// line, and the oldest lines leaving to make room, keep the view on the text it was
+// on and the selection on its characters.
+TEST(MainForm, ReceivedLinesLeaveTheReadersViewAndSelectionOnTheirText) {
+    TMainForm form;
+    form.Show();
+    platform::HistoryPane& pane = *form.MainRich;
+    form.FormatRadios->SetItemIndex(0);  // 8-Bit ASCII: each line shows its own number
+    auto receive = [&](int number) {
+        char mark[16];
+        snprintf(mark, sizeof mark, "<%04d>", number);
+        form.ComReceive(mark + ByteString(1000, static_cast<char>('a' + number % 26)));
+    };
+    for (int i = 0; i < 30; ++i) receive(i);
+    int removed = 0;
+    pane.SetOnLinesRemoved([&](const ByteString& text) { removed += static_cast<int>(text.size()); });
+
+    const ByteString text = pane.Text();
+    const int reading = static_cast<int>(text.find("<0010>"));
+    const int selected = static_cast<int>(text.find("<0012>")) + 10;
+    pane.SetReaderView({false, reading, selected, selected + 10});
+    const platform::HistoryPane::View placed = pane.ReaderView();
+    ASSERT_FALSE(placed.followingNewest);
+    ASSERT_EQ(placed.top, reading);
+    ASSERT_EQ(placed.anchor, selected);
+    ASSERT_EQ(placed.caret, selected + 10);
+
+    for (int i = 30; i < 60 && removed == 0; ++i) {
+        receive(i);
+        const platform::HistoryPane::View view = pane.ReaderView();
+        EXPECT_FALSE(view.followingNewest) << "line " << i;
+        EXPECT_EQ(view.top, reading - removed) << "line " << i;
+        EXPECT_EQ(view.anchor, selected - removed) << "line " << i;
+        EXPECT_EQ(view.caret, selected + 10 - removed) << "line " << i;
+    }
+    ASSERT_GT(removed, 0) << "the oldest lines made room";
+    const platform::HistoryPane::View view = pane.ReaderView();
+    EXPECT_TRUE(pane.Text().substr(static_cast<size_t>(view.top), 6) == "<0010>");
+    EXPECT_TRUE(pane.Text().substr(static_cast<size_t>(view.anchor), 10) == text.substr(static_cast<size_t>(selected), 10));
+
+    // A reader at the newest line follows it.
+    pane.SetReaderView({true, 0, pane.TextLength(), pane.TextLength()});
+    receive(99);
+    EXPECT_TRUE(pane.ReaderView().followingNewest);
+    EXPECT_EQ(pane.ReaderView().caret, pane.TextLength()) << "a caret at the end stays at the end";
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ protected:
         fs::path target = fs::read_symlink(roots.ports + "/COM" + std::to_string(number), error);
         return error ? "" : target.string();
     }
-    std::string Listed() const { return platform::DescribePorts(platform::ScanPorts(roots), roots.ports); }
+    std::string Listed() const { return platform::ListPorts(roots); }
 
     TempPortsDirectory ports;
     platform::PortRoots roots;

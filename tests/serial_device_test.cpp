@@ -52,11 +52,11 @@ protected:
 
 TEST(PortMap, LinkInPortsDirectoryElseTtyS) {
     TempPortsDirectory ports;
-    EXPECT_EQ(platform::PortDevicePath(1), "/dev/ttyS0");
-    EXPECT_EQ(platform::PortDevicePath(5), "/dev/ttyS4");
-    EXPECT_EQ(platform::PortDevicePath(0), "");
+    EXPECT_EQ(platform::PortDevicePath(1).path, "/dev/ttyS0");
+    EXPECT_EQ(platform::PortDevicePath(5).path, "/dev/ttyS4");
+    EXPECT_EQ(platform::PortDevicePath(0).path, "");
     ASSERT_EQ(symlink("/dev/null", (ports.Path() + "/COM0").c_str()), 0);
-    EXPECT_EQ(platform::PortDevicePath(0), ports.Path() + "/COM0");
+    EXPECT_EQ(platform::PortDevicePath(0).path, ports.Path() + "/COM0");
 }
 
 TEST(VirtualDeviceLink, MakesAMissingPortsDirectoryWithItsParents) {

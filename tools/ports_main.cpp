@@ -12,13 +12,15 @@ const char Usage[] =
     "usage: comterm-ports            list the serial ports present, by number\n"
     "       comterm-ports pin N DEV  make port N lead to device DEV (e.g. /dev/ttyUSB0)\n"
     "       comterm-ports --help\n"
-    "Before either: --root DIR looks for devices under DIR/dev and DIR/sys, for trying\n"
-    "the numbering on a made-up tree.\n"
+    "Before either: --root DIR looks for devices under DIR/dev and DIR/sys and keeps the\n"
+    "numbers in DIR/ports (unless $COMTERM_PORTS is set), for trying the numbering on a\n"
+    "made-up tree.\n"
     "\n"
     "Each USB or ACM serial adapter gets a port number from 3 up the first time it is\n"
     "seen, and keeps it: the number is a link COM<N> to the adapter's stable name in the\n"
-    "ports directory ($COMTERM_PORTS, else ~/.config/comterm/ports). Port N with no link\n"
-    "is the built-in /dev/ttyS<N-1>.\n";
+    "ports directory ($COMTERM_PORTS, else $XDG_CONFIG_HOME/comterm/ports, else\n"
+    "~/.config/comterm/ports), named exactly COM<N> without leading zeros. Port N with no\n"
+    "link is the built-in /dev/ttyS<N-1>.\n";
 
 // A whole decimal number in 0..255; -1 otherwise.
 int PortNumber(const char* text) {
@@ -32,14 +34,13 @@ int PortNumber(const char* text) {
 int main(int argc, char** argv) {
     platform::PortRoots roots = platform::PortRoots::System();
     if (argc >= 3 && std::string(argv[1]) == "--root") {
-        roots.dev = std::string(argv[2]) + "/dev";
-        roots.sys = std::string(argv[2]) + "/sys";
+        roots = platform::PortRoots::Under(argv[2]);
         argv[2] = argv[0];
         argc -= 2;
         argv += 2;
     }
     if (argc == 1) {
-        std::printf("%s\n", platform::DescribePorts(platform::ScanPorts(roots), roots.ports).c_str());
+        std::printf("%s\n", platform::ListPorts(roots).c_str());
         return 0;
     }
     const std::string command = argv[1];

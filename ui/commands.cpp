@@ -1,6 +1,4 @@
 // The terminal commands: connect and disconnect on one button, send on Enter, clear.
-#include <iostream>
-
 #include "platform/application.h"
 #include "platform/message_box.h"
 #include "platform/port_scan.h"
@@ -16,14 +14,15 @@ void TMainForm::ConnectButtonClick() {
 }
 
 void TMainForm::ConnectClick() {
-    platform::NumberAdapters(platform::PortRoots::System());  // an adapter plugged in meanwhile gets its number
     int32_t port = StrToInt(PortEdit->Text());
     if (!ComPort->Open(static_cast<uint8_t>(port))) {
-        std::cerr << platform::Application::Instance()->Title() << ": " << platform::LastOpenFailure() << std::endl;
+        lastConnectFailure = platform::LastOpenFailure();
+        platform::Diagnose(platform::Application::Instance()->Title() + ": " + lastConnectFailure);
         platform::MessageBox("Could not connect. Please check your Com port settings.", "Com Error",
                              platform::MessageBoxOk);
         return;
     }
+    lastConnectFailure.clear();
     if (BaudCombo->ItemIndex() >= 0) ComPort->SetBaud(StrToInt(BaudCombo->Text()));
     ConnectButton->SetCaption("Disconnect");
     connected = true;

@@ -55,7 +55,6 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::FormCreate() {
-    platform::NumberAdapters(platform::PortRoots::System());
     PortEdit->SetHint([this] { return PresentPortsText(); });
     localeTime = platform::ReadLocaleTimeSettings();
     com = std::make_unique<TCom>(*this);
@@ -73,12 +72,8 @@ void TMainForm::ComReceive(const ByteString& Text) { AddLine(Text, ReceivedColor
 
 // keepFree > 0: remove the oldest lines first so that this much stays free after the line.
 void TMainForm::AddLine(const ByteString& Text, TColor Color, int keepFree) {
-    MainRich->SetInsertionPoint(MainRich->TextLength());
-    MainRich->SetSelectionColor(Color);
-    ByteString stamp = FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()));
-    ByteString line = BuildHistoryLine(Text, FormatIndex(), stamp);
-    if (keepFree > 0) MainRich->MakeRoom(platform::HistoryPane::AddedLength(line), keepFree);
-    MainRich->AddLine(line);
+    const ByteString stamp = FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()));
+    MainRich->AddHistoryLine(BuildHistoryLine(Text, FormatIndex(), stamp), Color, keepFree);
     MainRich->SetFocus();
     LineEdit->SetFocus();
 }
@@ -88,6 +83,6 @@ bool TMainForm::TwoStopBitsChecked() const { return TwoStopBits->Checked(); }
 int TMainForm::FormatIndex() const { return FormatRadios->ItemIndex(); }
 
 std::string TMainForm::PresentPortsText() const {
-    const platform::PortRoots roots = platform::PortRoots::System();
-    return platform::DescribePorts(platform::ScanPorts(roots), roots.ports);
+    const std::string ports = platform::ListPorts(platform::PortRoots::System());
+    return lastConnectFailure.empty() ? ports : "Connect failed: " + lastConnectFailure + "\n\n" + ports;
 }

@@ -52,12 +52,14 @@ public:
 
 private:
     void FormCreate();
-    std::string PresentPortsText() const;  // numbers the adapters present, then lists the ports
+    // The ports present, after why the last Connect failed where it did.
+    std::string PresentPortsText() const;
     void AddLine(const ByteString& Text, TColor Color, int keepFree);
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
 
     std::unique_ptr<platform::Window> window;
     bool connected = false;
+    std::string lastConnectFailure;
     platform::LocaleTimeSettings localeTime;
     std::unique_ptr<TCom> com;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -70,12 +71,8 @@ struct Taken {
 std::map<int, Taken> TakenNumbers(const std::string& ports) {
     std::map<int, Taken> taken;
     for (const std::string& path : SortedEntries(ports)) {
-        const std::string name = fs::path(path).filename().string();
-        if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 ||
-            name.find_first_not_of("0123456789", 3) != std::string::npos)
-            continue;
-        const int number = std::stoi(name.substr(3));
-        if (number > LastPortNumber) continue;
+        const int number = PortNumberOfLink(fs::path(path).filename().string());
+        if (number < 0) continue;
         std::error_code error;
         const fs::path target = fs::read_symlink(path, error);
         taken[number] = {error ? path : target.string(), path};
@@ -92,7 +89,9 @@ std::map<int, std::string> BuiltInPorts(const PortRoots& roots) {
     std::map<int, std::string> ports;
     for (const std::string& path : SortedEntries(roots.sys + "/class/tty")) {
         const std::string name = fs::path(path).filename().string();
-        if (name.rfind("ttyS", 0) != 0 || name.size() == 4 || name.find_first_not_of("0123456789", 4) != std::string::npos)
+        // ttyS0 to ttyS254 are ports 1 to 255; other names are no port of ours.
+        if (name.rfind("ttyS", 0) != 0 || name.size() == 4 || name.size() > 7 ||
+            name.find_first_not_of("0123456789", 4) != std::string::npos)
             continue;
         std::ifstream typeFile(path + "/type");
         int type = 0;
@@ -153,8 +152,7 @@ void GiveNumber(const Adapter& adapter, const PortRoots& roots, const std::map<i
 
 void NumberAdapters(const std::vector<Adapter>& adapters, const PortRoots& roots,
                     const std::map<int, std::string>& builtIn) {
-    std::error_code ignored;
-    if (!adapters.empty()) fs::create_directories(roots.ports, ignored);
+    if (!adapters.empty()) MakePortsDirectory(roots.ports);
     for (const Adapter& adapter : adapters) GiveNumber(adapter, roots, builtIn);
 }
 
@@ -163,6 +161,15 @@ void NumberAdapters(const std::vector<Adapter>& adapters, const PortRoots& roots
 PortRoots PortRoots::System() {
     PortRoots roots;
     roots.ports = PortsDirectory();
+    return roots;
+}
+
+PortRoots PortRoots::Under(const std::string& root) {
+    PortRoots roots;
+    roots.dev = root + "/dev";
+    roots.sys = root + "/sys";
+    const char* configured = std::getenv("COMTERM_PORTS");
+    roots.ports = configured && *configured ? configured : root + "/ports";
     return roots;
 }
 
@@ -191,17 +198,6 @@ std::vector<PresentPort> ScanPorts(const PortRoots& roots) {
     return present;
 }
 
-std::string DescribePorts(const std::vector<PresentPort>& ports, const std::string& portsDirectory) {
-    if (ports.empty())
-        return "No serial port found. Plug in a USB serial adapter, or link a device as COM<N> in " + portsDirectory + ".";
-    std::string text;
-    for (const PresentPort& port : ports) {
-        if (!text.empty()) text += '\n';
-        text += std::to_string(port.number) + "  " + port.description + " (" + port.device + ")";
-    }
-    return text;
-}
-
 bool PinPort(int number, const std::string& device, const PortRoots& roots, std::string& error) {
     if (number < 0 || number > LastPortNumber) {
         error = "port numbers run from 0 to 255";
@@ -212,8 +208,7 @@ bool PinPort(int number, const std::string& device, const PortRoots& roots, std:
         error = device + ": no such device";
         return false;
     }
-    std::error_code made;
-    fs::create_directories(roots.ports, made);
+    MakePortsDirectory(roots.ports);
     const std::string link = roots.ports + "/COM" + std::to_string(number);
     const std::string fresh = link + ".new";
     unlink(fresh.c_str());

@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +20,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/port_scan.h"
 #include "platform/posix/port_map.h"
 #include "platform/serial_device.h"
 #include "platform/posix/termios_linux.h"
@@ -29,10 +31,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Takes the device for ourselves; false (and nothing left held) when another holder has
-// it. A live holder keeps the flock; an exclusive flag without one was left by a holder
-// that died without closing (only root opens past that flag, and our UUCP lock shows no
-// live holder of the lock file): it is stale, and taken over.
+// Takes the device for ourselves: its flock, then the exclusive flag that keeps other
+// opens out. False (and nothing left held) when a live holder has the flock. A flag
+// left set by a holder that died without closing keeps everyone but root from opening
+// the device at all; root's open gets past it, and this then sets it anew.
 bool TakeExclusive(int fd) {
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
     if (ioctl(fd, TIOCEXCL) != 0) {
@@ -114,6 +116,7 @@ PosixSerialDevice::~PosixSerialDevice() {
     uint64_t one = 1;
     (void)!write(wakeFd, &one, sizeof one);
     reader.join();
+    DiscardOutput(fd);  // output held back by flow control would keep close waiting
     SetTermios(fd, settingsAtOpen);
     ReleaseExclusive(fd);
     close(fd);
@@ -343,7 +346,10 @@ std::string OpenError(int error) {
 }  // namespace
 
 std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
-    std::string path = PortDevicePath(port);
+    NumberAdapters(PortRoots::System());  // an adapter plugged in meanwhile gets its number first
+    const PortPath mapped = PortDevicePath(port);
+    if (!mapped.refusal.empty()) return RefuseOpen(port, "", mapped.refusal);
+    const std::string& path = mapped.path;
     if (path.empty()) return RefuseOpen(port, "", "no device");
     char resolved[PATH_MAX];
     if (!realpath(path.c_str(), resolved)) return RefuseOpen(port, path, "no device");
@@ -352,8 +358,9 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
     if (!lock->Acquired()) return RefuseOpen(port, resolved, HolderName(lock->Holder()));
     int fd = open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return RefuseOpen(port, resolved, OpenError(errno));
+    struct stat node;
     termios2 settingsAtOpen;
-    if (!GetTermios(fd, settingsAtOpen)) {
+    if (fstat(fd, &node) != 0 || !S_ISCHR(node.st_mode) || !isatty(fd) || !GetTermios(fd, settingsAtOpen)) {
         close(fd);
         return RefuseOpen(port, resolved, "not a serial device");
     }

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
+#include <iostream>
 
 #include "platform/application.h"
 #include "platform/error_handler.h"
@@ -88,9 +89,7 @@ Application::Application(int& argc, char** argv)
     // What task bars and docks show and match a window by (WM_CLASS, with the desktop
     // entry's StartupWMClass) is the application title, not a window's caption.
     application.setApplicationName(QString::fromStdString(title));
-    SetErrorHandler([this](const std::string& message) {
-        MessageBox(ErrorBoxText(message), title, MessageBoxStopIcon);
-    });
+    ShowErrorsInBoxes(title);
     // Every event loop ends, a box's too, and the window then closes the port.
     QuitOnTerminationSignals([] { QCoreApplication::quit(); });
 }
@@ -102,6 +101,8 @@ Application::~Application() {
 }
 
 int Application::Run() { return toolkit->application.exec(); }
+
+void Diagnose(const std::string& line) { std::cerr << line << std::endl; }
 
 Application* Application::Instance() { return instance; }
 

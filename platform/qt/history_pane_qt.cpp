@@ -50,7 +50,7 @@ QString CutToRoom(QString text, int room) {
 
 }  // namespace
 
-QtHistoryPane::QtHistoryPane(QWidget* parent) : QPlainTextEdit(parent), insertion(document()) {
+QtHistoryPane::QtHistoryPane(QWidget* parent) : QPlainTextEdit(parent) {
     // The nearest to a bitmap terminal font: fixed pitch, 12 pixels, crisp box drawing.
     QFont terminal("DejaVu Sans Mono");
     terminal.setStyleHint(QFont::Monospace);
@@ -62,7 +62,7 @@ QtHistoryPane::QtHistoryPane(QWidget* parent) : QPlainTextEdit(parent), insertio
     white.setColor(QPalette::Text, Qt::black);
     setPalette(white);
     connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int) {
-        if (removed > 0 && onTextRemoved) onTextRemoved();
+        if (removed > 0) TextRemoved();
     });
     document()->setUndoRedoEnabled(false);  // added lines are not undoable, and undo would grow with the history
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -80,98 +80,108 @@ int QtHistoryPane::TextLength() const {
     return EndsWithLineBreak() ? length : length + 2;
 }
 
-ByteString QtHistoryPane::Text() const {
+// Block k starts k characters later in the whole text than in the document.
+int QtHistoryPane::ToWhole(int documentPosition) const {
+    return documentPosition + document()->findBlock(documentPosition).blockNumber();
+}
+
+// The block whose whole-text line holds the position, by bisection; a position on the
+// line's CR LF means the end of its block.
+int QtHistoryPane::ToDocument(int wholePosition) const {
+    const QTextDocument* text = document();
+    int low = 0, high = text->blockCount() - 1;
+    while (low < high) {
+        const int middle = (low + high + 1) / 2;
+        if (text->findBlockByNumber(middle).position() + middle <= wholePosition) low = middle;
+        else high = middle - 1;
+    }
+    const QTextBlock block = text->findBlockByNumber(low);
+    return std::clamp(wholePosition - low, block.position(), block.position() + block.length() - 1);
+}
+
+ByteString QtHistoryPane::Text() const { return TextBetween(0, TextLength()); }
+
+ByteString QtHistoryPane::TextBetween(int from, int to) const {
     ByteString text;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    QTextBlock block = document()->findBlock(ToDocument(from));
+    const int lineStart = block.position() + block.blockNumber();
+    for (; block.isValid() && lineStart + static_cast<int>(text.size()) < to; block = block.next()) {
         if (!block.next().isValid() && block.length() == 1) break;  // the empty last line
         AppendBytes(block.text(), text);
         text += "\r\n";
     }
-    return text;
+    const size_t first = static_cast<size_t>(std::max(from - lineStart, 0));
+    return first >= text.size() ? ByteString() : text.substr(first, static_cast<size_t>(std::max(to - from, 0)));
 }
 
-void QtHistoryPane::SetInsertionPoint(int position) {
-    insertion.setPosition(std::clamp(position, 0, document()->characterCount() - 1));
+int QtHistoryPane::NextLineStart(int position) const {
+    const int at = ToDocument(position);
+    const QTextBlock block = document()->findBlock(at);
+    if (at == block.position() && ToWhole(at) >= position) return ToWhole(at);
+    return block.next().isValid() ? ToWhole(block.next().position()) : TextLength();
 }
 
 Bounds QtHistoryPane::Place() const { return {x(), y(), width(), height()}; }
 
-// Each line ends with CR LF in the whole text, one character more than its block break.
 uint32_t QtHistoryPane::ColorAt(int position) const {
-    int lineStart = 0;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        const int lineEnd = lineStart + block.length() + 1;
-        if (position < lineEnd) {
-            QTextCursor at(block);  // a cursor tells the format of the character before it
-            const int offset = position - lineStart;
-            if (offset < block.length() - 1) at.setPosition(block.position() + offset + 1);
-            return ToBgr(at.charFormat().foreground().color());
-        }
-        lineStart = lineEnd;
-    }
-    return ToBgr(format.foreground().color());
+    QTextCursor at(document());  // a cursor tells the format of the character before it
+    at.setPosition(ToDocument(position));
+    if (!at.atBlockEnd()) at.movePosition(QTextCursor::NextCharacter);
+    return ToBgr(at.charFormat().foreground().color());
 }
-
-void QtHistoryPane::SetSelectionColor(uint32_t color) { format.setForeground(FromBgr(color)); }
 
 bool QtHistoryPane::FollowingNewest() const { return verticalScrollBar()->value() >= verticalScrollBar()->maximum(); }
 
-void QtHistoryPane::AddLine(const ByteString& line) {
-    if (AddedLength(line) > Room()) throw std::runtime_error("RichEdit line insertion error");
-    const bool follow = FollowingNewest();
-    bool intoEmptyLastLine = EndsWithLineBreak();
-    insertion.beginEditBlock();
-    insertion.movePosition(QTextCursor::End);
-    if (!intoEmptyLastLine) insertion.insertBlock();
-    insertion.insertText(Glyphs(line), format);
-    if (intoEmptyLastLine) insertion.insertBlock();
-    insertion.endEditBlock();
-    // Follow the newest line, as the caret at the end would, unless the user is reading above.
-    if (follow) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+// Inside an edit block a cursor that moves does not lay out the line it lands on, so
+// adding and removing cost their own text alone, not the layout of the lines around.
+void QtHistoryPane::AppendLine(const ByteString& line, uint32_t color) {
+    QTextCharFormat format;
+    format.setForeground(FromBgr(color));
+    const bool intoEmptyLastLine = EndsWithLineBreak();
+    QTextCursor end(document());
+    end.beginEditBlock();
+    end.movePosition(QTextCursor::End);
+    if (!intoEmptyLastLine) end.insertBlock();
+    end.insertText(Glyphs(line), format);
+    if (intoEmptyLastLine) end.insertBlock();
+    end.endEditBlock();
 }
 
-void QtHistoryPane::MakeRoom(int addedLength, int keepFree) {
-    const int excess = TextLength() + addedLength - (Capacity - keepFree);
-    if (excess <= 0) return;
-    // The oldest whole lines that free enough; never the last line, which holds the end.
-    int lines = 0;
-    int freed = 0;
-    QTextBlock end = document()->firstBlock();
-    for (; freed < excess && end.next().isValid(); end = end.next(), ++lines) freed += end.length() + 1;
-    const bool all = freed < excess;  // nothing less than all will do
-    if (onLinesRemoved) {
-        ByteString removed;
-        for (QTextBlock block = document()->firstBlock(); !all && block != end; block = block.next()) {
-            AppendBytes(block.text(), removed);
-            removed += "\r\n";
-        }
-        onLinesRemoved(all ? Text() : removed);
-    }
-    if (all) {
-        Clear();
-        return;
-    }
-
-    // Where the reader is: the top line in view, by block and by wrapped line within it.
-    const bool follow = FollowingNewest();
-    const QTextBlock top = firstVisibleBlock();
-    const int topBlock = top.blockNumber();
-    const int lineInTop = verticalScrollBar()->value() - top.firstLineNumber();
-
-    // Inside an edit block a cursor that moves does not lay out the line it lands on,
-    // so removal costs the removed text alone, not the next (maybe long) line's layout.
+void QtHistoryPane::RemoveOldest(int end) {
     QTextCursor oldest(document());
     oldest.beginEditBlock();
-    oldest.setPosition(end.position(), QTextCursor::KeepAnchor);
+    oldest.setPosition(ToDocument(end), QTextCursor::KeepAnchor);
     oldest.removeSelectedText();
     oldest.endEditBlock();
+}
 
-    if (follow) {
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-    } else {
-        QTextBlock stillThere = document()->findBlockByNumber(topBlock - lines);
-        verticalScrollBar()->setValue(topBlock >= lines && stillThere.isValid() ? stillThere.firstLineNumber() + lineInTop : 0);
+HistoryPane::View QtHistoryPane::ReaderView() const {
+    const QTextBlock top = firstVisibleBlock();
+    const int rowInTop = verticalScrollBar()->value() - top.firstLineNumber();
+    const QTextLayout* layout = top.layout();
+    const int rowStart = layout && rowInTop > 0 && rowInTop < layout->lineCount() ? layout->lineAt(rowInTop).textStart() : 0;
+    const QTextCursor selection = textCursor();
+    return {FollowingNewest(), ToWhole(top.position() + rowStart), ToWhole(selection.anchor()), ToWhole(selection.position())};
+}
+
+void QtHistoryPane::SetReaderView(const View& view) {
+    const int anchor = ToDocument(view.anchor), caret = ToDocument(view.caret);
+    if (textCursor().anchor() != anchor || textCursor().position() != caret) {
+        QTextCursor selection(document());
+        selection.setPosition(anchor);
+        selection.setPosition(caret, QTextCursor::KeepAnchor);
+        setTextCursor(selection);
     }
+    QScrollBar* bar = verticalScrollBar();
+    if (view.followingNewest) {
+        bar->setValue(bar->maximum());
+        return;
+    }
+    const int top = ToDocument(view.top);
+    const QTextBlock block = document()->findBlock(top);
+    const QTextLayout* layout = block.layout();
+    const int row = layout && layout->lineCount() > 0 ? layout->lineForTextPosition(top - block.position()).lineNumber() : 0;
+    bar->setValue(block.firstLineNumber() + std::max(row, 0));
 }
 
 int QtHistoryPane::SelectedLength() const {

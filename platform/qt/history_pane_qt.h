@@ -21,31 +21,29 @@ public:
     ByteString Text() const override;
     int TextLength() const override;
     uint32_t ColorAt(int position) const override;
-    void SetInsertionPoint(int position) override;
-    int InsertionPoint() const override { return insertion.position(); }
-    void SetSelectionColor(uint32_t color) override;
-    void AddLine(const ByteString& line) override;
-    void MakeRoom(int addedLength, int keepFree) override;
+    View ReaderView() const override;
+    void SetReaderView(const View& view) override;
     void Clear() override { clear(); }
-    void SetOnTextRemoved(std::function<void()> handler) override { onTextRemoved = std::move(handler); }
-    void SetOnLinesRemoved(std::function<void(const ByteString&)> handler) override { onLinesRemoved = std::move(handler); }
 
 protected:
+    int NextLineStart(int position) const override;
+    ByteString TextBetween(int from, int to) const override;
+    void RemoveOldest(int end) override;
+    void AppendLine(const ByteString& line, uint32_t color) override;
+
     bool event(QEvent* event) override;  // claims Esc: the pane asks for all keys
     void keyPressEvent(QKeyEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
 
 private:
+    // The document counts one character between blocks where the whole text has CR LF.
+    int ToWhole(int documentPosition) const;
+    int ToDocument(int wholePosition) const;
     bool EndsWithLineBreak() const;
     bool FollowingNewest() const;
     int SelectedLength() const;  // of the user's selection, in whole-text characters
     void TakeBackPastCapacity(int typedFrom);
     int Room() const { return Capacity - TextLength(); }
-
-    QTextCursor insertion;
-    QTextCharFormat format;
-    std::function<void()> onTextRemoved;
-    std::function<void(const ByteString&)> onLinesRemoved;
 };
 
 }  // namespace platform

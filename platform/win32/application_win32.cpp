@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iostream>
 
 #include "platform/application.h"
 #include "platform/error_handler.h"
@@ -52,9 +53,7 @@ Application::Application(int&, char**) : title(ApplicationTitle(ExecutablePath()
     applicationWindow = CreateWindowExA(0, windowClass.lpszClassName, title.c_str(),
                                         WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0, nullptr,
                                         nullptr, windowClass.hInstance, nullptr);
-    SetErrorHandler([this](const std::string& message) {
-        MessageBox(ErrorBoxText(message), title, MessageBoxStopIcon);
-    });
+    ShowErrorsInBoxes(title);
 }
 
 Application::~Application() {
@@ -69,6 +68,11 @@ int Application::Run() {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchOne(message);
     return static_cast<int>(message.wParam);
+}
+
+void Diagnose(const std::string& line) {
+    std::cerr << line << std::endl;
+    OutputDebugStringA((line + "\n").c_str());
 }
 
 Application* Application::Instance() { return instance; }

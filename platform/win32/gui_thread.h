@@ -7,7 +7,11 @@
 
 namespace platform {
 
-HWND GuiThreadWindow();  // made on first use, which must be on the GUI thread
+HWND GuiThreadWindow();
+
+// The application's hidden window, the one the task bar shows: it owns the program's
+// windows and its boxes. Null before the application is made.
+HWND ApplicationWindow();  // made on first use, which must be on the GUI thread
 
 // Runs `call` later on the GUI thread, guarded.
 void PostToGuiThread(std::function<void()> call);

@@ -1,6 +1,5 @@
-// The history pane on the rich edit control: RICHED32.DLL's "RICHEDIT", or RichEdit 2.0
-// where that one is missing. Its whole text is the control's own, each line ending in
-// CR LF.
+// The history pane on the rich edit control of RICHED32.DLL, "RICHEDIT". Its whole text
+// is the control's own, each line ending in CR LF, as the pane's positions count.
 #include <windows.h>
 #include <richedit.h>
 
@@ -13,12 +12,12 @@
 namespace platform {
 namespace {
 
+// Later rich edit versions store a line end as one CR, which the pane's positions and
+// its insertion check do not allow: without this one comterm does not start.
 const char* RichEditClass() {
-    static const char* windowClass = LoadLibraryA("RICHED32.DLL")   ? "RICHEDIT"
-                                     : LoadLibraryA("RICHED20.DLL") ? RICHEDIT_CLASSA
-                                                                    : nullptr;
-    if (!windowClass) throw std::runtime_error("No rich edit control");
-    return windowClass;
+    static const bool loaded = LoadLibraryA("RICHED32.DLL") != nullptr;
+    if (!loaded) throw std::runtime_error("RICHED32.DLL could not be loaded: comterm needs its rich edit control");
+    return "RICHEDIT";
 }
 
 HFONT TerminalFont() {
@@ -40,126 +39,110 @@ public:
     int TextLength() const override { return GetWindowTextLengthA(window); }
 
     uint32_t ColorAt(int position) const override {
-        const CHARRANGE kept = Selection();
-        Select({position, position + 1});
+        const View view = ReaderView();
+        Select(position, position + 1);
         CHARFORMATA format{};
         format.cbSize = sizeof format;
         format.dwMask = CFM_COLOR;
         SendMessageA(window, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-        Select(kept);
+        Show(view);
         return format.crTextColor;
     }
 
-    void SetInsertionPoint(int position) override { Select({position, position}); }
-    int InsertionPoint() const override { return Selection().cpMin; }
-
-    void SetSelectionColor(uint32_t color) override {
-        CHARFORMATA format{};
-        format.cbSize = sizeof format;
-        format.dwMask = CFM_COLOR;
-        format.crTextColor = color;
-        SendMessageA(window, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    View ReaderView() const override {
+        const LRESULT firstRow = SendMessageA(window, EM_GETFIRSTVISIBLELINE, 0, 0);
+        const int top = static_cast<int>(SendMessageA(window, EM_LINEINDEX, firstRow, 0));
+        CHARRANGE selection{};
+        SendMessageA(window, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+        return {EndInView(), top, selection.cpMin, selection.cpMax};
     }
 
-    // Into the empty last line, else after a new line break; the caret must then stand
-    // right after what was inserted.
-    void AddLine(const ByteString& line) override {
-        const int end = TextLength();
-        if (AddedLength(line) > Capacity - end) throw std::runtime_error("RichEdit line insertion error");
-        const View view = KeepView();
-        const ByteString inserted = EndsWithLineBreak(end) ? line + "\r\n" : "\r\n" + line;
-        Select({end, end});
-        SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(inserted.c_str()));
-        const bool whole = Selection().cpMin == end + static_cast<LONG>(inserted.size());
-        RestoreView(view, 0);
-        if (!whole) throw std::runtime_error("RichEdit line insertion error");
-    }
-
-    // The oldest whole lines go; the user's caret moves back with the text it stood in,
-    // and the lines in view stay in view where they still exist.
-    void MakeRoom(int addedLength, int keepFree) override {
-        const LONG end = TextLength();
-        const LONG excess = end + addedLength - (Capacity - keepFree);
-        if (excess <= 0) return;
-        const LONG removed = OldestLinesEnd(excess, end);
-        if (onLinesRemoved) onLinesRemoved(TextBetween(0, removed));
-        const View view = KeepView();
-        const CHARRANGE kept = Selection();
-        const int removedRows = static_cast<int>(SendMessageA(window, EM_EXLINEFROMCHAR, 0, removed));
-        Select({0, removed});
-        SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
-        Select({std::max<LONG>(kept.cpMin - removed, 0), std::max<LONG>(kept.cpMax - removed, 0)});
-        RestoreView(view, removedRows);
-    }
+    void SetReaderView(const View& view) override { Show(view); }
 
     void Clear() override { SetWindowTextA(window, ""); }
-    void SetOnTextRemoved(std::function<void()> handler) override { onTextRemoved = std::move(handler); }
-    void SetOnLinesRemoved(std::function<void(const ByteString&)> handler) override { onLinesRemoved = std::move(handler); }
     bool TakesEsc() const override { return true; }
 
     void Command(WORD code) override {
         if (code != EN_CHANGE) return;
         const int length = TextLength();
-        if (length < lastLength && onTextRemoved) onTextRemoved();
+        if (length < lastLength) TextRemoved();
         lastLength = length;
     }
 
-private:
-    CHARRANGE Selection() const {
-        CHARRANGE range{};
-        SendMessageA(window, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
-        return range;
-    }
-    void Select(CHARRANGE range) const {
-        const LONG end = TextLength();
-        range.cpMin = std::min(range.cpMin, end);
-        range.cpMax = std::min(range.cpMax, end);
-        SendMessageA(window, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
-    }
-    ByteString TextBetween(LONG from, LONG to) const {
-        ByteString text(static_cast<size_t>(to - from) + 1, '\0');
-        TEXTRANGEA range{{from, to}, text.data()};
-        text.resize(static_cast<size_t>(SendMessageA(window, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range))));
-        return text;
-    }
-    // Empty, or its last line empty; read from the last two characters alone.
-    bool EndsWithLineBreak(LONG end) const { return end < 2 ? end == 0 : TextBetween(end - 2, end) == "\r\n"; }
-    // Where the fewest oldest whole lines that free `excess` characters end: after the
-    // first line break that ends at or past it, read a little at a time from there, so
-    // the cost follows the removed text. Never the last line alone: then all of it.
-    LONG OldestLinesEnd(LONG excess, LONG end) const {
-        constexpr LONG Step = 4096;
-        for (LONG from = std::max<LONG>(excess - 2, 0); from + 1 < end; from += Step - 1) {
+protected:
+    // After the first line break that ends at or past the position, read a little at a
+    // time from there, so the cost follows the removed text.
+    int NextLineStart(int position) const override {
+        if (position <= 0) return 0;
+        constexpr int Step = 4096;
+        const int end = TextLength();
+        for (int from = std::max(position - 2, 0); from + 1 < end; from += Step - 1) {
             const size_t at = TextBetween(from, std::min(from + Step, end)).find("\r\n");
-            if (at != ByteString::npos) return std::min(from + static_cast<LONG>(at) + 2, end);
+            if (at != ByteString::npos) return std::min(from + static_cast<int>(at) + 2, end);
         }
         return end;
     }
 
-    // Where the reader is: following the newest line, or reading from this row.
-    struct View {
-        bool following;
-        int firstRow;
-    };
-    View KeepView() const {
-        SCROLLINFO bar{};
-        bar.cbSize = sizeof bar;
-        bar.fMask = SIF_ALL;
-        const bool hasBar = GetScrollInfo(window, SB_VERT, &bar);
-        const bool following = !hasBar || bar.nPos + static_cast<int>(bar.nPage) > bar.nMax;
-        return {following, static_cast<int>(SendMessageA(window, EM_GETFIRSTVISIBLELINE, 0, 0))};
+    ByteString TextBetween(int from, int to) const override {
+        ByteString text(static_cast<size_t>(std::max(to - from, 0)) + 1, '\0');
+        TEXTRANGEA range{{from, to}, text.data()};
+        text.resize(static_cast<size_t>(SendMessageA(window, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range))));
+        return text;
     }
-    void RestoreView(const View& view, int rowsRemoved) {
-        if (view.following) {
+
+    void RemoveOldest(int end) override {
+        Select(0, end);
+        SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+    }
+
+    // The insertion point at the end, its colour, then the line.
+    void AppendLine(const ByteString& line, uint32_t color) override {
+        const int end = TextLength();
+        Select(end, end);
+        CHARFORMATA format{};
+        format.cbSize = sizeof format;
+        format.dwMask = CFM_COLOR;
+        format.crTextColor = color;
+        SendMessageA(window, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+        const bool intoEmptyLastLine = end < 2 ? end == 0 : TextBetween(end - 2, end) == "\r\n";
+        const ByteString inserted = intoEmptyLastLine ? line + "\r\n" : "\r\n" + line;
+        SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(inserted.c_str()));
+    }
+
+private:
+    // The newest line is in view when the end of the text is.
+    bool EndInView() const {
+        POINTL end{};
+        SendMessageA(window, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&end), TextLength());
+        RECT shown{};
+        SendMessageA(window, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&shown));
+        return end.y < shown.bottom;
+    }
+
+    // Selecting scrolls the caret into view, so the view is set after the selection.
+    void Show(const View& view) const {
+        Select(view.anchor, view.caret);
+        if (view.followingNewest) {
             SendMessageA(window, WM_VSCROLL, SB_BOTTOM, 0);
             return;
         }
-        const int now = static_cast<int>(SendMessageA(window, EM_GETFIRSTVISIBLELINE, 0, 0));
-        SendMessageA(window, EM_LINESCROLL, 0, std::max(view.firstRow - rowsRemoved, 0) - now);
+        // A scroll by rows moves by the default font's row height on some rich edits, not
+        // the pane's: scroll again by what is left until the row is on top.
+        const LRESULT row = SendMessageA(window, EM_EXLINEFROMCHAR, 0, std::min(view.top, TextLength()));
+        for (int tries = 0; tries < 8; ++tries) {
+            const LRESULT now = SendMessageA(window, EM_GETFIRSTVISIBLELINE, 0, 0);
+            if (now == row) break;
+            SendMessageA(window, EM_LINESCROLL, 0, row - now);
+            if (SendMessageA(window, EM_GETFIRSTVISIBLELINE, 0, 0) == now) break;  // as far as it goes
+        }
     }
 
-    std::function<void()> onTextRemoved;
-    std::function<void(const ByteString&)> onLinesRemoved;
+    void Select(int anchor, int caret) const {
+        const int end = TextLength();
+        CHARRANGE range{std::clamp(anchor, 0, end), std::clamp(caret, 0, end)};
+        SendMessageA(window, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    }
+
     int lastLength = 0;
 };
 

@@ -7,26 +7,18 @@ namespace platform {
 
 PortRoots PortRoots::System() { return {}; }
 
+PortRoots PortRoots::Under(const std::string&) { return {}; }
+
 void NumberAdapters(const PortRoots&) {}
 
 std::vector<PresentPort> ScanPorts(const PortRoots&) {
     std::vector<PresentPort> present;
     for (int number = 1; number <= 255; ++number) {
         const std::string name = "COM" + std::to_string(number);
-        char target[512] = {};
+        char target[512] = {};  // what the name stands for, e.g. \Device\Serial0
         if (QueryDosDeviceA(name.c_str(), target, sizeof target) > 0) present.push_back({number, name, target});
     }
     return present;
-}
-
-std::string DescribePorts(const std::vector<PresentPort>& ports, const std::string&) {
-    if (ports.empty()) return "No serial port is present.";
-    std::string text;
-    for (const PresentPort& port : ports) {
-        if (!text.empty()) text += '\n';
-        text += std::to_string(port.number) + "  " + port.device + " (" + port.description + ")";
-    }
-    return text;
 }
 
 }  // namespace platform

@@ -12,7 +12,6 @@
 
 namespace platform {
 
-HWND ApplicationWindow();  // application_win32.cpp
 
 namespace {
 

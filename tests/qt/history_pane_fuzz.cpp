@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Model next = model.WithLine(line);
             const bool fits = next.WholeText().size() <= platform::HistoryPane::Capacity;
             try {
-                pane.AddLine(line);
+                pane.AddHistoryLine(line, 0, 0);
                 FUZZ_CHECK(fits);
                 model = next;
             } catch (const std::runtime_error&) {
