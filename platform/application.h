@@ -22,7 +22,8 @@ void Diagnose(const std::string& line);
 // The application: one a process, made before any window. It installs the central
 // error handler, which shows an error in a modal stop box under the application title
 // and lets the program carry on; the title is also the name task bars show.
-// SIGTERM, SIGINT and SIGHUP end its message loop as closing the window does.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT end its message loop as closing the window does,
+// even while a send waits on a device that does not read.
 class Application {
 public:
     Application(int& argc, char** argv);

@@ -112,14 +112,14 @@ TEST_F(FaultTest, WriteToADeviceThatDoesNotReadArrivesWholeWhenItDrains) {
 
 // Starts the terminal connected to port 5 in a process of its own; its pid, once the
 // port is open.
-pid_t StartConnectedTerminal() {
+pid_t StartConnectedTerminal(const char* mode = nullptr) {
     int out[2];
     if (pipe(out) != 0) return -1;
     const pid_t child = fork();
     if (child == 0) {
         dup2(out[1], STDOUT_FILENO);
         close(out[0]);
-        execl(CONNECTED_WINDOW, CONNECTED_WINDOW, static_cast<char*>(nullptr));
+        execl(CONNECTED_WINDOW, CONNECTED_WINDOW, mode, static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out[1]);
@@ -146,9 +146,18 @@ bool ExitsWithin(pid_t child, std::chrono::milliseconds limit, int& status) {
     return false;
 }
 
+void ExpectPortReleased(const std::string& slave, int signal) {
+    int probe = open(slave.c_str(), O_RDWR | O_NOCTTY);
+    int exclusive = -1;
+    EXPECT_EQ(ioctl(probe, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0) << "signal " << signal << ": the exclusive flag is released";
+    close(probe);
+    EXPECT_NE(access(platform::UucpLockPath(slave).c_str(), F_OK), 0) << "signal " << signal << ": the lock file is gone";
+    EXPECT_TRUE(platform::OpenSerialPort(5)) << "signal " << signal;
+}
+
 TEST_F(FaultTest, EndedBySignalTheTerminalReleasesThePort) {
-    const std::string lockFile = platform::UucpLockPath(device.SlavePath());
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
         const pid_t terminal = StartConnectedTerminal();
         ASSERT_GT(terminal, 0) << "signal " << signal;
         EXPECT_FALSE(platform::OpenSerialPort(5)) << "held while the terminal runs";
@@ -156,14 +165,23 @@ TEST_F(FaultTest, EndedBySignalTheTerminalReleasesThePort) {
         int status = 0;
         ASSERT_TRUE(ExitsWithin(terminal, 5s, status)) << "signal " << signal;
         EXPECT_TRUE(WIFEXITED(status)) << "signal " << signal << ": ended by the signal itself";
+        ExpectPortReleased(device.SlavePath(), signal);
+    }
+}
 
-        int probe = open(device.SlavePath().c_str(), O_RDWR | O_NOCTTY);
-        int exclusive = -1;
-        EXPECT_EQ(ioctl(probe, TIOCGEXCL, &exclusive), 0);
-        EXPECT_EQ(exclusive, 0) << "signal " << signal << ": the exclusive flag is released";
-        close(probe);
-        EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "signal " << signal << ": the lock file is gone";
-        EXPECT_TRUE(platform::OpenSerialPort(5)) << "signal " << signal;
+// A send to a device that reads nothing would wait minutes at 9600 baud; a signal ends
+// it at once, and the port is released all the same. A broken pipe ends nothing.
+TEST_F(FaultTest, SignalDuringAStuckSendEndsTheTerminalAtOnce) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        const pid_t terminal = StartConnectedTerminal("send-stuck");
+        ASSERT_GT(terminal, 0) << "signal " << signal;
+        std::this_thread::sleep_for(300ms);  // into the send's wait
+        kill(terminal, SIGPIPE);
+        kill(terminal, signal);
+        int status = 0;
+        ASSERT_TRUE(ExitsWithin(terminal, 1500ms, status)) << "signal " << signal;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << signal;
+        ExpectPortReleased(device.SlavePath(), signal);
     }
 }
 

@@ -240,4 +240,92 @@ TEST_F(PortTree, AFailedOpenSaysWhy) {
     std::remove(lockFile.c_str());
 }
 
+// A number has one name, COM<N> without leading zeros, in the list and at Connect
+// alike; names that are no small number are no port of ours, and no reason to stop.
+TEST_F(PortTree, OnlyExactNamesAreNumbersInTheListAndAtConnect) {
+    roots.ports = ports.Path();
+    VirtualDevice device;
+    fs::create_symlink(device.SlavePath(), ports.Path() + "/COM005");
+    fs::create_symlink(device.SlavePath(), ports.Path() + "/COM99999999999");
+    BuiltIn(0, 4);
+    Write(roots.sys + "/class/tty/ttyS99999999999/type", "4");
+    EXPECT_EQ(Listed(), "1  built-in (ttyS0)");
+    EXPECT_EQ(platform::PortDevicePath(5).path, "/dev/ttyS4") << "COM005 is not port 5";
+    EXPECT_EQ(platform::PortNumberOfLink("COM5"), 5);
+    EXPECT_EQ(platform::PortNumberOfLink("COM0"), 0);
+    EXPECT_EQ(platform::PortNumberOfLink("COM255"), 255);
+    for (const char* name : {"COM05", "COM256", "COM", "COM-1", "COM+5", "com5", "COM5 "})
+        EXPECT_EQ(platform::PortNumberOfLink(name), -1) << name;
+}
+
+// Whoever can write the ports directory could link a number to a terminal of their own
+// and read every line typed: such links are not followed, and Connect says why.
+TEST_F(PortTree, LinksOthersCouldHaveMadeAreNotFollowed) {
+    VirtualDevice device;
+    device.LinkAsPort(ports.Path(), 5);
+    for (mode_t loose : {0777, 0770, 0702}) {
+        chmod(ports.Path().c_str(), loose);
+        EXPECT_FALSE(platform::OpenSerialPort(5)) << std::oct << loose;
+        EXPECT_EQ(platform::LastOpenFailure(),
+                  "port 5: " + ports.Path() + " can be written by others; not following its links (chmod go-w it)");
+    }
+    chmod(ports.Path().c_str(), 0755);
+    EXPECT_TRUE(platform::OpenSerialPort(5)) << platform::LastOpenFailure();
+
+    if (geteuid() != 0) GTEST_SKIP() << "giving the link to another user needs root";
+    ASSERT_EQ(lchown((ports.Path() + "/COM5").c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(platform::OpenSerialPort(5));
+    EXPECT_EQ(platform::LastOpenFailure(), "port 5: the link belongs to another user; not following it");
+    ASSERT_EQ(lchown(ports.Path().c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(platform::OpenSerialPort(5));
+    EXPECT_EQ(platform::LastOpenFailure(), "port 5: " + ports.Path() + " belongs to another user; not following its links");
+}
+
+TEST(PortsDirectory, MadeForItsOwnerAloneWhereTheUserKeepsSettings) {
+    TempPortsDirectory home;
+    unsetenv("COMTERM_PORTS");
+    const char* previousConfig = getenv("XDG_CONFIG_HOME");
+    const std::string keptConfig = previousConfig ? previousConfig : "";
+    setenv("XDG_CONFIG_HOME", (home.Path() + "/config").c_str(), 1);
+    EXPECT_EQ(platform::PortsDirectory(), home.Path() + "/config/comterm/ports");
+    VirtualDevice device;
+    device.LinkAsPort(platform::PortsDirectory(), 5);
+    struct stat made;
+    ASSERT_EQ(stat(platform::PortsDirectory().c_str(), &made), 0);
+    EXPECT_EQ(made.st_mode & 0777, 0700u);
+    EXPECT_TRUE(platform::OpenSerialPort(5)) << platform::LastOpenFailure();
+    if (previousConfig)
+        setenv("XDG_CONFIG_HOME", keptConfig.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+}
+
+// comterm-ports itself: trying the numbering on a made-up tree keeps the numbers in that
+// tree, never in the user's own ports directory.
+TEST_F(PortTree, PortsCommandWithARootKeepsItsNumbersThere) {
+    const std::string root = ports.Path() + "/root";
+    PlugIn("ttyUSB0", FtdiName, "FTDI", "FT232R USB UART");
+    const std::string home = ports.Path() + "/home";
+    auto run = [&](const std::string& arguments) {
+        const std::string command = "env -u COMTERM_PORTS -u XDG_CONFIG_HOME HOME='" + home + "' " COMTERM_PORTS_TOOL " " +
+                                    arguments + " 2>&1";
+        std::string said;
+        FILE* out = popen(command.c_str(), "r");
+        char chunk[256];
+        while (out && fgets(chunk, sizeof chunk, out)) said += chunk;
+        const int status = out ? pclose(out) : -1;
+        return std::make_pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, said);
+    };
+    EXPECT_EQ(run("--root '" + root + "'"), std::make_pair(0, std::string("3  FTDI FT232R USB UART (ttyUSB0)\n")));
+    EXPECT_TRUE(fs::is_symlink(root + "/ports/COM3"));
+    EXPECT_FALSE(fs::exists(home + "/.config/comterm/ports")) << "the user's own numbers untouched";
+
+    EXPECT_EQ(run("--root '" + root + "' pin 7 /dev/null").first, 0);
+    EXPECT_EQ(fs::read_symlink(root + "/ports/COM7"), "/dev/null");
+    EXPECT_EQ(run("--root '" + root + "' pin 256 /dev/null"),
+              std::make_pair(1, std::string("comterm-ports: port numbers run from 0 to 255\n")));
+    EXPECT_EQ(run("pin 7").first, 2) << "a usage error";
+    EXPECT_FALSE(fs::exists(home + "/.config/comterm/ports"));
+}
+
 }  // namespace

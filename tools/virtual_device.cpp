@@ -1,5 +1,7 @@
 #include "tools/virtual_device.h"
 
+#include "platform/posix/port_map.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -32,8 +34,7 @@ VirtualDevice::~VirtualDevice() {
 }
 
 void VirtualDevice::LinkAsPort(const std::string& directory, int port) {
-    std::error_code ignored;  // a directory that cannot be made fails the link below
-    std::filesystem::create_directories(directory, ignored);
+    platform::MakePortsDirectory(directory);  // one that cannot be made fails the link below
     std::string link = directory + "/COM" + std::to_string(port);
     unlink(link.c_str());
     if (symlink(slavePath.c_str(), link.c_str()) != 0)

@@ -22,6 +22,7 @@
 
 #include "platform/port_scan.h"
 #include "platform/posix/port_map.h"
+#include "platform/posix/termination.h"
 #include "platform/serial_device.h"
 #include "platform/posix/termios_linux.h"
 #include "platform/posix/uucp_lock.h"
@@ -191,8 +192,9 @@ bool PosixSerialDevice::NotifyOnArrival(std::function<void()> arrived) {
     return true;
 }
 
-// Waits until the driver has taken every byte, but not beyond WriteBound; then what is
-// still queued for output is discarded and the count taken so far returned.
+// Waits until the driver has taken every byte, but not beyond WriteBound nor past a
+// termination signal; then what is still queued for output is discarded and the count
+// taken so far returned.
 int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
     const Clock::time_point deadline = Clock::now() + WriteBoundNow(size);
     uint32_t written = 0;
@@ -202,14 +204,15 @@ int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
             written += static_cast<uint32_t>(n);
         } else if (n < 0 && errno == EAGAIN) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd out{fd, POLLOUT, 0};
-            const int ready = left.count() > 0 ? poll(&out, 1, static_cast<int>(left.count()) + 1) : 0;
-            if (ready == 0) {
+            // A termination signal ends the wait too: the program is closing the port.
+            pollfd fds[2] = {{fd, POLLOUT, 0}, {TerminationFd(), POLLIN, 0}};
+            const int ready = left.count() > 0 ? poll(fds, 2, static_cast<int>(left.count()) + 1) : 0;
+            if (ready == 0 || fds[1].revents) {
                 DiscardOutput(fd);
                 break;
             }
             if (ready < 0 && errno != EINTR) break;
-            if (out.revents & (POLLERR | POLLHUP | POLLNVAL)) break;
+            if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) break;
         } else if (!(n < 0 && errno == EINTR)) {
             break;
         }

@@ -3,7 +3,7 @@
 
 namespace platform {
 
-// SIGTERM, SIGINT and SIGHUP end the program as closing its window does: `quit` runs on
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT end the program as closing its window does: `quit` runs on
 // the GUI thread from its event loop, so the open port is closed and released as on
 // Disconnect. Until Restore, the signals no longer end the process at once.
 void QuitOnTerminationSignals(std::function<void()> quit);
