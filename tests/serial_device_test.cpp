@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -99,6 +100,60 @@ TEST_F(SerialDeviceTest, StaleUucpLockIsTakenOverALiveOneRefuses) {
     EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "released on close";
     platform::UucpLock unwritable("/dev/ttyX9", "/nonexistent");
     EXPECT_TRUE(unwritable.Acquired());
+    rmdir(directory.c_str());
+}
+
+// Some programs write the PID as 4 binary bytes: such a lock names its holder too.
+TEST(UucpLockFile, BinaryPidsNameTheirHolder) {
+    char pattern[] = "/tmp/comterm-lock-XXXXXX";
+    const std::string directory = mkdtemp(pattern);
+    const std::string lockFile = directory + "/LCK..ttyX9";
+    for (int32_t pid : {static_cast<int32_t>(getpid()), int32_t{0x3FFFFFF0}}) {
+        FILE* file = fopen(lockFile.c_str(), "w");
+        fwrite(&pid, sizeof pid, 1, file);
+        fclose(file);
+        platform::UucpLock lock("/dev/ttyX9", directory);
+        const bool live = pid == getpid();
+        EXPECT_EQ(lock.Acquired(), !live) << pid;
+        EXPECT_EQ(lock.Holder(), live ? pid : 0) << pid;
+        unlink(lockFile.c_str());
+    }
+    rmdir(directory.c_str());
+}
+
+// Programs that find the same stale lock at the same moment: one takes it over, and no
+// one removes the fresh lock of another.
+TEST(UucpLockFile, OneOfManyTakesOverAStaleLock) {
+    char pattern[] = "/tmp/comterm-lock-XXXXXX";
+    const std::string directory = mkdtemp(pattern);
+    const std::string lockFile = directory + "/LCK..ttyX9";
+    for (int round = 0; round < 10; ++round) {
+        FILE* stale = fopen(lockFile.c_str(), "w");
+        fprintf(stale, "%10d\n", 0x3FFFFFF0);
+        fclose(stale);
+        int results[2];
+        ASSERT_EQ(pipe(results), 0);
+        std::vector<pid_t> children;
+        for (int i = 0; i < 4; ++i) {
+            const pid_t child = fork();
+            if (child == 0) {
+                platform::UucpLock lock("/dev/ttyX9", directory);
+                const char said = lock.Acquired() ? '1' : '0';
+                (void)!write(results[1], &said, 1);
+                usleep(300000);  // held while the others try
+                _exit(0);
+            }
+            children.push_back(child);
+        }
+        close(results[1]);
+        std::string said;
+        char one;
+        while (read(results[0], &one, 1) == 1) said += one;
+        close(results[0]);
+        for (pid_t child : children) waitpid(child, nullptr, 0);
+        EXPECT_EQ(std::count(said.begin(), said.end(), '1'), 1) << "round " << round << ": " << said;
+        unlink(lockFile.c_str());
+    }
     rmdir(directory.c_str());
 }
 
