@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <stdexcept>
 
 #include "platform/error_handler.h"
 
@@ -61,13 +62,16 @@ void Win32Edit::SetHint(std::function<ByteString()> provider) {
     tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, GetParent(window), nullptr, nullptr, nullptr);
     SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, 600);
+    // The size every common controls version takes: the newest size is refused by the
+    // old version that a program without a manifest gets.
     TOOLINFOA tool{};
-    tool.cbSize = sizeof tool;
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = GetParent(window);
     tool.uId = reinterpret_cast<UINT_PTR>(window);
     tool.lpszText = LPSTR_TEXTCALLBACKA;
-    SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    if (!SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
+        throw std::runtime_error("The port field's tooltip was refused");
 }
 
 bool Win32Edit::Notify(NMHDR* header, LRESULT&) {

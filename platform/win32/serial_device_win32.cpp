@@ -63,18 +63,12 @@ public:
     }
 
     IoStatus StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) override {
-        EndArrivalWait();
-        ResetEvent(readDone);
-        readOverlap = OVERLAPPED{};
-        readOverlap.hEvent = readDone;
-        DWORD count = 0;
-        if (ReadFile(port, buffer, size, &count, &readOverlap)) {
-            bytesRead = count;
-            return IoStatus::Completed;
-        }
-        if (GetLastError() != ERROR_IO_PENDING) return IoStatus::Failed;
-        reading = true;
-        return IoStatus::Pending;
+        readBuffer = buffer;
+        readSize = size;
+        IoStatus status = IssueRead(bytesRead);
+        // A line error with the driver's abort-on-error set fails reads until cleared.
+        if (status == IoStatus::Failed && ClearLineErrors()) status = IssueRead(bytesRead);
+        return status;
     }
 
     IoStatus CheckRead(uint32_t& bytesRead) override {
@@ -87,6 +81,12 @@ public:
         }
         if (GetLastError() == ERROR_IO_INCOMPLETE) return IoStatus::Pending;
         reading = false;
+        // A read ended by a line error goes on once the error is cleared; a port that has
+        // gone away fails to clear.
+        if (ClearLineErrors()) {
+            const IoStatus again = IssueRead(bytesRead);
+            if (again != IoStatus::Failed) return again;
+        }
         return IoStatus::Failed;
     }
 
@@ -123,6 +123,27 @@ public:
     }
 
 private:
+    IoStatus IssueRead(uint32_t& bytesRead) {
+        EndArrivalWait();
+        ResetEvent(readDone);
+        readOverlap = OVERLAPPED{};
+        readOverlap.hEvent = readDone;
+        DWORD count = 0;
+        if (ReadFile(port, readBuffer, readSize, &count, &readOverlap)) {
+            bytesRead = count;
+            return IoStatus::Completed;
+        }
+        if (GetLastError() != ERROR_IO_PENDING) return IoStatus::Failed;
+        reading = true;
+        return IoStatus::Pending;
+    }
+
+    // True when the port answered: its line errors are then cleared.
+    bool ClearLineErrors() {
+        DWORD errors = 0;
+        return ClearCommError(port, &errors, nullptr);
+    }
+
     bool ReadState(DCB& state) {
         state = DCB{};
         state.DCBlength = sizeof state;
@@ -143,6 +164,8 @@ private:
     HANDLE port;
     HANDLE readDone;
     OVERLAPPED readOverlap{};
+    uint8_t* readBuffer = nullptr;
+    uint32_t readSize = 0;
     bool reading = false;
     HANDLE arrivalWait = nullptr;
     std::function<void()> onArrival;
@@ -156,6 +179,13 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
                                 FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return RefuseOpen(port, name, SystemMessage(GetLastError()));
     PurgeComm(handle, PURGE_RXCLEAR);  // a port opens empty, whatever waited in the driver
+    // A framing or parity error must not stop every read after it.
+    DCB state{};
+    state.DCBlength = sizeof state;
+    if (GetCommState(handle, &state) && state.fAbortOnError) {
+        state.fAbortOnError = FALSE;
+        SetCommState(handle, &state);
+    }
     return std::make_unique<Win32SerialDevice>(handle);
 }
 

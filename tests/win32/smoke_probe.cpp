@@ -75,6 +75,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: smoke_probe PATH\\comterm.exe\n");
         return 2;
     }
+    HMODULE program = LoadLibraryExA(argv[1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    Check(program && FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)), "it carries its manifest");
+    if (program) FreeLibrary(program);
+
     auto farEnd = platform::OpenSerialPort(6);
     if (!farEnd) {
         std::fprintf(stderr, "smoke_probe: no far end: %s\n", platform::LastOpenFailure().c_str());
