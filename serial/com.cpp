@@ -25,22 +25,22 @@ TCom::~TCom() { Close(); }
 
 bool TCom::Open(uint8_t Port) {
     if (PollTimer.Enabled()) return false;
-    PortHandle = OpenPort(Port);
-    if (!PortHandle) return false;
+    Device = OpenPort(Port);
+    if (!Device) return false;
 
     // Refusals here are not fatal: the port runs with what it accepted.
-    PortHandle->SetupQueues(1026, 255);
-    PortHandle->SetReadIntervalTimeout(ReadGap);
-    PortHandle->GetLineSettings(PortState);
+    Device->SetupQueues(1026, 255);
+    Device->SetReadIntervalTimeout(ReadGap);
+    Device->GetLineSettings(PortState);
     PortState.BaudRate = 9600;
     PortState.ByteSize = 7;
     PortState.Parity = platform::LineSettings::EvenParity;
     PortState.StopBits =
         Settings.TwoStopBitsChecked() ? platform::LineSettings::TwoStopBits : platform::LineSettings::OneStopBit;
-    PortHandle->SetLineSettings(PortState);
+    Device->SetLineSettings(PortState);
 
     if (StartRead()) return true;
-    PortHandle.reset();
+    Device.reset();
     return false;
 }
 
@@ -50,25 +50,25 @@ void TCom::SetBaud(int32_t Rate) {
     PortState.ByteSize = (Settings.FormatIndex() & 4) ? 9 : 8;
     PortState.Parity = platform::LineSettings::NoParity;
     PortState.StopBits = platform::LineSettings::OneStopBit;
-    if (!PortHandle->SetLineSettings(PortState)) PortHandle->GetLineSettings(PortState);
+    if (!Device->SetLineSettings(PortState)) Device->GetLineSettings(PortState);
 }
 
 void TCom::Close() {
     PollTimer.SetEnabled(false);
-    PortHandle.reset();  // ends the outstanding read with it
+    Device.reset();  // ends the outstanding read with it
 }
 
 int32_t TCom::Send(const ByteString& Text) {
     if (!PollTimer.Enabled()) return 0;
     ByteString bytes = Text + '\r';
-    return PortHandle->Write(reinterpret_cast<const uint8_t*>(bytes.data()),
+    return Device->Write(reinterpret_cast<const uint8_t*>(bytes.data()),
                              static_cast<uint32_t>(bytes.size()));
 }
 
 bool TCom::StartRead() {
     PollTimer.SetEnabled(false);
     for (;;) {
-        platform::IoStatus status = PortHandle->StartRead(ReadBuffer + 1, ReadSize, BytesRead);
+        platform::IoStatus status = Device->StartRead(ReadBuffer, ReadSize, BytesRead);
         if (status == platform::IoStatus::Failed) return false;
         if (status == platform::IoStatus::Pending) break;
         AppendRead();
@@ -76,7 +76,7 @@ bool TCom::StartRead() {
     try {
         PollTimer.SetEnabled(true);
     } catch (...) {
-        PortHandle.reset();  // without ticks the port would stay open but deaf
+        Device.reset();  // without ticks the port would stay open but deaf
         throw;
     }
     return true;
@@ -91,7 +91,7 @@ void TCom::PollTick() {
                               !Delivering && !ReceiverRefused;
     const bool holdingEnough = Received.size() >= HoldLimit;
     if (!deliverFirst && !holdingEnough) {
-        platform::IoStatus status = PortHandle ? PortHandle->CheckRead(BytesRead) : platform::IoStatus::Failed;
+        platform::IoStatus status = Device ? Device->CheckRead(BytesRead) : platform::IoStatus::Failed;
         if (status == platform::IoStatus::Completed) {
             AppendRead();
             ++CollectingTicks;
@@ -112,13 +112,12 @@ void TCom::PollTick() {
 // A tick on a quiet line finds nothing to collect and nothing to deliver: rather than
 // wake 40 times a second for nothing, the timer sleeps until the port hears a byte.
 void TCom::ParkWhileQuiet() {
-    if (!Received.empty() || !PortHandle || !PollTimer.Enabled()) return;
-    if (PortHandle->NotifyOnArrival([this] { PollTimer.Wake(); })) PollTimer.Park();
+    if (!Received.empty() || !Device || !PollTimer.Enabled()) return;
+    if (Device->NotifyOnArrival([this] { PollTimer.Wake(); })) PollTimer.Park();
 }
 
 void TCom::AppendRead() {
-    ReadBuffer[0] = static_cast<uint8_t>(BytesRead);
-    Received.append(reinterpret_cast<const char*>(ReadBuffer + 1), ReadBuffer[0]);
+    Received.append(reinterpret_cast<const char*>(ReadBuffer), BytesRead);
 }
 
 void TCom::Deliver() {

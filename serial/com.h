@@ -63,9 +63,9 @@ private:
 
     const TComSettings& Settings;
     TPortOpener OpenPort;
-    std::unique_ptr<platform::SerialDevice> PortHandle;
+    std::unique_ptr<platform::SerialDevice> Device;
     platform::LineSettings PortState;
-    uint8_t ReadBuffer[1 + ReadSize] = {};  // length byte, then the data
+    uint8_t ReadBuffer[ReadSize] = {};
     uint32_t BytesRead = 0;
     ByteString Received;
     bool ReceiverRefused = false;  // the receiver raised: hold deliveries until resumed

@@ -49,9 +49,10 @@ TEST(ErrorBox, ErrorInAHandlerShowsAStopBoxAndTheProgramGoesOn) {
     int reached = 0;
     platform::RunGuarded([&] {
         reached = 1;
-        throw std::runtime_error("Port gone");
+        if (reached == 1) throw std::runtime_error("Port gone");
+        reached = 99;
     });
-    EXPECT_EQ(reached, 1) << "the handler ran up to the error";
+    EXPECT_EQ(reached, 1) << "the rest of the handler is abandoned";
     ASSERT_EQ(watcher.boxes.size(), 1u);
     EXPECT_EQ(watcher.boxes[0].text, "Port gone.");
     auto* application = platform::Application::Instance();
@@ -77,10 +78,7 @@ TEST(ErrorBox, TimerTicksGoOnWhileABoxIsOpen) {
     int ticksWhileOpen = 0;
     timer.SetInterval(25);
     timer.SetOnTimer([&] {
-        if (++ticks == 1) {
-            int before = ticks;
-            throw std::runtime_error(std::to_string(before));
-        }
+        if (++ticks == 1) throw std::runtime_error("first tick");
         if (watcher.BoxOpen()) ++ticksWhileOpen;
     });
     ASSERT_TRUE(ProcessEventsUntil([&] { return watcher.boxes.size() == 1 && !watcher.BoxOpen(); }));
