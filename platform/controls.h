@@ -21,6 +21,15 @@ enum Anchor : int { AnchorLeft = 1, AnchorTop = 2, AnchorRight = 4, AnchorBottom
 // Where a control placed at `design` goes when the client area has grown by dx, dy.
 Bounds FollowAnchors(Bounds design, int anchors, int dx, int dy);
 
+// Where a window of this outer size goes when first shown: centred on the screen, never
+// above or left of it.
+Bounds CentredOnScreen(int screenWidth, int screenHeight, int outerWidth, int outerHeight);
+
+struct ControlEntry;
+// Where radio button `index` of a radio group stands, relative to its frame: in columns
+// of equal width across the frame, inside its border, row after row.
+Bounds RadioItemPlace(const ControlEntry& group, int index);
+
 enum class ControlKind { Label, Edit, DropDownList, Button, RadioGroup, CheckBox, HistoryPane };
 
 // One control of a window as data: what a window builds it from.

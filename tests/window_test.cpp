@@ -19,6 +19,29 @@ platform::Edit& AddEdit(platform::Window& window, const char* name, Bounds place
     return dynamic_cast<platform::Edit&>(window.Add({name, ControlKind::Edit, place, anchors}));
 }
 
+TEST(Window, FirstShownCentredOnTheScreenNeverOffIt) {
+    struct Case {
+        int screenWidth, screenHeight, left, top;
+    } cases[] = {{1600, 1000, 292, 262}, {1024, 768, 4, 146}, {1015, 476, 0, 0}, {800, 400, 0, 0}, {1601, 1001, 293, 262}};
+    for (const Case& c : cases) {
+        const platform::Bounds place = platform::CentredOnScreen(c.screenWidth, c.screenHeight, 1015, 476);
+        EXPECT_EQ(place.Left, c.left) << c.screenWidth << "x" << c.screenHeight;
+        EXPECT_EQ(place.Top, c.top) << c.screenWidth << "x" << c.screenHeight;
+    }
+}
+
+TEST(Window, RadioItemsStandInColumnsInsideTheirFrame) {
+    platform::ControlEntry group{"Radios", platform::ControlKind::RadioGroup, {376, 0, 505, 33}};
+    group.Columns = 6;
+    struct Case {
+        int index;
+        platform::Bounds place;
+    } cases[] = {{0, {6, 14, 82, 17}}, {5, {416, 14, 82, 17}}, {6, {6, 31, 82, 17}}};
+    for (const Case& c : cases) EXPECT_TRUE(platform::RadioItemPlace(group, c.index) == c.place) << c.index;
+    group.Columns = 0;  // taken as one column
+    EXPECT_TRUE(platform::RadioItemPlace(group, 1) == (platform::Bounds{6, 31, 497, 17}));
+}
+
 TEST(Window, EachControlFollowsItsAnchorsOnResize) {
     auto window = SmallWindow();
     struct Case {

@@ -150,12 +150,10 @@ void QtButton::Click() { widget->click(); }
 
 QtRadioGroup::QtRadioGroup(QWidget* parent, const ControlEntry& entry)
     : QtControl(Placed(new QGroupBox(FromBytes(entry.Caption), parent), entry)), buttons(new QButtonGroup(widget)) {
-    // Columns of equal width across the frame, inside its border.
-    const int columns = std::max(1, entry.Columns);
-    const int columnWidth = (entry.Place.Width - 8) / columns;
     for (int index = 0; index < static_cast<int>(entry.Items.size()); ++index) {
         auto* radio = new QRadioButton(FromBytes(entry.Items[static_cast<size_t>(index)]), widget);
-        radio->setGeometry(6 + (index % columns) * columnWidth, 14 + (index / columns) * 17, columnWidth, 17);
+        const Bounds place = RadioItemPlace(entry, index);
+        radio->setGeometry(place.Left, place.Top, place.Width, place.Height);
         buttons->addButton(radio, index);
     }
     SetItemIndex(entry.ItemIndex);

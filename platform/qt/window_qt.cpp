@@ -53,7 +53,8 @@ protected:
     void showEvent(QShowEvent* event) override {
         if (!centred && screen()) {
             const QRect area = screen()->geometry();
-            move(std::max(0, (area.width() - layout.OuterWidth) / 2), std::max(0, (area.height() - layout.OuterHeight) / 2));
+            const Bounds place = CentredOnScreen(area.width(), area.height(), layout.OuterWidth, layout.OuterHeight);
+            move(place.Left, place.Top);
             centred = true;
         }
         QWidget::showEvent(event);

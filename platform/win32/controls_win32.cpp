@@ -134,11 +134,10 @@ private:
 class Win32RadioGroup : public Win32Control<RadioGroup> {
 public:
     Win32RadioGroup(HWND parent, HWND frame, const ControlEntry& entry) : Win32Control(frame) {
-        const int columns = std::max(1, entry.Columns);
-        const int columnWidth = (entry.Place.Width - 8) / columns;
         for (size_t index = 0; index < entry.Items.size(); ++index) {
-            const int column = static_cast<int>(index) % columns, row = static_cast<int>(index) / columns;
-            const Bounds place{entry.Place.Left + 6 + column * columnWidth, entry.Place.Top + 14 + row * 17, columnWidth, 17};
+            Bounds place = RadioItemPlace(entry, static_cast<int>(index));
+            place.Left += entry.Place.Left;  // siblings of the frame, placed in the window
+            place.Top += entry.Place.Top;
             radios.push_back(MakeChild(parent, "BUTTON", entry.Items[index],
                                        BS_AUTORADIOBUTTON | (index == 0 ? WS_GROUP : 0), 0, place));
         }

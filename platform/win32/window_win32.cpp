@@ -65,9 +65,9 @@ public:
 
     void Show() override {
         if (!centred) {  // centred on the screen by its outer size, the first time
-            SetWindowPos(window, nullptr, std::max(0, (GetSystemMetrics(SM_CXSCREEN) - layout.OuterWidth) / 2),
-                         std::max(0, (GetSystemMetrics(SM_CYSCREEN) - layout.OuterHeight) / 2), 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER);
+            const Bounds place = CentredOnScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                                 layout.OuterWidth, layout.OuterHeight);
+            SetWindowPos(window, nullptr, place.Left, place.Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
             centred = true;
         }
         ShowWindow(window, SW_SHOWNORMAL);
