@@ -10,14 +10,17 @@ int Shifted(int position, int removed, int oldLength, int newLength) {
     return position > removed ? position - removed : 0;
 }
 
-}  // namespace
-
+// Where a view stands after `removed` characters went from the front of a text that was
+// `oldLength` long and is now `newLength`: it stays on its text, at the start if its text
+// went, and what stood at the end stays at the end.
 HistoryPane::View ShiftedView(HistoryPane::View view, int removed, int oldLength, int newLength) {
     view.top = view.top >= removed ? view.top - removed : 0;
     view.anchor = Shifted(view.anchor, removed, oldLength, newLength);
     view.caret = Shifted(view.caret, removed, oldLength, newLength);
     return view;
 }
+
+}  // namespace
 
 void HistoryPane::AddHistoryLine(const ByteString& line, uint32_t color, int keepFree) {
     const View view = ReaderView();
@@ -33,8 +36,8 @@ void HistoryPane::AddHistoryLine(const ByteString& line, uint32_t color, int kee
         throw std::runtime_error("RichEdit line insertion error");
 }
 
-// The fewest oldest whole lines that free enough; never the line that holds the end
-// alone: then everything goes.
+// The fewest oldest whole lines that free enough; when even the last line alone would
+// leave too little, everything goes.
 int HistoryPane::MakeRoom(int addedLength, int keepFree) {
     const int length = TextLength();
     const int excess = length + addedLength - (Capacity - keepFree);

@@ -75,9 +75,4 @@ private:
     std::function<void(const ByteString&)> onLinesRemoved;
 };
 
-// Where a view stands after `removed` characters went from the front of a text that was
-// `oldLength` long and is now `newLength`: it stays on its text, at the start if its text
-// went, and what stood at the end stays at the end.
-HistoryPane::View ShiftedView(HistoryPane::View view, int removed, int oldLength, int newLength);
-
 }  // namespace platform

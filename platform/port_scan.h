@@ -14,6 +14,7 @@ struct PortRoots {
     static PortRoots System();
     // A made-up tree under root: root/dev, root/sys and, unless $COMTERM_PORTS names
     // one, root/ports, so trying the numbering never touches the user's own numbers.
+    // Linux only, for comterm-ports.
     static PortRoots Under(const std::string& root);
 };
 

@@ -84,13 +84,31 @@ TEST_F(SerialDeviceTest, SecondOpenFailsWhileTheFirstHoldsThePort) {
     EXPECT_TRUE(OpenPort5());
 }
 
-TEST_F(SerialDeviceTest, StaleUucpLockIsTakenOverALiveOneRefuses) {
-    char pattern[] = "/tmp/comterm-lock-XXXXXX";
-    std::string directory = mkdtemp(pattern);
-    std::string lockFile = directory + "/LCK..ttyX9";
-    FILE* stale = fopen(lockFile.c_str(), "w");
-    fprintf(stale, "%10d\n", 0x3FFFFFF0);  // no such process
-    fclose(stale);
+// A lock directory of the test's own, and the lock file of one made-up device in it.
+class UucpLockFile : public ::testing::Test {
+protected:
+    UucpLockFile() {
+        char pattern[] = "/tmp/comterm-lock-XXXXXX";
+        directory = mkdtemp(pattern);
+        lockFile = directory + "/LCK..ttyX9";
+    }
+    ~UucpLockFile() override {
+        unlink(lockFile.c_str());
+        rmdir(directory.c_str());
+    }
+    // A lock left by a process that no longer runs.
+    void WriteStaleLock() const {
+        FILE* stale = fopen(lockFile.c_str(), "w");
+        fprintf(stale, "%10d\n", 0x3FFFFFF0);  // no such process
+        fclose(stale);
+    }
+
+    std::string directory;
+    std::string lockFile;
+};
+
+TEST_F(UucpLockFile, StaleIsTakenOverALiveOneRefuses) {
+    WriteStaleLock();
     {
         platform::UucpLock lock("/dev/ttyX9", directory);
         EXPECT_TRUE(lock.Acquired());
@@ -100,14 +118,10 @@ TEST_F(SerialDeviceTest, StaleUucpLockIsTakenOverALiveOneRefuses) {
     EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "released on close";
     platform::UucpLock unwritable("/dev/ttyX9", "/nonexistent");
     EXPECT_TRUE(unwritable.Acquired());
-    rmdir(directory.c_str());
 }
 
 // Some programs write the PID as 4 binary bytes: such a lock names its holder too.
-TEST(UucpLockFile, BinaryPidsNameTheirHolder) {
-    char pattern[] = "/tmp/comterm-lock-XXXXXX";
-    const std::string directory = mkdtemp(pattern);
-    const std::string lockFile = directory + "/LCK..ttyX9";
+TEST_F(UucpLockFile, BinaryPidsNameTheirHolder) {
     for (int32_t pid : {static_cast<int32_t>(getpid()), int32_t{0x3FFFFFF0}}) {
         FILE* file = fopen(lockFile.c_str(), "w");
         fwrite(&pid, sizeof pid, 1, file);
@@ -118,19 +132,13 @@ TEST(UucpLockFile, BinaryPidsNameTheirHolder) {
         EXPECT_EQ(lock.Holder(), live ? pid : 0) << pid;
         unlink(lockFile.c_str());
     }
-    rmdir(directory.c_str());
 }
 
 // Programs that find the same stale lock at the same moment: one takes it over, and no
 // one removes the fresh lock of another.
-TEST(UucpLockFile, OneOfManyTakesOverAStaleLock) {
-    char pattern[] = "/tmp/comterm-lock-XXXXXX";
-    const std::string directory = mkdtemp(pattern);
-    const std::string lockFile = directory + "/LCK..ttyX9";
+TEST_F(UucpLockFile, OneOfManyTakesOverAStaleLock) {
     for (int round = 0; round < 10; ++round) {
-        FILE* stale = fopen(lockFile.c_str(), "w");
-        fprintf(stale, "%10d\n", 0x3FFFFFF0);
-        fclose(stale);
+        WriteStaleLock();
         int results[2];
         ASSERT_EQ(pipe(results), 0);
         std::vector<pid_t> children;
@@ -154,7 +162,6 @@ TEST(UucpLockFile, OneOfManyTakesOverAStaleLock) {
         EXPECT_EQ(std::count(said.begin(), said.end(), '1'), 1) << "round " << round << ": " << said;
         unlink(lockFile.c_str());
     }
-    rmdir(directory.c_str());
 }
 
 TEST_F(SerialDeviceTest, FullReadQueuedCompletesAtOnce) {

@@ -7,8 +7,6 @@ namespace platform {
 
 PortRoots PortRoots::System() { return {}; }
 
-PortRoots PortRoots::Under(const std::string&) { return {}; }
-
 void NumberAdapters(const PortRoots&) {}
 
 std::vector<PresentPort> ScanPorts(const PortRoots&) {
