@@ -88,4 +88,31 @@ TEST_F(PortTest, WhatIsWrittenArrivesWhole) {
     EXPECT_TRUE(device.Read(sent.size(), 3s) == sent);
 }
 
+// A device that takes nothing more: the send that finds every buffer full waits for its
+// bound, gives up, and reports what was taken; nothing freezes for longer.
+TEST_F(PortTest, ASendTheDeviceDoesNotTakeGivesUpAtItsBound) {
+    platform::LineSettings fast{115200, 8, platform::LineSettings::NoParity, platform::LineSettings::OneStopBit};
+    ASSERT_TRUE(port->SetLineSettings(fast));
+    ASSERT_TRUE(port->GetLineSettings(fast));  // the rate the port took, which the bound follows
+    const ByteString chunk(16000, 'b');        // bound at 115200: 2 x 1.4 s + 1 s
+    const auto bound = platform::WriteBound(fast, static_cast<uint32_t>(chunk.size()));
+    size_t taken = 0;
+    int32_t last = 0;
+    std::chrono::steady_clock::duration waited{};
+    for (int i = 0; i < 100; ++i) {  // until the buffers on the way are full
+        const auto start = std::chrono::steady_clock::now();
+        last = port->Write(reinterpret_cast<const uint8_t*>(chunk.data()), static_cast<uint32_t>(chunk.size()));
+        waited = std::chrono::steady_clock::now() - start;
+        taken += static_cast<size_t>(std::max(last, 0));
+        if (last < static_cast<int32_t>(chunk.size())) break;
+    }
+    EXPECT_LT(last, static_cast<int32_t>(chunk.size())) << "the device stopped taking";
+    EXPECT_GE(waited, bound - 300ms) << "it waited for the device as long as the bound";
+    EXPECT_LT(waited, bound + 5s) << "but not for ever";
+    // The far end takes what reached it, for the tests after: what was taken less what
+    // the give-up discarded.
+    while (!device.Read(taken, 1s).empty()) {
+    }
+}
+
 }  // namespace

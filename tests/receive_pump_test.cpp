@@ -38,6 +38,13 @@ protected:
         ASSERT_TRUE(com.Open(5));
     }
 
+    // One read's worth arrives: the first tick collects it, the next one delivers.
+    void Arrive(const ByteString& bytes) {
+        line.input = bytes;
+        com.PollTick();
+        com.PollTick();
+    }
+
     FixedSettings settings;
     ScriptedLine line;
     TCom com{settings, ScriptedOpener(line)};
@@ -121,49 +128,79 @@ TEST_F(PumpTest, QueuedReadsAreAllCollectedInOneTick) {
     EXPECT_EQ(deliveries[0].size(), 600u);
 }
 
-TEST_F(PumpTest, ChunkModeKeepsEveryByteValue) {
-    ByteString all;
-    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
-    for (size_t offset = 0; offset < all.size(); offset += 200) {
-        line.input = all.substr(offset, 200);
+// What a port object delivers when these reads arrive one after another, each
+// collected at one tick and delivered at the next.
+std::vector<ByteString> DeliveriesOf(bool splitAtCR, const std::vector<ByteString>& arrivals) {
+    FixedSettings settings;
+    ScriptedLine line;
+    TCom com{settings, ScriptedOpener(line)};
+    com.SplitAtCR = splitAtCR;
+    std::vector<ByteString> deliveries;
+    com.OnReceive = [&](const ByteString& text) { deliveries.push_back(text); };
+    EXPECT_TRUE(com.Open(5));
+    for (const ByteString& bytes : arrivals) {
+        line.input = bytes;
         com.PollTick();
         com.PollTick();
     }
-    EXPECT_EQ(Joined(deliveries), all);
+    return deliveries;
 }
 
-TEST_F(PumpTest, LineModeSplitsAtCarriageReturns) {
-    com.SplitAtCR = true;
-    line.input = ByteString("AB\rCD", 5);
-    com.PollTick();
-    com.PollTick();
-    EXPECT_EQ(deliveries, std::vector<ByteString>{"AB"});
-    line.input = ByteString("E\r\r\nF\0\r", 7);
-    com.PollTick();
-    com.PollTick();
-    EXPECT_EQ(deliveries, (std::vector<ByteString>{"AB", "CDE", "", ByteString("\nF\0", 3)}));
+TEST(PumpDeliveries, EachReadAsItCameOrSplitAtCarriageReturns) {
+    ByteString low, high;
+    for (int i = 0; i < 200; ++i) low += static_cast<char>(i);
+    for (int i = 200; i < 256; ++i) high += static_cast<char>(i);
+    struct Case {
+        const char* name;
+        bool splitAtCR;
+        std::vector<ByteString> arrivals, delivered;
+    } cases[] = {
+        {"a burst, whole", false, {"hello"}, {"hello"}},
+        {"every byte value, unchanged", false, {low, high}, {low, high}},
+        {"carriage returns kept in chunks", false, {"a\rb\r"}, {"a\rb\r"}},
+        {"lines at each CR, without it", true, {ByteString("AB\rCD", 5), ByteString("E\r\r\nF\0\r", 7)},
+         {"AB", "CDE", "", ByteString("\nF\0", 3)}},
+        {"a line without its CR waits", true, {"partial"}, {}},
+        {"nothing read, nothing delivered", false, {""}, {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(DeliveriesOf(c.splitAtCR, c.arrivals), c.delivered) << c.name;
+}
+
+// A send waits at most twice the time its bytes take on the line, plus a second.
+TEST(WriteBound, TwiceTheLineTimePlusASecond) {
+    using platform::LineSettings;
+    const LineSettings n81{9600, 8, LineSettings::NoParity, LineSettings::OneStopBit};
+    const LineSettings e72{9600, 7, LineSettings::EvenParity, LineSettings::TwoStopBits};
+    const LineSettings fastest{256000, 8, LineSettings::NoParity, LineSettings::OneStopBit};
+    const LineSettings unknownRate{0, 8, LineSettings::NoParity, LineSettings::OneStopBit};
+    struct Case {
+        const char* name;
+        LineSettings line;
+        uint32_t size;
+        long long milliseconds;
+    } cases[] = {
+        {"nothing to send", n81, 0, 1000},
+        {"8N1 at 9600: 10 bits a byte", n81, 960, 3000},
+        {"7E2 at 9600: 11 bits a byte", e72, 960, 3200},
+        {"256000, the fastest in the list", fastest, 25600, 3000},
+        {"a rate that cannot be read counts as 9600", unknownRate, 960, 3000},
+        {"100 MB does not overflow", n81, 100000000, 2 * (100000000LL * 10 * 1000 / 9600) + 1000},
+    };
+    for (const Case& c : cases) EXPECT_EQ(platform::WriteBound(c.line, c.size).count(), c.milliseconds) << c.name;
 }
 
 TEST_F(PumpTest, WithoutReceiverDeliveryStillConsumes) {
     com.OnReceive = nullptr;
-    line.input = "lost";
-    com.PollTick();
-    com.PollTick();
+    Arrive("lost");
     com.OnReceive = [this](const ByteString& text) { deliveries.push_back(text); };
-    line.input = "kept";
-    com.PollTick();
-    com.PollTick();
+    Arrive("kept");
     EXPECT_EQ(deliveries, std::vector<ByteString>{"kept"});
 
     com.SplitAtCR = true;
     com.OnReceive = nullptr;
-    line.input = "a\rtail";
-    com.PollTick();
-    com.PollTick();
+    Arrive("a\rtail");
     com.OnReceive = [this](const ByteString& text) { deliveries.push_back(text); };
-    line.input = "\r";
-    com.PollTick();
-    com.PollTick();
+    Arrive("\r");
     EXPECT_EQ(deliveries, (std::vector<ByteString>{"kept", "tail"}));
 }
 
@@ -178,23 +215,17 @@ TEST_F(PumpTest, TickInsideADeliveryCollectsButDoesNotDeliver) {
         com.PollTick();  // finds the next read waiting, but a delivery runs
         EXPECT_EQ(deliveries.size(), 1u);
     };
-    line.input = "before";
-    com.PollTick();
-    com.PollTick();
+    Arrive("before");
     com.PollTick();  // what the nested tick collected was kept
     EXPECT_EQ(deliveries, (std::vector<ByteString>{"before", "during"}));
 }
 
 TEST_F(PumpTest, LeftoversAreDeliveredAfterReopenAheadOfNewData) {
     com.SplitAtCR = true;
-    line.input = "partial";
-    com.PollTick();
-    com.PollTick();
+    Arrive("partial");
     com.Close();
     ASSERT_TRUE(com.Open(5));
-    line.input = " line\r";
-    com.PollTick();
-    com.PollTick();
+    Arrive(" line\r");
     EXPECT_EQ(deliveries, std::vector<ByteString>{"partial line"});
 }
 
@@ -293,9 +324,7 @@ TEST_F(PumpTest, RefusedLineStaysInFrontInLineMode) {
     full = false;
     com.OnReceive = [&](const ByteString& text) { deliveries.push_back(text); };
     com.ResumeDelivery();
-    line.input = "\r";
-    com.PollTick();
-    com.PollTick();
+    Arrive("\r");
     EXPECT_EQ(deliveries, (std::vector<ByteString>{"a", "b", "c"}));
 }
 
