@@ -63,4 +63,23 @@ ByteString Cp437FromUtf8(const std::string& utf8) {
     return bytes;
 }
 
+std::string Utf8FromCp437(const ByteString& bytes) {
+    std::string utf8;
+    utf8.reserve(bytes.size());
+    for (char byte : bytes) {
+        const char16_t glyph = Cp437Glyph(static_cast<unsigned char>(byte));
+        if (glyph < 0x80) {
+            utf8 += static_cast<char>(glyph);
+        } else if (glyph < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (glyph >> 6));
+            utf8 += static_cast<char>(0x80 | (glyph & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xE0 | (glyph >> 12));
+            utf8 += static_cast<char>(0x80 | ((glyph >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (glyph & 0x3F));
+        }
+    }
+    return utf8;
+}
+
 }  // namespace platform

@@ -13,4 +13,7 @@ unsigned char Cp437Byte(char16_t glyph);
 // Text in UTF-8 as code page 437 bytes; characters it lacks become '?'.
 ByteString Cp437FromUtf8(const std::string& utf8);
 
+// Code page 437 bytes as the UTF-8 of their glyphs.
+std::string Utf8FromCp437(const ByteString& bytes);
+
 }  // namespace platform

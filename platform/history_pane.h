@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "platform/byte_string.h"
 #include "platform/controls.h"
+#include "platform/menu.h"
 
 namespace platform {
 
@@ -48,6 +50,17 @@ public:
 
     virtual void Clear() = 0;
 
+    // Selects from..to and scrolls the view as little as brings it into sight.
+    virtual void SelectAndShow(int from, int to) = 0;
+
+    // The pane's context menu (right click, Shift+F10, the Menu key): its own items where
+    // the system has them, then these. Their keys run them from anywhere in the window.
+    void SetContextCommands(std::vector<MenuCommand> commands) {
+        contextCommands = std::move(commands);
+        ContextCommandsChanged();
+    }
+    const std::vector<MenuCommand>& ContextCommands() const { return contextCommands; }
+
     // Told whenever text goes, whoever removes it: the user, Clear or room-making.
     void SetOnTextRemoved(std::function<void()> handler) { onTextRemoved = std::move(handler); }
     // Told the whole text of the oldest lines that go to make room, before they go.
@@ -64,6 +77,8 @@ protected:
     // view may go anywhere.
     virtual void AppendLine(const ByteString& line, uint32_t color) = 0;
 
+    virtual void ContextCommandsChanged() = 0;
+
     void TextRemoved() const {
         if (onTextRemoved) onTextRemoved();
     }
@@ -71,6 +86,7 @@ protected:
 private:
     int MakeRoom(int addedLength, int keepFree);  // returns how much went
 
+    std::vector<MenuCommand> contextCommands;
     std::function<void()> onTextRemoved;
     std::function<void(const ByteString&)> onLinesRemoved;
 };

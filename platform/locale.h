@@ -13,6 +13,7 @@ struct LocaleTimeSettings {
     ByteString ShortDatePicture = "m/d/yy";  // d dd ddd dddd m mm mmm mmmm yy yyyy, / = separator
     char DateSeparator = '/';
     char TimeSeparator = ':';
+    char DecimalSeparator = '.';  // before the milliseconds
     bool HourLeadingZero = false;
     bool TwelveHour = true;
     bool MarkerFirst = false;  // "PM 3:04:05" rather than "3:04:05 PM"
@@ -42,6 +43,7 @@ struct LocalDateTime {
     int Year = 1970, Month = 1, Day = 1;  // Month 1..12
     int DayOfWeek = 4;                    // 0 = Sunday
     int Hour = 0, Minute = 0, Second = 0;
+    int Millisecond = 0;
 };
 LocalDateTime ToLocalDateTime(std::chrono::system_clock::time_point moment);
 

@@ -65,6 +65,40 @@ TEST(TimeStamp, PicturesAndTimes) {
     }
 }
 
+TEST(TimeStamp, MillisecondsFollowTheSecondsWithTheLocalesSeparator) {
+    LocaleTimeSettings us;
+    us.AmMarker = "AM";
+    us.PmMarker = "PM";
+    LocaleTimeSettings markerFirst = us;
+    markerFirst.MarkerFirst = true;
+    LocaleTimeSettings german = European();
+    german.DecimalSeparator = ',';
+    auto at = [](int hour, int minute, int second, int millisecond) {
+        LocalDateTime moment = At(2026, 12, 10, hour, minute, second);
+        moment.Millisecond = millisecond;
+        return moment;
+    };
+    struct Case {
+        const char* name;
+        const LocaleTimeSettings& locale;
+        LocalDateTime moment;
+        bool milliseconds;
+        ByteString stamp;
+    } cases[] = {
+        {"12-hour, marker after", us, at(17, 54, 49, 123), true, "12/10/26 5:54:49.123 PM"},
+        {"marker before", markerFirst, at(5, 54, 49, 7), true, "12/10/26 AM 5:54:49.007"},
+        {"24-hour, comma", german, at(17, 54, 49, 90), true, "10.12.2026 17:54:49,090"},
+        {"off: exactly the seconds", us, at(17, 54, 49, 999), false, "12/10/26 5:54:49 PM"},
+        {"exact midnight drops the time", us, at(0, 0, 0, 0), true, "12/10/26"},
+        {"a millisecond past midnight is a time", german, at(0, 0, 0, 1), true, "10.12.2026 00:00:00,001"},
+        {"off: midnight by the second", us, at(0, 0, 0, 500), false, "12/10/26"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FormatTimeStamp(c.locale, c.moment, c.milliseconds), c.stamp);
+    }
+}
+
 TEST(TimeStamp, NeverLongerThan256Bytes) {
     LocaleTimeSettings locale;
     locale.ShortDatePicture = std::string(300, 'x');
@@ -130,6 +164,8 @@ TEST(LocaleTranslation, RealLocales) {
     }
     LocaleTimeSettings german = platform::ReadLocaleTimeSettings("de_DE.UTF-8");
     EXPECT_EQ(german.LongMonthNames[2], "M\x84rz") << "names come in code page 437";
+    EXPECT_EQ(german.DecimalSeparator, ',');
+    EXPECT_EQ(platform::ReadLocaleTimeSettings("en_US.UTF-8").DecimalSeparator, '.');
 }
 
 TEST(LocaleTranslation, UnreadableLocaleGivesTheFallback) {

@@ -1,5 +1,6 @@
 #include "ui/display.h"
 
+#include <algorithm>
 #include <cctype>
 
 ByteString StripTo7Bit(const ByteString& Text) {
@@ -80,11 +81,18 @@ ByteString FormatDate(const platform::LocaleTimeSettings& locale, const platform
     return date;
 }
 
-ByteString FormatTime(const platform::LocaleTimeSettings& locale, const platform::LocalDateTime& moment) {
+ByteString ThreeDigits(int value) {
+    const ByteString digits = std::to_string(value);
+    return ByteString(3 - std::min<size_t>(digits.size(), 3), '0') + digits;
+}
+
+ByteString FormatTime(const platform::LocaleTimeSettings& locale, const platform::LocalDateTime& moment,
+                      bool milliseconds) {
     int hour = moment.Hour;
     if (locale.TwelveHour) hour = hour % 12 == 0 ? 12 : hour % 12;
     ByteString time = Number(hour, locale.HourLeadingZero) + locale.TimeSeparator +
                       Number(moment.Minute, true) + locale.TimeSeparator + Number(moment.Second, true);
+    if (milliseconds) time += locale.DecimalSeparator + ThreeDigits(moment.Millisecond);
     if (!locale.TwelveHour) return time;
     const ByteString& marker = moment.Hour < 12 ? locale.AmMarker : locale.PmMarker;
     if (marker.empty()) return time;
@@ -93,9 +101,12 @@ ByteString FormatTime(const platform::LocaleTimeSettings& locale, const platform
 
 }  // namespace
 
-ByteString FormatTimeStamp(const platform::LocaleTimeSettings& Locale, const platform::LocalDateTime& Moment) {
+ByteString FormatTimeStamp(const platform::LocaleTimeSettings& Locale, const platform::LocalDateTime& Moment,
+                           bool Milliseconds) {
     ByteString stamp = FormatDate(Locale, Moment);
-    if (Moment.Hour != 0 || Moment.Minute != 0 || Moment.Second != 0) stamp += ' ' + FormatTime(Locale, Moment);
+    const bool midnight = Moment.Hour == 0 && Moment.Minute == 0 && Moment.Second == 0 &&
+                          (!Milliseconds || Moment.Millisecond == 0);
+    if (!midnight) stamp += ' ' + FormatTime(Locale, Moment, Milliseconds);
     if (stamp.size() > 256) stamp.resize(256);
     return stamp;
 }

@@ -6,6 +6,10 @@
 
 // Display conversions: plain functions from byte string to byte string.
 
+using TColor = uint32_t;  // 0x00BBGGRR
+constexpr TColor SentColor = 0xFF0000;     // blue
+constexpr TColor ReceivedColor = 0x000000;  // black
+
 // Display format: the selected index of the format radios, read by its bits.
 enum DisplayFormatBits : int {
     HexadecimalBit = 1,  // show bytes as hexadecimal pairs
@@ -24,5 +28,7 @@ ByteString MaskControlChars(const ByteString& Text);  // bytes below 0x20 but CR
 ByteString BuildHistoryLine(const ByteString& Text, int Format, const ByteString& Stamp);
 
 // The time stamp: the date in the locale's short date picture, then unless it is
-// exactly midnight a blank and the time. At most 256 bytes.
-ByteString FormatTimeStamp(const platform::LocaleTimeSettings& Locale, const platform::LocalDateTime& Moment);
+// exactly midnight a blank and the time. At most 256 bytes. With Milliseconds the
+// seconds get three more digits after the locale's decimal separator.
+ByteString FormatTimeStamp(const platform::LocaleTimeSettings& Locale, const platform::LocalDateTime& Moment,
+                           bool Milliseconds = false);

@@ -4,6 +4,7 @@
 
 #include "platform/port_scan.h"
 #include "ui/display.h"
+#include "ui/record.h"
 #include "ui/window_table.h"
 
 TMainForm* MainForm = nullptr;
@@ -44,11 +45,13 @@ TMainForm::TMainForm() {
     window->SetCancelButton(*Button1);
     window->SetOnSettingChange([this] { localeTime = platform::ReadLocaleTimeSettings(); });
     FormCreate();
+    MakeHistoryMenu();
     LineEdit->SetFocus();
 }
 
 TMainForm::~TMainForm() {
     MainRich->SetOnTextRemoved(nullptr);
+    log.reset();
     if (ComPort == com.get()) ComPort = nullptr;
     com.reset();
     if (MainForm == this) MainForm = nullptr;
@@ -68,12 +71,19 @@ void TMainForm::FormCreate() {
 void TMainForm::AddHistoryLine(const ByteString& Text, TColor Color) { AddLine(Text, Color, 0); }
 
 // Received text never waits for the user to clear: the oldest lines make way for it.
-void TMainForm::ComReceive(const ByteString& Text) { AddLine(Text, ReceivedColor, FreeAfterReceiving); }
+void TMainForm::ComReceive(const ByteString& Text) {
+    if (log && logKind == LogKind::Bytes) log->Append(Text);
+    AddLine(Text, ReceivedColor, FreeAfterReceiving);
+}
 
 // keepFree > 0: remove the oldest lines first so that this much stays free after the line.
 void TMainForm::AddLine(const ByteString& Text, TColor Color, int keepFree) {
-    const ByteString stamp = FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()));
-    MainRich->AddHistoryLine(BuildHistoryLine(Text, FormatIndex(), stamp), Color, keepFree);
+    const ByteString stamp =
+        FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()), milliseconds);
+    const ByteString line = BuildHistoryLine(Text, FormatIndex(), stamp);
+    MainRich->AddHistoryLine(line, Color, keepFree);
+    // Logged before the line can be drawn, so nothing shown is missing from the log.
+    if (log && logKind == LogKind::Text) log->Append(RecordedLine(line, Color));
     MainRich->SetFocus();
     LineEdit->SetFocus();
 }

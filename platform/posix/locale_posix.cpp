@@ -112,7 +112,7 @@ void TranslateTimeFormat(const std::string& timeFormat, const std::string& timeF
 
 LocaleTimeSettings ReadLocaleTimeSettings(const std::string& localeName) {
     LocaleTimeSettings settings;
-    locale_t locale = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, localeName.c_str(), static_cast<locale_t>(0));
+    locale_t locale = newlocale(LC_TIME_MASK | LC_CTYPE_MASK | LC_NUMERIC_MASK, localeName.c_str(), static_cast<locale_t>(0));
     if (locale == static_cast<locale_t>(0)) return settings;
 
     std::string codeset = nl_langinfo_l(CODESET, locale);
@@ -126,6 +126,8 @@ LocaleTimeSettings ReadLocaleTimeSettings(const std::string& localeName) {
     };
     TranslateDateFormat(nl_langinfo_l(D_FMT, locale), settings);
     TranslateTimeFormat(nl_langinfo_l(T_FMT, locale), nl_langinfo_l(T_FMT_AMPM, locale), settings);
+    const ByteString radix = text(RADIXCHAR);
+    if (radix.size() == 1) settings.DecimalSeparator = radix[0];
     ByteString am = text(AM_STR), pm = text(PM_STR);
     if (!am.empty() || !pm.empty()) {
         settings.AmMarker = am;
@@ -155,6 +157,8 @@ LocalDateTime ToLocalDateTime(std::chrono::system_clock::time_point moment) {
     local.Hour = fields.tm_hour;
     local.Minute = fields.tm_min;
     local.Second = fields.tm_sec;
+    local.Millisecond = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(moment - std::chrono::system_clock::from_time_t(seconds)).count());
     return local;
 }
 

@@ -1,3 +1,4 @@
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
@@ -7,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/cp437.h"
+#include "platform/error_handler.h"
 #include "platform/qt/history_pane_qt.h"
 
 namespace platform {
@@ -198,6 +200,11 @@ void QtHistoryPane::TakeBackPastCapacity(int typedFrom) {
 }
 
 void QtHistoryPane::keyPressEvent(QKeyEvent* event) {
+    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Menu || shiftF10) {  // the menu by the keyboard, at the caret
+        ShowContextMenu(viewport()->mapToGlobal(cursorRect().bottomLeft()));
+        return;
+    }
     const int typedFrom = textCursor().selectionStart();
     QPlainTextEdit::keyPressEvent(event);
     TakeBackPastCapacity(typedFrom);
@@ -220,5 +227,49 @@ bool QtHistoryPane::event(QEvent* event) {
     }
     return QPlainTextEdit::event(event);
 }
+
+void QtHistoryPane::SelectAndShow(int from, int to) {
+    QTextCursor selection(document());
+    selection.setPosition(ToDocument(from));
+    selection.setPosition(ToDocument(to), QTextCursor::KeepAnchor);
+    setTextCursor(selection);
+    ensureCursorVisible();
+}
+
+// One action a command, made once: the window owns it, so its keys work anywhere in the
+// window, and the menu shows it.
+void QtHistoryPane::ContextCommandsChanged() {
+    for (QAction* action : commandActions) delete action;
+    commandActions.clear();
+    for (const MenuCommand& command : ContextCommands()) {
+        auto* action = new QAction(QString::fromLatin1(command.Caption.c_str()), window());
+        if (!command.Keys.empty()) action->setShortcut(QKeySequence(QString::fromLatin1(command.Keys.c_str())));
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setCheckable(static_cast<bool>(command.Checked));
+        std::function<void()> run = command.Run;
+        QObject::connect(action, &QAction::triggered, [run] { RunGuarded(run); });
+        window()->addAction(action);
+        commandActions.push_back(action);
+    }
+}
+
+QMenu* QtHistoryPane::MakeContextMenu() {
+    QMenu* menu = createStandardContextMenu();
+    menu->addSeparator();
+    const std::vector<MenuCommand>& commands = ContextCommands();
+    for (size_t i = 0; i < commandActions.size() && i < commands.size(); ++i) {
+        if (commands[i].Checked) commandActions[i]->setChecked(commands[i].Checked());
+        menu->addAction(commandActions[i]);
+    }
+    return menu;
+}
+
+void QtHistoryPane::ShowContextMenu(const QPoint& where) {
+    QMenu* menu = MakeContextMenu();
+    menu->exec(where);
+    delete menu;
+}
+
+void QtHistoryPane::contextMenuEvent(QContextMenuEvent* event) { ShowContextMenu(event->globalPos()); }
 
 }  // namespace platform

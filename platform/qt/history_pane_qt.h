@@ -1,4 +1,6 @@
 #pragma once
+#include <QAction>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -24,6 +26,10 @@ public:
     View ReaderView() const override;
     void SetReaderView(const View& view) override;
     void Clear() override { clear(); }
+    void SelectAndShow(int from, int to) override;
+
+    // The context menu as it would show now: the standard items, then the commands.
+    QMenu* MakeContextMenu();
 
 protected:
     int NextLineStart(int position) const override;
@@ -34,6 +40,8 @@ protected:
     bool event(QEvent* event) override;  // claims Esc: the pane asks for all keys
     void keyPressEvent(QKeyEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void ContextCommandsChanged() override;
 
 private:
     // The document counts one character between blocks where the whole text has CR LF.
@@ -44,6 +52,9 @@ private:
     int SelectedLength() const;  // of the user's selection, in whole-text characters
     void TakeBackPastCapacity(int typedFrom);
     int Room() const { return Capacity - TextLength(); }
+    void ShowContextMenu(const QPoint& where);
+
+    std::vector<QAction*> commandActions;  // owned by the window, whose shortcuts they are
 };
 
 }  // namespace platform

@@ -29,6 +29,7 @@ LocaleTimeSettings ReadLocaleTimeSettings(const std::string&) {
     settings.ShortDatePicture = LocaleText(LOCALE_SSHORTDATE, settings.ShortDatePicture);
     settings.DateSeparator = LocaleText(LOCALE_SDATE, "/")[0];
     settings.TimeSeparator = LocaleText(LOCALE_STIME, ":")[0];
+    settings.DecimalSeparator = LocaleText(LOCALE_SDECIMAL, ".")[0];
     settings.HourLeadingZero = LocaleNumber(LOCALE_ITLZERO, 0) == 1;
     settings.TwelveHour = LocaleNumber(LOCALE_ITIME, 0) == 0;
     settings.MarkerFirst = LocaleNumber(LOCALE_ITIMEMARKPOSN, 0) == 1;
@@ -50,7 +51,10 @@ LocalDateTime ToLocalDateTime(std::chrono::system_clock::time_point moment) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(moment);
     std::tm local{};
     localtime_s(&local, &seconds);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday, local.tm_hour, local.tm_min, local.tm_sec};
+    const auto milliseconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(moment - std::chrono::system_clock::from_time_t(seconds));
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday,
+            local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(milliseconds.count())};
 }
 
 }  // namespace platform

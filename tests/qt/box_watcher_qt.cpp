@@ -4,10 +4,23 @@
 #include <QTimer>
 #include <stdlib.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "tests/box_watcher.h"
 
 // Test binaries need no display unless one is asked for.
-void PrepareTestEnvironment() { setenv("QT_QPA_PLATFORM", "offscreen", 0); }
+// Kept choices go to a folder of the run's own, never the user's, gone when it ends.
+void PrepareTestEnvironment() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static char folder[] = "/tmp/comterm-test-config-XXXXXX";
+    if (!mkdtemp(folder)) return;
+    setenv("XDG_CONFIG_HOME", folder, 1);
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    });
+}
 
 // Looks for a modal box every few milliseconds from the message loop the box runs.
 struct BoxWatcher::Poll {

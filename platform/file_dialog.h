@@ -1,0 +1,33 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/byte_string.h"
+
+namespace platform {
+
+// A kind of file the dialog offers: "Text as shown", {"log", "txt"}.
+struct FileType {
+    ByteString Description;
+    std::vector<std::string> Extensions;  // the first is added to a name without one
+};
+
+struct SaveDialogRequest {
+    ByteString Title;
+    std::string Folder;  // where it opens; "" for the system's choice
+    std::string Name;    // the name it offers
+    std::vector<FileType> Types;
+    int TypeIndex = 0;          // the type offered first
+    bool AskOverwrite = true;   // ask before an existing file is chosen
+};
+
+struct SaveDialogAnswer {
+    std::string Path;   // "" when cancelled
+    int TypeIndex = 0;  // the type chosen
+};
+
+// The system's standard save dialog, modal over the application's window. A name typed
+// without an extension gets the chosen type's first.
+SaveDialogAnswer AskSaveFile(const SaveDialogRequest& request);
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+#pragma once
+#include <functional>
+#include <vector>
+
+#include "platform/byte_string.h"
+
+namespace platform {
+
+// A key with Ctrl and Shift, as a shortcut is written: "Ctrl+F", "F3", "Shift+F3".
+struct Shortcut {
+    bool ctrl = false, shift = false;
+    char letter = 0;   // 'A'..'Z', or 0
+    int function = 0;  // 1..12 for F1..F12, or 0
+    bool operator==(const Shortcut& other) const {
+        return ctrl == other.ctrl && shift == other.shift && letter == other.letter && function == other.function;
+    }
+};
+// Throws std::invalid_argument for a text that names no such key.
+Shortcut ParseShortcut(const ByteString& text);
+
+// One item of a context menu: its caption ("&" before the access key), the shortcut
+// that runs it from anywhere in the window ("" for none), what it does, and, for an item
+// that shows a check mark, whether it is checked now.
+struct MenuCommand {
+    ByteString Caption;
+    ByteString Keys;
+    std::function<void()> Run;
+    std::function<bool()> Checked;  // empty: no check mark
+
+    // The caption as a menu shows it, without the access key's "&".
+    ByteString PlainCaption() const;
+};
+
+// The command with this caption (with or without its "&"); throws std::logic_error if none.
+const MenuCommand& FindCommand(const std::vector<MenuCommand>& commands, const ByteString& caption);
+
+}  // namespace platform

@@ -1,0 +1,114 @@
+#include "platform/settings.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/application.h"
+
+namespace platform {
+namespace {
+
+const char* const Section = "[comterm]";
+
+std::string Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// A name no other writer uses at the same moment: another process, or this one again.
+std::string TemporaryBeside(const std::string& path) {
+    static std::atomic<unsigned> count{0};
+    static const unsigned long long run = std::random_device{}() * 0x100000000ULL + std::random_device{}();
+    std::ostringstream name;
+    name << path << ".new-" << std::hex << run << '-' << count++;
+    return name.str();
+}
+
+}  // namespace
+
+Settings::Settings(std::string path) : path(std::move(path)) {
+    std::string problem;
+    if (!Read(values, problem)) {
+        values.clear();
+        Diagnose("comterm: settings " + this->path + " not used (" + problem + "); the defaults hold");
+    }
+}
+
+std::string Settings::Text(const std::string& key, const std::string& fallback) const {
+    auto found = values.find(key);
+    return found == values.end() ? fallback : found->second;
+}
+
+void Settings::SetText(const std::string& key, const std::string& value) {
+    if (key.empty() || key.find_first_of("=[]\r\n") != std::string::npos || value.find_first_of("\r\n") != std::string::npos)
+        throw std::invalid_argument("A setting cannot hold a line break or a key with = [ ]: " + key);
+    values[key] = value;
+    Values kept;  // what another terminal kept meanwhile stays
+    std::string problem;
+    if (!Read(kept, problem)) kept.clear();
+    kept[key] = value;
+    for (const auto& [name, text] : kept)
+        if (!values.count(name)) values[name] = text;
+    Write(kept);
+}
+
+bool Settings::Read(Values& read, std::string& problem) const {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        std::error_code missing;
+        if (!std::filesystem::exists(path, missing)) return true;  // nothing kept yet
+        problem = "cannot be read";
+        return false;
+    }
+    std::string line;
+    bool inSection = false;
+    for (int number = 1; std::getline(file, line); ++number) {
+        line = Trimmed(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[') {
+            inSection = line == Section;
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos || equals == 0) {
+            problem = "line " + std::to_string(number) + " is not key=value";
+            return false;
+        }
+        if (inSection) read[Trimmed(line.substr(0, equals))] = Trimmed(line.substr(equals + 1));
+    }
+    if (file.bad()) {
+        problem = "cannot be read";
+        return false;
+    }
+    return true;
+}
+
+void Settings::Write(const Values& kept) const {
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    const std::string temporary = TemporaryBeside(path);
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file << Section << '\n';
+        for (const auto& [key, value] : kept) file << key << '=' << value << '\n';
+        file.flush();
+        if (!file) {
+            file.close();
+            std::filesystem::remove(temporary, error);
+            Diagnose("comterm: settings " + path + " could not be written; choices hold for this run");
+            return;
+        }
+    }
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        Diagnose("comterm: settings " + path + " could not be replaced (" + error.message() + ")");
+    }
+}
+
+}  // namespace platform
