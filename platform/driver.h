@@ -13,6 +13,9 @@ enum KeyModifier : int { NoModifier = 0, ShiftModifier = 1 };
 // list takes it first.
 void PressKey(Control& control, Key key, int modifiers = NoModifier);
 
+// Presses a shortcut ("Ctrl+F", "Shift+F3") at a control, as the keyboard would.
+void PressShortcut(Control& control, const ByteString& shortcut);
+
 // Runs the message loop for this long.
 void ProcessEventsFor(int milliseconds);
 // Runs the message loop until done() or the limit; true when done.

@@ -71,6 +71,8 @@ bool RecordWriter::WaitUntilWritten(int milliseconds) const {
     });
 }
 
+void RecordWriter::CatchUp() { keepingUp = WaitUntilWritten(keepingUp ? CatchUpMs : 0); }
+
 void RecordWriter::Run(std::shared_ptr<Shared> shared) {
     std::unique_lock<std::mutex> guard(shared->lock);
     for (;;) {

@@ -33,6 +33,7 @@ void WriteWholeFile(const std::string& path, const ByteString& bytes);
 class RecordWriter {
 public:
     static constexpr size_t DefaultQueueLimit = 16 << 20;
+    static constexpr int CatchUpMs = 20;
 
     RecordWriter(std::unique_ptr<RecordFile> file, std::string path, size_t queueLimit = DefaultQueueLimit);
     // Gives what waits a few seconds to be written, then leaves the writer to finish alone.
@@ -44,6 +45,10 @@ public:
     bool Append(ByteString entry);
     std::string Failure() const;  // "" while the record goes on
     const std::string& Path() const { return path; }
+    // Waits a moment for the entries before to reach the system, so that while the disk
+    // keeps up an entry shown is never one only queued. A disk that missed the moment is
+    // not waited on again until it has caught up.
+    void CatchUp();
     // Waits up to this long until everything queued is written; true when it is.
     bool WaitUntilWritten(int milliseconds) const;
 
@@ -53,6 +58,7 @@ private:
 
     std::shared_ptr<Shared> shared;
     std::string path;
+    bool keepingUp = true;
     std::thread thread;
 };
 

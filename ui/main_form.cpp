@@ -81,6 +81,7 @@ void TMainForm::AddLine(const ByteString& Text, TColor Color, int keepFree) {
     const ByteString stamp =
         FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()), milliseconds);
     const ByteString line = BuildHistoryLine(Text, FormatIndex(), stamp);
+    if (log) log->CatchUp();
     MainRich->AddHistoryLine(line, Color, keepFree);
     // Logged before the line can be drawn, so nothing shown is missing from the log.
     if (log && logKind == LogKind::Text) log->Append(RecordedLine(line, Color));

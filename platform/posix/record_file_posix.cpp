@@ -26,6 +26,9 @@ public:
             if (written <= 0) return written < 0 ? std::strerror(errno) : "nothing could be written";
             done += static_cast<size_t>(written);
         }
+        // A file whose folder was removed takes writes that no one will ever read.
+        struct stat status {};
+        if (fstat(descriptor, &status) == 0 && status.st_nlink == 0) return "the file was removed from its folder";
         return "";
     }
 
@@ -39,7 +42,10 @@ private:
 // then is it known to be a regular file and emptied, if it is to be.
 std::unique_ptr<RecordFile> RecordFile::Open(const std::string& path, Start start) {
     const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (descriptor < 0) throw std::runtime_error("Could not open " + path + ": " + std::strerror(errno));
+    if (descriptor < 0) {  // a FIFO that nobody reads says ENXIO
+        const std::string reason = errno == ENXIO ? "not a regular file" : std::strerror(errno);
+        throw std::runtime_error("Could not open " + path + ": " + reason);
+    }
     struct stat status {};
     if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         close(descriptor);

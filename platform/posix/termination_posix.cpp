@@ -34,6 +34,7 @@ bool CatchTerminationSignals() {
     if (signalPipe[0] >= 0 || pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
     for (int signal : TerminationSignals) Handle(signal, OnSignal);
     Handle(SIGPIPE, SIG_IGN);
+    Handle(SIGXFSZ, SIG_IGN);
     return true;
 }
 
@@ -49,6 +50,7 @@ void ReleaseTerminationSignals() {
     if (signalPipe[0] < 0) return;
     for (int signal : TerminationSignals) Handle(signal, SIG_DFL);
     Handle(SIGPIPE, SIG_DFL);
+    Handle(SIGXFSZ, SIG_DFL);
     close(signalPipe[0]);
     close(signalPipe[1]);
     signalPipe[0] = signalPipe[1] = -1;

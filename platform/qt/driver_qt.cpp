@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "platform/driver.h"
+#include "platform/menu.h"
 #include "platform/qt/controls_qt.h"
 
 namespace platform {
@@ -17,6 +18,16 @@ void PressKey(Control& control, Key key, int modifiers) {
     Qt::Key pressed = keys[static_cast<int>(key)];
     if (pressed == Qt::Key_Tab && held & Qt::ShiftModifier) pressed = Qt::Key_Backtab;
     QTest::keyClick(target, pressed, held);
+}
+
+void PressShortcut(Control& control, const ByteString& text) {
+    const Shortcut shortcut = ParseShortcut(text);
+    const Qt::Key key = shortcut.letter ? static_cast<Qt::Key>(Qt::Key_A + (shortcut.letter - 'A'))
+                                        : static_cast<Qt::Key>(Qt::Key_F1 + (shortcut.function - 1));
+    Qt::KeyboardModifiers held = Qt::NoModifier;
+    if (shortcut.ctrl) held |= Qt::ControlModifier;
+    if (shortcut.shift) held |= Qt::ShiftModifier;
+    QTest::keyClick(WidgetOf(control), key, held);
 }
 
 // Idle while nothing happens, as the program's own loop is.

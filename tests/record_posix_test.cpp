@@ -1,0 +1,117 @@
+// Logging on Linux when the file system says no: files that are no files, a folder that
+// cannot be written, a file size limit reached and a folder removed while logging.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/box_watcher.h"
+#include "ui/main_form.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class LogFaultTest : public ::testing::Test {
+protected:
+    LogFaultTest() {
+        char pattern[] = "/tmp/comterm-log-faults-XXXXXX";
+        folder = mkdtemp(pattern);
+        form.FormatRadios->SetItemIndex(0);
+    }
+    ~LogFaultTest() override {
+        std::error_code ignored;
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(folder, ignored);
+    }
+    void Stream(int entries) {
+        for (int i = 0; i < entries; ++i) form.ComReceive(std::to_string(sent++) + ' ' + std::string(1000, 'x'));
+    }
+    // The one box that says logging stopped, and why.
+    void ExpectOneStopBox(const std::string& path, const std::string& why) {
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !watcher.boxes.empty(); }, 5000));
+        ProcessEventsFor(600);  // time for more boxes, were there to be any
+        ASSERT_EQ(watcher.boxes.size(), 1u);
+        EXPECT_TRUE(watcher.boxes[0].stopIcon);
+        const std::string& text = watcher.boxes[0].text;
+        EXPECT_NE(text.find("Logging to " + path + " stopped: "), std::string::npos) << text;
+        EXPECT_NE(text.find(why), std::string::npos) << text;
+        EXPECT_FALSE(form.Logging());
+        EXPECT_FALSE(platform::FindCommand(form.MainRich->ContextCommands(), "Log to File...").Checked());
+        const std::string last = std::to_string(sent - 1) + ' ' + std::string(1000, 'x') + "\r\n";
+        EXPECT_EQ(form.MainRich->Text().substr(form.MainRich->TextLength() - last.size()), last)
+            << "the history goes on";
+    }
+    std::string folder;
+    TMainForm form;
+    BoxWatcher watcher;
+    int sent = 0;
+};
+
+TEST_F(LogFaultTest, WhatIsNoRegularFileIsRefusedAtOnce) {
+    const std::string fifo = folder + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string cases[] = {fifo, "/dev/null", "/dev/full"};
+    for (const std::string& path : cases) {
+        SCOPED_TRACE(path);
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            form.StartLog(path, TMainForm::LogKind::Bytes);
+            ADD_FAILURE() << "logging started";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), "Could not open " + path + ": not a regular file");
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "a FIFO nobody reads is not waited on";
+        EXPECT_FALSE(form.Logging());
+    }
+}
+
+TEST_F(LogFaultTest, AFolderThatCannotBeWrittenIsRefusedWithWhy) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes in any folder";
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_THROW(
+        try { form.StartLog(folder + "/x.log", TMainForm::LogKind::Text); } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), "Could not open " + folder + "/x.log: Permission denied");
+            throw;
+        },
+        std::runtime_error);
+}
+
+// As a full disk does: a write refused part way. Logging stops with one box; the whole
+// entries before stay.
+TEST_F(LogFaultTest, AFileSizeLimitReachedStopsLoggingWithOneBox) {
+    const std::string path = folder + "/limited.log";
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit limited = before;
+    limited.rlim_cur = 50000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    form.StartLog(path, TMainForm::LogKind::Text);
+    Stream(200);
+    ExpectOneStopBox(path, "File too large");
+    setrlimit(RLIMIT_FSIZE, &before);
+    const uintmax_t size = fs::file_size(path);
+    EXPECT_GT(size, 40000u);
+    EXPECT_LE(size, 50000u);
+    std::ifstream log(path);
+    std::string line;
+    for (int entry = 0; std::getline(log, line) && !log.eof(); ++entry)
+        EXPECT_NE(line.find(' ' + std::to_string(entry) + ' '), std::string::npos) << "whole entries, in order";
+}
+
+TEST_F(LogFaultTest, ALogFolderRemovedWhileLoggingStopsItWithOneBox) {
+    const std::string path = folder + "/stick/session.log";
+    fs::create_directories(folder + "/stick");
+    form.StartLog(path, TMainForm::LogKind::Text);
+    Stream(20);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return fs::exists(path) && fs::file_size(path) > 20000; }));
+    fs::remove_all(folder + "/stick");
+    Stream(50);
+    ExpectOneStopBox(path, "removed from its folder");
+}
+
+}  // namespace

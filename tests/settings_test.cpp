@@ -1,0 +1,128 @@
+// Kept choices: what reads back, what a damaged file gives, and two terminals at once.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "platform/settings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsTest : public ::testing::Test {
+protected:
+    SettingsTest() {
+        folder = fs::temp_directory_path() / ("comterm-settings-" + std::to_string(std::random_device{}()));
+        path = (folder / "comterm" / "comterm.ini").string();
+    }
+    ~SettingsTest() override {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    std::string Content() const {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream content;
+        content << file.rdbuf();
+        return content.str();
+    }
+    void Put(const std::string& content) {
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    // What standard error heard while `body` ran.
+    template <typename Body>
+    std::string ErrorsOf(Body body) {
+        std::ostringstream heard;
+        std::streambuf* before = std::cerr.rdbuf(heard.rdbuf());
+        body();
+        std::cerr.rdbuf(before);
+        return heard.str();
+    }
+    fs::path folder;
+    std::string path;
+};
+
+TEST_F(SettingsTest, ChoicesReadBackInANewRunAndUnknownKeysStay) {
+    {
+        platform::Settings settings(path);
+        EXPECT_EQ(settings.Text("LogFolder", "none"), "none");
+        EXPECT_FALSE(settings.Flag("Milliseconds")) << "off until turned on";
+        settings.SetText("LogFolder", "/a folder/with = sign");
+        settings.SetFlag("Milliseconds", true);
+    }
+    Put(Content() + "; a comment\nFromALaterVersion = 7\n[other]\nLogFolder=not ours\n");
+    platform::Settings again(path);
+    EXPECT_EQ(again.Text("LogFolder"), "/a folder/with = sign");
+    EXPECT_TRUE(again.Flag("Milliseconds"));
+    again.SetFlag("Milliseconds", false);
+    EXPECT_EQ(platform::Settings(path).Text("FromALaterVersion"), "7");
+    EXPECT_THROW(again.SetText("Find", "two\nlines"), std::invalid_argument);
+}
+
+TEST_F(SettingsTest, ADamagedFileGivesTheDefaultsSaysSoOnceAndStaysUntilAChoiceChanges) {
+    const std::string damaged = "[comterm]\nMilliseconds=1\n\x01\x02 garbage without an equals sign\n";
+    Put(damaged);
+    std::string errors = ErrorsOf([&] {
+        platform::Settings settings(path);
+        EXPECT_FALSE(settings.Flag("Milliseconds"));
+        EXPECT_EQ(Content(), damaged);
+        settings.SetText("LogType", "bytes");
+    });
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find(path), std::string::npos) << errors;
+    platform::Settings after(path);
+    EXPECT_EQ(after.Text("LogType"), "bytes");
+    EXPECT_FALSE(after.Flag("Milliseconds")) << "nothing of the damaged file is taken";
+
+    fs::remove(path);
+    fs::create_directories(path);  // a folder where the file should be: no file to be had
+    errors = ErrorsOf([&] {
+        platform::Settings settings(path);
+        settings.SetFlag("Milliseconds", true);
+        EXPECT_TRUE(settings.Flag("Milliseconds")) << "holds for this run";
+    });
+    EXPECT_NE(errors.find(path), std::string::npos);
+}
+
+// Two terminals changing their choices at the same time: each keeps the other's, and the
+// file is never seen half written.
+TEST_F(SettingsTest, TwoWritersAtOnceKeepEachOthersChoicesAndNeverHalfAFile) {
+    platform::Settings(path).SetText("Start", "1");
+    std::atomic<bool> done{false};
+    std::atomic<int> damagedReads{0};
+    std::thread reader([&] {
+        while (!done) {
+            std::ifstream file(path, std::ios::binary);
+            std::ostringstream content;
+            content << file.rdbuf();
+            const std::string text = content.str();
+            if (text.rfind("[comterm]\n", 0) != 0 || text.back() != '\n') ++damagedReads;
+        }
+    });
+    auto writer = [&](const std::string& key) {
+        platform::Settings settings(path);
+        for (int i = 0; i < 200; ++i) settings.SetText(key, std::to_string(i));
+    };
+    std::thread first(writer, "First"), second(writer, "Second");
+    first.join();
+    second.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(damagedReads, 0);
+    platform::Settings settings(path);
+    EXPECT_EQ(settings.Text("First"), "199");
+    EXPECT_EQ(settings.Text("Second"), "199");
+    EXPECT_EQ(settings.Text("Start"), "1");
+    int leftovers = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) leftovers += entry.path() != path;
+    EXPECT_EQ(leftovers, 0) << "no temporary file stays behind";
+}
+
+}  // namespace
