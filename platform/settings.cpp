@@ -1,11 +1,13 @@
 #include "platform/settings.h"
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/application.h"
 
@@ -29,6 +31,34 @@ std::string TemporaryBeside(const std::string& path) {
     return name.str();
 }
 
+// One terminal at a time reads, changes and writes the file: a folder beside it is the
+// lock, since making one is all or nothing everywhere. One left by a terminal that ended
+// mid-change is taken over after a while; one never freed is waited on only briefly.
+class WriterLock {
+public:
+    explicit WriterLock(const std::string& path) : folder(path + ".lock") {
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!std::filesystem::create_directory(folder, error)) {
+            if (error || std::chrono::steady_clock::now() > giveUp) return;
+            const auto made = std::filesystem::last_write_time(folder, error);
+            if (!error && std::filesystem::file_time_type::clock::now() - made > std::chrono::seconds(10))
+                std::filesystem::remove(folder, error);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        held = true;
+    }
+    ~WriterLock() {
+        std::error_code ignored;
+        if (held) std::filesystem::remove(folder, ignored);
+    }
+
+private:
+    std::string folder;
+    bool held = false;
+};
+
 }  // namespace
 
 Settings::Settings(std::string path) : path(std::move(path)) {
@@ -47,14 +77,13 @@ std::string Settings::Text(const std::string& key, const std::string& fallback) 
 void Settings::SetText(const std::string& key, const std::string& value) {
     if (key.empty() || key.find_first_of("=[]\r\n") != std::string::npos || value.find_first_of("\r\n") != std::string::npos)
         throw std::invalid_argument("A setting cannot hold a line break or a key with = [ ]: " + key);
-    values[key] = value;
-    Values kept;  // what another terminal kept meanwhile stays
+    const WriterLock lock(path);
+    Values kept;  // what another terminal kept meanwhile is fresher than what this one read
     std::string problem;
-    if (!Read(kept, problem)) kept.clear();
-    kept[key] = value;
-    for (const auto& [name, text] : kept)
-        if (!values.count(name)) values[name] = text;
-    Write(kept);
+    if (Read(kept, problem))
+        for (const auto& [name, text] : kept) values[name] = text;
+    values[key] = value;
+    Write(values);
 }
 
 bool Settings::Read(Values& read, std::string& problem) const {
@@ -104,10 +133,16 @@ void Settings::Write(const Values& kept) const {
             return;
         }
     }
-    std::filesystem::rename(temporary, path, error);
+    // A reader that has the file open makes some systems refuse the replacement a moment.
+    for (int tries = 0; tries < 50; ++tries) {
+        std::filesystem::rename(temporary, path, error);
+        if (!error) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     if (error) {
+        const std::string reason = error.message();
         std::filesystem::remove(temporary, error);
-        Diagnose("comterm: settings " + path + " could not be replaced (" + error.message() + ")");
+        Diagnose("comterm: settings " + path + " could not be replaced (" + reason + ")");
     }
 }
 

@@ -6,9 +6,10 @@ namespace platform {
 
 // The user's kept choices: one "key=value" a line under "[comterm]" in an ini file.
 // A file that cannot be read or is not of that form gives the defaults, with one line on
-// standard error, and stays as it is until a choice is changed. Every change reads the
-// file again, changes that one key, and puts a whole new file in place at once, so two
-// terminals running at once keep each other's choices and never leave half a file.
+// standard error, and stays as it is until a choice is changed. Every change takes a
+// lock beside the file, reads it again, changes that one key, and puts a whole new file
+// in place at once, so two terminals running at once keep each other's choices and no
+// one ever reads half a file.
 class Settings {
 public:
     // $XDG_CONFIG_HOME/comterm/comterm.ini (~/.config/comterm/comterm.ini) on Linux,

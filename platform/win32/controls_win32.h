@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/menu.h"
 
 namespace platform {
 
@@ -20,6 +21,9 @@ public:
     virtual void Command(WORD) {}
     virtual bool Notify(NMHDR*, LRESULT&) { return false; }
     virtual bool TakesEsc() const { return false; }  // the focused control keeps Esc
+    // Runs the command this shortcut stands for, pressed anywhere in the window; true when
+    // there was one.
+    virtual bool TakeShortcut(const Shortcut&) { return false; }
     // Further child windows that follow the control's anchors (a radio group's buttons).
     virtual std::vector<HWND> Parts() const { return {}; }
 };

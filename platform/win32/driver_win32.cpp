@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/driver.h"
+#include "platform/menu.h"
 #include "platform/win32/controls_win32.h"
 #include "platform/win32/gui_thread.h"
 
@@ -24,6 +25,28 @@ void PressKey(Control& control, Key key, int modifiers) {
     DispatchWaitingMessages();
     GetKeyboardState(state);
     state[VK_SHIFT] = shiftBefore;
+    SetKeyboardState(state);
+}
+
+// As PressKey, with Ctrl and Shift held as the shortcut says.
+void PressShortcut(Control& control, const ByteString& text) {
+    const Shortcut shortcut = ParseShortcut(text);
+    const WPARAM virtualKey = shortcut.letter ? static_cast<WPARAM>(shortcut.letter)
+                                              : static_cast<WPARAM>(VK_F1 + shortcut.function - 1);
+    const UINT scan = MapVirtualKeyA(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);
+    HWND target = DrawnOf(control).FocusHandle();
+    BYTE state[256];
+    GetKeyboardState(state);
+    const BYTE shiftBefore = state[VK_SHIFT], ctrlBefore = state[VK_CONTROL];
+    state[VK_SHIFT] = shortcut.shift ? 0x80 : 0;
+    state[VK_CONTROL] = shortcut.ctrl ? 0x80 : 0;
+    SetKeyboardState(state);
+    PostMessageA(target, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
+    PostMessageA(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (3u << 30));
+    DispatchWaitingMessages();
+    GetKeyboardState(state);
+    state[VK_SHIFT] = shiftBefore;
+    state[VK_CONTROL] = ctrlBefore;
     SetKeyboardState(state);
 }
 

@@ -23,7 +23,12 @@ void StopGuiTimer(UINT_PTR id);
 // Takes the key messages the window service handles itself (Tab, Esc); true when it did.
 bool PreTranslateKey(MSG& message);
 
-// One message of the loop: through PreTranslateKey, then translated and dispatched.
+// A modeless dialog's keys (Tab, Enter, Esc) go to it while it is open.
+void AddModelessDialog(HWND dialog);
+void RemoveModelessDialog(HWND dialog);
+
+// One message of the loop: through PreTranslateKey and the modeless dialogs, then
+// translated and dispatched.
 void DispatchOne(MSG& message);
 
 // Runs the messages waiting now, through PreTranslateKey; false on WM_QUIT.

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/error_handler.h"
 #include "platform/win32/gui_thread.h"
@@ -79,8 +81,24 @@ bool DispatchWaitingMessages() {
     return true;
 }
 
+namespace {
+std::vector<HWND>& ModelessDialogs() {
+    static std::vector<HWND> dialogs;
+    return dialogs;
+}
+}  // namespace
+
+void AddModelessDialog(HWND dialog) { ModelessDialogs().push_back(dialog); }
+
+void RemoveModelessDialog(HWND dialog) {
+    auto& dialogs = ModelessDialogs();
+    dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), dialog), dialogs.end());
+}
+
 void DispatchOne(MSG& message) {
     if (PreTranslateKey(message)) return;
+    for (HWND dialog : ModelessDialogs())
+        if (IsDialogMessageA(dialog, &message)) return;
     TranslateMessage(&message);
     DispatchMessageA(&message);
 }

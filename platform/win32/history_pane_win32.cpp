@@ -1,11 +1,13 @@
 // The history pane on the rich edit control of RICHED32.DLL, "RICHEDIT". Its whole text
 // is the control's own, each line ending in CR LF, as the pane's positions count.
 #include <windows.h>
+#include <commctrl.h>
 #include <richedit.h>
 
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/error_handler.h"
 #include "platform/history_pane.h"
 #include "platform/win32/controls_win32.h"
 
@@ -33,7 +35,9 @@ public:
         SendMessageA(window, EM_EXLIMITTEXT, 0, Capacity);
         SendMessageA(window, EM_SETEVENTMASK, 0, ENM_CHANGE);
         SendMessageA(window, EM_SETUNDOLIMIT, 0, 0);
+        SetWindowSubclass(window, HearMenuKeys, 0, reinterpret_cast<DWORD_PTR>(this));
     }
+    ~Win32HistoryPane() override { RemoveWindowSubclass(window, HearMenuKeys, 0); }
 
     ByteString Text() const override { return WindowText(window); }
     int TextLength() const override { return GetWindowTextLengthA(window); }
@@ -62,6 +66,20 @@ public:
     void Clear() override { SetWindowTextA(window, ""); }
     bool TakesEsc() const override { return true; }
 
+    void SelectAndShow(int from, int to) override {
+        Select(from, to);
+        SendMessageA(window, EM_SCROLLCARET, 0, 0);
+    }
+
+    bool TakeShortcut(const Shortcut& pressed) override {
+        for (const MenuCommand& command : ContextCommands())
+            if (!command.Keys.empty() && ParseShortcut(command.Keys) == pressed) {
+                command.Run();
+                return true;
+            }
+        return false;
+    }
+
     void Command(WORD code) override {
         if (code != EN_CHANGE) return;
         const int length = TextLength();
@@ -70,6 +88,8 @@ public:
     }
 
 protected:
+    void ContextCommandsChanged() override {}
+
     // After the first line break that ends at or past the position, read a little at a
     // time from there, so the cost follows the removed text.
     int NextLineStart(int position) const override {
@@ -110,6 +130,63 @@ protected:
     }
 
 private:
+    enum MenuId : UINT { CopyId = 1, SelectAllId, FirstCommandId };
+
+    // The rich edit has no menu of its own: right click, Shift+F10 and the Menu key show
+    // this one, its copy and select all first.
+    static LRESULT CALLBACK HearMenuKeys(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR self) {
+        auto* pane = reinterpret_cast<Win32HistoryPane*>(self);
+        const bool shift = GetKeyState(VK_SHIFT) < 0;
+        if (message == WM_RBUTTONUP) {
+            POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            ClientToScreen(window, &at);
+            RunGuarded([&] { pane->ShowMenu(at); });
+            return 0;
+        }
+        const bool menuKey = (message == WM_KEYDOWN && wParam == VK_APPS) ||
+                             (message == WM_SYSKEYDOWN && wParam == VK_F10 && shift) || message == WM_CONTEXTMENU;
+        if (menuKey) {
+            RunGuarded([&] { pane->ShowMenu(pane->CaretOnScreen()); });
+            return 0;
+        }
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+
+    POINT CaretOnScreen() const {
+        CHARRANGE selection{};
+        SendMessageA(window, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+        POINTL caret{};
+        SendMessageA(window, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&caret), selection.cpMax);
+        POINT at{caret.x, caret.y + 12};
+        ClientToScreen(window, &at);
+        return at;
+    }
+
+    void ShowMenu(POINT at) {
+        HMENU menu = CreatePopupMenu();
+        CHARRANGE selection{};
+        SendMessageA(window, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+        AppendMenuA(menu, selection.cpMin == selection.cpMax ? MF_GRAYED : MF_ENABLED, CopyId, "&Copy\tCtrl+C");
+        AppendMenuA(menu, MF_ENABLED, SelectAllId, "Select &All");
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        const std::vector<MenuCommand> commands = ContextCommands();
+        for (size_t i = 0; i < commands.size(); ++i) {
+            const MenuCommand& command = commands[i];
+            const UINT checked = command.Checked && command.Checked() ? MF_CHECKED : MF_UNCHECKED;
+            const ByteString caption = command.Keys.empty() ? command.Caption : command.Caption + "\t" + command.Keys;
+            AppendMenuA(menu, MF_STRING | checked, FirstCommandId + i, caption.c_str());
+        }
+        const UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
+        DestroyMenu(menu);
+        if (chosen == CopyId)
+            SendMessageA(window, WM_COPY, 0, 0);
+        else if (chosen == SelectAllId)
+            Select(0, TextLength());
+        else if (chosen >= FirstCommandId && chosen - FirstCommandId < commands.size())
+            commands[chosen - FirstCommandId].Run();
+    }
+
     // The newest line is in view when the end of the text is.
     bool EndInView() const {
         POINTL end{};

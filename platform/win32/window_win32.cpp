@@ -86,6 +86,7 @@ public:
     // focused control keeps it. True when the key was taken.
     bool TakeKey(const MSG& message) {
         const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0, alt = GetKeyState(VK_MENU) < 0;
+        if (!alt && TakeShortcut(message.wParam, ctrl, shift)) return true;
         if (message.wParam == VK_TAB && !ctrl && !alt) return MoveFocus(shift ? -1 : 1);
         if (message.wParam != VK_ESCAPE || shift || ctrl || alt || !cancel) return false;
         Win32Drawn* focused = FocusedControl();
@@ -162,6 +163,21 @@ private:
                                                    height - layout.ClientHeight);
             MoveWindow(control.window, place.Left, place.Top, place.Width, place.Height + control.listHeight, TRUE);
         }
+    }
+
+    bool TakeShortcut(WPARAM key, bool ctrl, bool shift) {
+        Shortcut pressed;
+        pressed.ctrl = ctrl;
+        pressed.shift = shift;
+        if (key >= 'A' && key <= 'Z' && ctrl)
+            pressed.letter = static_cast<char>(key);
+        else if (key >= VK_F1 && key <= VK_F12)
+            pressed.function = static_cast<int>(key - VK_F1) + 1;
+        else
+            return false;
+        for (const auto& [handle, control] : byHandle)
+            if (control->TakeShortcut(pressed)) return true;
+        return false;
     }
 
     Win32Drawn* ControlOf(HWND handle) const {

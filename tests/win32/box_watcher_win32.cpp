@@ -2,6 +2,9 @@
 // window, reads its text, caption, icon and buttons, and presses OK.
 #include <windows.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "platform/win32/gui_thread.h"
 #include "tests/box_watcher.h"
 
@@ -79,4 +82,15 @@ BoxWatcher::~BoxWatcher() = default;
 
 bool BoxWatcher::BoxOpen() const { return OpenBox() != nullptr; }
 
-void PrepareTestEnvironment() {}
+// Kept choices go to a folder of the run's own, never the user's, gone when it ends.
+void PrepareTestEnvironment() {
+    static const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("comterm-test-config-" + std::to_string(GetCurrentProcessId()));
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    SetEnvironmentVariableA("APPDATA", folder.string().c_str());
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    });
+}
