@@ -1,13 +1,20 @@
 // What only the Qt backend can show of the window: fonts, the task bar's name, texts
-// beyond Latin-1, the tooltip event.
+// beyond Latin-1, the tooltip event, the history's menu and the find box.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QFontInfo>
 #include <QHelpEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
 
+#include "platform/driver.h"
 #include "platform/qt/controls_qt.h"
+#include "platform/qt/history_pane_qt.h"
+#include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "ui/main_form.h"
 
@@ -47,6 +54,57 @@ TEST_F(QtWindowOverPty, TooltipAsksForTheHintEachTimeItShows) {
     EXPECT_NE(portEdit->toolTip().toStdString().find("7  linked by hand (" + second.SlavePath().substr(5) + ")"),
               std::string::npos)
         << portEdit->toolTip().toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+// The pane's context menu keeps the standard items and adds the record's, checked as
+// they stand; Shift+F10 and the Menu key open it as a right click does.
+TEST(QtWindow, HistoryMenuKeepsTheStandardItemsAndOpensFromTheKeyboard) {
+    TMainForm form;
+    ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
+    auto& pane = dynamic_cast<platform::QtHistoryPane&>(*form.MainRich);
+    form.MillisecondsClick();
+    std::unique_ptr<QMenu> menu(pane.MakeContextMenu());
+    QStringList captions;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator()) captions << action->text().remove('&').section('\t', 0, 0);
+    for (const char* wanted : {"Copy", "Select All", "Find...", "Find Next", "Find Previous", "Save History As...",
+                               "Log to File...", "Time Stamps with Milliseconds"})
+        EXPECT_TRUE(captions.contains(wanted)) << wanted << " in " << captions.join(", ").toStdString();
+    for (QAction* action : menu->actions()) {
+        if (action->text().remove('&') == "Time Stamps with Milliseconds") EXPECT_TRUE(action->isChecked());
+        if (action->text().remove('&') == "Log to File...") EXPECT_FALSE(action->isChecked());
+    }
+    form.MillisecondsClick();
+
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {{Qt::Key_F10, Qt::ShiftModifier}, {Qt::Key_Menu, Qt::NoModifier}};
+    for (const auto& [key, modifiers] : keys) {
+        bool opened = false;
+        QTimer::singleShot(100, [&] {
+            QWidget* popup = QApplication::activePopupWidget();
+            opened = popup && qobject_cast<QMenu*>(popup);
+            if (popup) popup->close();
+        });
+        pane.setFocus();
+        QTest::keyClick(&pane, key, modifiers);
+        EXPECT_TRUE(opened) << key;
+    }
+}
+
+// Esc in the find box closes the box, not the history.
+TEST(QtWindow, EscInTheFindBoxClosesItAndLeavesTheHistory) {
+    TMainForm form;
+    ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
+    form.ComReceive("kept");
+    const ByteString history = form.MainRich->Text();
+    form.FindClick();
+    ASSERT_TRUE(ProcessEventsUntil([] { return qobject_cast<QDialog*>(QApplication::activeWindow()) != nullptr; }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.FindBoxShown()->Visible(); }));
+    EXPECT_EQ(form.MainRich->Text(), history);
 }
 
 }  // namespace
