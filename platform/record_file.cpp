@@ -13,6 +13,10 @@ void WriteWholeFile(const std::string& path, const ByteString& bytes) {
     if (!failure.empty()) throw std::runtime_error("Could not write " + path + ": " + failure);
 }
 
+namespace {
+constexpr size_t CoalesceLimit = 1 << 20;
+}  // namespace
+
 struct RecordWriter::Shared {
     std::unique_ptr<RecordFile> file;
     size_t queueLimit;
@@ -78,8 +82,13 @@ void RecordWriter::Run(std::shared_ptr<Shared> shared) {
     for (;;) {
         shared->changed.wait(guard, [&] { return !shared->queue.empty() || shared->closing; });
         if (shared->queue.empty()) break;  // closing, and all written
+        // All that waits goes in one write: a slow disk takes fewer, larger ones.
         ByteString entry = std::move(shared->queue.front());
         shared->queue.pop_front();
+        while (!shared->queue.empty() && entry.size() < CoalesceLimit) {
+            entry += shared->queue.front();
+            shared->queue.pop_front();
+        }
         shared->writing = true;
         guard.unlock();
         const std::string failure = shared->file->Write(entry);

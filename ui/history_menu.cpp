@@ -126,9 +126,12 @@ void TMainForm::LogToFileClick() {
 }
 
 void TMainForm::StartLog(const std::string& path, LogKind kind) {
+    StartLog(platform::RecordFile::Open(path, platform::RecordFile::Start::Append), path, kind);
+}
+
+void TMainForm::StartLog(std::unique_ptr<platform::RecordFile> file, const std::string& path, LogKind kind) {
     StopLog();
-    log = std::make_unique<platform::RecordWriter>(platform::RecordFile::Open(path, platform::RecordFile::Start::Append),
-                                                   path);
+    log = std::make_unique<platform::RecordWriter>(std::move(file), path);
     logKind = kind;
     logWatch.SetEnabled(true);
 }

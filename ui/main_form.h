@@ -49,6 +49,7 @@ public:
     // From now on every entry (Text) or every received byte (Bytes) is appended to the
     // file; throws, logging nothing, when it cannot be opened.
     void StartLog(const std::string& path, LogKind kind);
+    void StartLog(std::unique_ptr<platform::RecordFile> file, const std::string& path, LogKind kind);
     void StopLog();
     bool Logging() const { return log != nullptr; }
     void MillisecondsClick();

@@ -1,4 +1,4 @@
-// Figures 8 to 11: the whole window under X (Xvfb), with the virtual device as a
+// Figures 8 to 13: the whole window under X (Xvfb), with the virtual device as a
 // separate process or a pseudo-terminal of its own. Usage: window_bench VDEV XSERVER_PID [--smoke]
 #include <fcntl.h>
 #include <poll.h>
@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <cstdio>
+#include <fstream>
 #include <chrono>
 #include <thread>
 
@@ -247,6 +249,113 @@ void Responsiveness(bool smoke) {
     Report("8", "Enter presses that never reached the device", pressed - static_cast<double>(enters.size()), "count");
 }
 
+// Figure 12: a record of a 100 kB/s stream in 8-Bit Hex, kept as text or as bytes, next to
+// none: what the log adds to the CPU per MB. The bytes log must equal what was shown.
+enum class LogMode { None, Text, Bytes };
+
+double StreamCpuPerMegabyte(const QString& vdev, LogMode mode, bool smoke) {
+    Terminal terminal(1);
+    char folder[] = "/tmp/comterm-bench-log-XXXXXX";
+    const std::string path = std::string(mkdtemp(folder)) + "/stream.log";
+    if (mode != LogMode::None)
+        terminal.form.StartLog(path, mode == LogMode::Text ? TMainForm::LogKind::Text : TMainForm::LogKind::Bytes);
+    Device device(vdev, {"--stream", "100000"});
+    terminal.Connect();
+    RunEventsFor(0.2);
+    const std::string self = std::to_string(getpid());
+    const uint64_t shownBefore = terminal.shown;
+    const double cpuBefore = CpuSeconds(self);
+    RunEventsFor(smoke ? 1 : 20);
+    const double cpu = CpuSeconds(self) - cpuBefore;
+    const double megabytes = static_cast<double>(terminal.shown - shownBefore) / 1e6;
+    const uint64_t sent = device.Stop();
+    for (int wait = 0; wait < 100 && terminal.shown < sent; ++wait) RunEventsFor(0.05);
+    terminal.form.ConnectButton->Click();
+    terminal.form.StopLog();
+    std::ifstream log(path, std::ios::binary | std::ios::ate);
+    const uint64_t logged = log ? static_cast<uint64_t>(log.tellg()) : 0;
+    std::remove(path.c_str());
+    rmdir(folder);
+    if (mode == LogMode::Bytes && logged != terminal.shown) {
+        std::fprintf(stderr, "window_bench: bytes log holds %llu of %llu bytes shown\n",
+                     static_cast<unsigned long long>(logged), static_cast<unsigned long long>(terminal.shown));
+        std::exit(1);
+    }
+    if (mode == LogMode::Text && logged < terminal.shown * 3) {
+        std::fprintf(stderr, "window_bench: text log of %llu bytes for %llu bytes shown in hex\n",
+                     static_cast<unsigned long long>(logged), static_cast<unsigned long long>(terminal.shown));
+        std::exit(1);
+    }
+    return cpu / megabytes;
+}
+
+void LogCost(const QString& vdev, bool smoke) {
+    const double none = StreamCpuPerMegabyte(vdev, LogMode::None, smoke);
+    const double text = StreamCpuPerMegabyte(vdev, LogMode::Text, smoke);
+    const double bytes = StreamCpuPerMegabyte(vdev, LogMode::Bytes, smoke);
+    Report("12", "8-Bit Hex at 100 kB/s: comterm CPU per MB, no log", none, "s/MB");
+    Report("12", "8-Bit Hex at 100 kB/s: comterm CPU per MB, text log", text, "s/MB");
+    Report("12", "8-Bit Hex at 100 kB/s: comterm CPU per MB, bytes log", bytes, "s/MB");
+    Report("12", "text log: CPU more than without (goal <= 10)", 100 * (text / none - 1), "%");
+    Report("12", "bytes log: CPU more than without (goal <= 10)", 100 * (bytes / none - 1), "%");
+}
+
+// A disk that takes 50 ms for every write, as a slow network share may.
+class SlowFile : public platform::RecordFile {
+public:
+    explicit SlowFile(std::unique_ptr<platform::RecordFile> file) : file(std::move(file)) {}
+    std::string Write(const ByteString& bytes) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return file->Write(bytes);
+    }
+
+private:
+    std::unique_ptr<platform::RecordFile> file;
+};
+
+// Figure 13: logging text to that disk under a 100 kB/s stream: how long the GUI thread
+// may take to answer, against the same without a log.
+void SlowDiskStall(const QString& vdev, bool smoke) {
+    for (bool logging : {false, true}) {
+        Terminal terminal(1);
+        char folder[] = "/tmp/comterm-bench-slow-XXXXXX";
+        const std::string path = std::string(mkdtemp(folder)) + "/slow.log";
+        if (logging)
+            terminal.form.StartLog(
+                std::make_unique<SlowFile>(platform::RecordFile::Open(path, platform::RecordFile::Start::Append)), path,
+                TMainForm::LogKind::Text);
+        Device device(vdev, {"--stream", "100000"});
+        terminal.Connect();
+        std::vector<double> answers;
+        std::atomic<bool> running{true};
+        std::thread prober([&] {
+            while (running) {
+                const auto posted = Clock::now();
+                std::atomic<bool> done{false};
+                QMetaObject::invokeMethod(qApp, [&] {
+                    answers.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
+                    done = true;
+                }, Qt::QueuedConnection);
+                while (!done && running) std::this_thread::sleep_for(std::chrono::microseconds(200));
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+        RunEventsFor(smoke ? 1 : 10);
+        running = false;
+        prober.join();
+        device.Stop();
+        const bool stillLogging = terminal.form.Logging();
+        terminal.form.ConnectButton->Click();
+        terminal.form.StopLog();
+        std::remove(path.c_str());
+        rmdir(folder);
+        const std::string name = logging ? "text log to a disk of 50 ms a write" : "no log";
+        Report("13", "GUI answer at 100 kB/s, " + name + ", max", Percentile(answers, 1.0), "ms");
+        Report("13", "GUI answer at 100 kB/s, " + name + ", p99", Percentile(answers, 0.99), "ms");
+        if (logging) Report("13", "the log to the slow disk still going at the end", stillLogging ? 1 : 0, "yes=1");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -270,6 +379,8 @@ int main(int argc, char** argv) {
     for (int format : {0, 1, 2, 3}) DisplayRate(format, smoke);
     for (int format : {1, 0}) Transfer(format, smoke);
     Responsiveness(smoke);
+    LogCost(vdev, smoke);
+    SlowDiskStall(vdev, smoke);
     rmdir(directory);
     return 0;
 }
