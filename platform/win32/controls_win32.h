@@ -7,6 +7,7 @@
 
 #include "platform/controls.h"
 #include "platform/menu.h"
+#include "platform/win32/gui_thread.h"
 
 namespace platform {
 
@@ -46,7 +47,9 @@ public:
     explicit Win32Control(HWND window) : window(window) {}
     HWND Handle() const override { return window; }
     Bounds Place() const override;
-    void SetFocus() override { ::SetFocus(FocusHandle()); }
+    void SetFocus() override {
+        if (FocusMayMove()) ::SetFocus(FocusHandle());
+    }
     bool Focused() const override { return GetFocus() == FocusHandle(); }
 
 protected:

@@ -27,6 +27,17 @@ bool PreTranslateKey(MSG& message);
 void AddModelessDialog(HWND dialog);
 void RemoveModelessDialog(HWND dialog);
 
+// While one lives, a popup menu of ours is open.
+struct MenuShown {
+    MenuShown();
+    ~MenuShown();
+};
+
+// Whether a control may take the focus now: not while a menu of ours or one of our
+// modeless dialogs is in use, as moving the focus would close the one and take the
+// keyboard from the other.
+bool FocusMayMove();
+
 // One message of the loop: through PreTranslateKey and the modeless dialogs, then
 // translated and dispatched.
 void DispatchOne(MSG& message);

@@ -88,6 +88,19 @@ std::vector<HWND>& ModelessDialogs() {
 }
 }  // namespace
 
+namespace {
+int menusShown = 0;
+}  // namespace
+
+MenuShown::MenuShown() { ++menusShown; }
+MenuShown::~MenuShown() { --menusShown; }
+
+bool FocusMayMove() {
+    if (menusShown > 0) return false;
+    const auto& dialogs = ModelessDialogs();
+    return std::find(dialogs.begin(), dialogs.end(), GetActiveWindow()) == dialogs.end();
+}
+
 void AddModelessDialog(HWND dialog) { ModelessDialogs().push_back(dialog); }
 
 void RemoveModelessDialog(HWND dialog) {

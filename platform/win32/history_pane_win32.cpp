@@ -145,7 +145,8 @@ private:
             return 0;
         }
         const bool menuKey = (message == WM_KEYDOWN && wParam == VK_APPS) ||
-                             (message == WM_SYSKEYDOWN && wParam == VK_F10 && shift) || message == WM_CONTEXTMENU;
+                             ((message == WM_SYSKEYDOWN || message == WM_KEYDOWN) && wParam == VK_F10 && shift) ||
+                             message == WM_CONTEXTMENU;
         if (menuKey) {
             RunGuarded([&] { pane->ShowMenu(pane->CaretOnScreen()); });
             return 0;
@@ -177,7 +178,11 @@ private:
             const ByteString caption = command.Keys.empty() ? command.Caption : command.Caption + "\t" + command.Keys;
             AppendMenuA(menu, MF_STRING | checked, FirstCommandId + i, caption.c_str());
         }
-        const UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
+        // A menu whose owner is not in the foreground closes at once.
+        HWND owner = GetAncestor(window, GA_ROOT);
+        SetForegroundWindow(owner);
+        const MenuShown shown;
+        const UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
         DestroyMenu(menu);
         if (chosen == CopyId)
             SendMessageA(window, WM_COPY, 0, 0);
