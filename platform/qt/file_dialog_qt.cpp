@@ -31,8 +31,8 @@ SaveDialogAnswer AskSaveFile(const SaveDialogRequest& request) {
     }
     QObject::connect(&dialog, &QFileDialog::filterSelected,
                      [&](const QString& filter) { dialog.setDefaultSuffix(suffixOf(static_cast<int>(filters.indexOf(filter)))); });
-    if (!request.Folder.empty() && QDir(QString::fromStdString(request.Folder)).exists())
-        dialog.setDirectory(QString::fromStdString(request.Folder));
+    const QString folder = QString::fromStdString(request.Folder);
+    dialog.setDirectory(!folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath());
     dialog.selectFile(QString::fromStdString(request.Name));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return {dialog.selectedFiles().first().toStdString(), static_cast<int>(std::max<qsizetype>(filters.indexOf(dialog.selectedNameFilter()), 0))};
