@@ -75,8 +75,12 @@ TEST(QtWindow, HistoryMenuKeepsTheStandardItemsAndOpensFromTheKeyboard) {
                                "Log to File...", "Time Stamps with Milliseconds"})
         EXPECT_TRUE(captions.contains(wanted)) << wanted << " in " << captions.join(", ").toStdString();
     for (QAction* action : menu->actions()) {
-        if (action->text().remove('&') == "Time Stamps with Milliseconds") EXPECT_TRUE(action->isChecked());
-        if (action->text().remove('&') == "Log to File...") EXPECT_FALSE(action->isChecked());
+        const QString caption = action->text().remove('&');
+        if (caption == "Time Stamps with Milliseconds") {
+            EXPECT_TRUE(action->isChecked());
+        } else if (caption == "Log to File...") {
+            EXPECT_FALSE(action->isChecked());
+        }
     }
     form.MillisecondsClick();
 
