@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/byte_string.h"
+#include "platform/menu.h"
 
 namespace platform {
 
@@ -71,6 +72,14 @@ public:
     // The hint shown while the pointer rests on the edit, asked for each time it shows.
     virtual void SetHint(std::function<ByteString()> hint) = 0;
     virtual ByteString Hint() const = 0;  // what it would show now
+    // Up (older true) and Down, which the edit then does not act on itself.
+    virtual void SetOnRecallKey(std::function<void(bool older)> handler) = 0;
+    // Its context menu: the standard edit items, then these.
+    void SetContextCommands(std::vector<MenuCommand> commands) { contextCommands = std::move(commands); }
+    const std::vector<MenuCommand>& ContextCommands() const { return contextCommands; }
+
+private:
+    std::vector<MenuCommand> contextCommands;
 };
 
 // A drop-down list: the user picks an item and cannot type.

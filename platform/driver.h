@@ -6,7 +6,7 @@
 
 namespace platform {
 
-enum class Key { Enter, KeypadEnter, Escape, Tab };
+enum class Key { Enter, KeypadEnter, Escape, Tab, Up, Down };
 enum KeyModifier : int { NoModifier = 0, ShiftModifier = 1 };
 
 // Presses and releases a key at a control, as the keyboard would: an open drop-down

@@ -47,9 +47,20 @@ ByteString MenuCommand::PlainCaption() const {
     return plain;
 }
 
+namespace {
+
+const MenuCommand* Search(const std::vector<MenuCommand>& commands, const ByteString& caption) {
+    for (const MenuCommand& command : commands) {
+        if (command.Caption == caption || command.PlainCaption() == caption) return &command;
+        if (const MenuCommand* inner = Search(command.Items, caption)) return inner;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 const MenuCommand& FindCommand(const std::vector<MenuCommand>& commands, const ByteString& caption) {
-    for (const MenuCommand& command : commands)
-        if (command.Caption == caption || command.PlainCaption() == caption) return command;
+    if (const MenuCommand* found = Search(commands, caption)) return *found;
     throw std::logic_error("no menu command " + caption);
 }
 

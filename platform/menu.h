@@ -26,12 +26,15 @@ struct MenuCommand {
     ByteString Keys;
     std::function<void()> Run;
     std::function<bool()> Checked;  // empty: no check mark
+    std::vector<MenuCommand> Items{};   // not empty: a submenu of these, under the caption
+    std::function<ByteString()> Reading{};  // set: a greyed item that reads this as the menu opens
 
     // The caption as a menu shows it, without the access key's "&".
     ByteString PlainCaption() const;
 };
 
-// The command with this caption (with or without its "&"); throws std::logic_error if none.
+// The command with this caption (with or without its "&"), in submenus too; throws
+// std::logic_error if none.
 const MenuCommand& FindCommand(const std::vector<MenuCommand>& commands, const ByteString& caption);
 
 }  // namespace platform

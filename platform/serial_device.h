@@ -60,6 +60,16 @@ public:
     // Returns once the driver has taken every byte, or on failure; the count written.
     virtual int32_t Write(const uint8_t* data, uint32_t size) = 0;
 
+    // The modem lines: DTR and RTS out, CTS, DSR, CD and RI in. False where the device
+    // has none to set or tell (a pseudo-terminal).
+    struct ModemStatus {
+        bool cts = false, dsr = false, cd = false, ri = false;
+    };
+    virtual bool SetModemControl(bool dtr, bool rts) = 0;
+    virtual bool GetModemStatus(ModemStatus& status) = 0;
+    // Holds the line in the break condition this long.
+    virtual bool SendBreak(int milliseconds) = 0;
+
 protected:
     // WriteBound for size bytes at the line settings in force (the defaults when they
     // cannot be read).
@@ -67,8 +77,12 @@ protected:
 };
 
 // Opens serial port number `port` (COM<port> on Windows; on Linux see posix/port_map.h);
-// nullptr when it cannot be had.
-std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port);
+// nullptr when it cannot be had. With modemLinesLow, DTR and RTS go low as the port
+// opens, before anything else is done with it.
+std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow = false);
+
+// Whether port number `port` leads to a device now, found without opening it.
+bool PortPresent(uint8_t port);
 
 // Why the last OpenSerialPort on this thread failed, for whoever reads standard error:
 // "port 3 (/dev/ttyUSB0): Permission denied; join the dialout group".

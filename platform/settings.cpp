@@ -74,15 +74,24 @@ std::string Settings::Text(const std::string& key, const std::string& fallback) 
     return found == values.end() ? fallback : found->second;
 }
 
-void Settings::SetText(const std::string& key, const std::string& value) {
-    if (key.empty() || key.find_first_of("=[]\r\n") != std::string::npos || value.find_first_of("\r\n") != std::string::npos)
-        throw std::invalid_argument("A setting cannot hold a line break or a key with = [ ]: " + key);
+void Settings::SetText(const std::string& key, const std::string& value) { SetTexts({{key, value}}); }
+
+void Settings::SetTexts(const std::vector<std::pair<std::string, std::string>>& changes) {
+    for (const auto& [key, value] : changes)
+        if (key.empty() || key.find_first_of("=[]\r\n") != std::string::npos ||
+            value.find_first_of("\r\n") != std::string::npos)
+            throw std::invalid_argument("A setting cannot hold a line break or a key with = [ ]: " + key);
     const WriterLock lock(path);
     Values kept;  // what another terminal kept meanwhile is fresher than what this one read
     std::string problem;
     if (Read(kept, problem))
         for (const auto& [name, text] : kept) values[name] = text;
-    values[key] = value;
+    for (const auto& [key, value] : changes) {
+        if (value.empty())
+            values.erase(key);
+        else
+            values[key] = value;
+    }
     Write(values);
 }
 

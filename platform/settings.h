@@ -1,6 +1,8 @@
 #pragma once
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -25,6 +27,8 @@ public:
     // choice holds for this run.
     void SetText(const std::string& key, const std::string& value);
     void SetFlag(const std::string& key, bool on) { SetText(key, on ? "1" : "0"); }
+    // Keeps several choices in one change; an empty value forgets its key.
+    void SetTexts(const std::vector<std::pair<std::string, std::string>>& changes);
 
     const std::string& Path() const { return path; }
 

@@ -23,10 +23,15 @@ TCom::TCom(const TComSettings& settings, TPortOpener openPort)
 
 TCom::~TCom() { Close(); }
 
+TCom::TPortOpener TCom::DefaultOpener() {
+    return [](uint8_t port, bool modemLinesLow) { return platform::OpenSerialPort(port, modemLinesLow); };
+}
+
 bool TCom::Open(uint8_t Port) {
     if (PollTimer.Enabled()) return false;
-    Device = OpenPort(Port);
+    Device = OpenPort(Port, ModemLinesLowAtOpen);
     if (!Device) return false;
+    lost = false;
 
     // Refusals here are not fatal: the port runs with what it accepted.
     Device->SetupQueues(1026, 255);
@@ -65,6 +70,19 @@ int32_t TCom::Send(const ByteString& Text) {
                              static_cast<uint32_t>(bytes.size()));
 }
 
+int32_t TCom::SendBytes(const ByteString& bytes) {
+    if (!PollTimer.Enabled() || !Device) return 0;
+    return Device->Write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
+}
+
+bool TCom::SetModemControl(bool dtr, bool rts) { return Device && Device->SetModemControl(dtr, rts); }
+
+bool TCom::GetModemStatus(platform::SerialDevice::ModemStatus& status) {
+    return Device && Device->GetModemStatus(status);
+}
+
+bool TCom::SendBreak(int milliseconds) { return Device && Device->SendBreak(milliseconds); }
+
 bool TCom::StartRead() {
     PollTimer.SetEnabled(false);
     for (;;) {
@@ -90,8 +108,10 @@ void TCom::PollTick() {
     const bool deliverFirst = (CollectingTicks >= MaxCollectingTicks || backlog) && !Received.empty() &&
                               !Delivering && !ReceiverRefused;
     const bool holdingEnough = Received.size() >= HoldLimit;
+    bool failed = false;
     if (!deliverFirst && !holdingEnough) {
         platform::IoStatus status = Device ? Device->CheckRead(BytesRead) : platform::IoStatus::Failed;
+        failed = status == platform::IoStatus::Failed;
         if (status == platform::IoStatus::Completed) {
             AppendRead();
             ++CollectingTicks;
@@ -106,7 +126,21 @@ void TCom::PollTick() {
         DeliveryGuard guard;
         Deliver();
     }
+    if (NoticeLoss(failed)) return;
     ParkWhileQuiet();
+}
+
+// A device gone for good: once all it sent is delivered, the owner hears of it, and the
+// timer sleeps rather than ask a dead device 40 times a second.
+bool TCom::NoticeLoss(bool readFailed) {
+    if (!Device || !Received.empty()) return false;
+    if (!lost) {
+        if (!readFailed) return false;
+        lost = true;
+        PollTimer.Park();
+        if (OnLost) OnLost();
+    }
+    return true;
 }
 
 // A tick on a quiet line finds nothing to collect and nothing to deliver: rather than

@@ -20,9 +20,9 @@ public:
 class TCom {
 public:
     using TReceiveEvent = std::function<void(const ByteString& text)>;
-    using TPortOpener = std::function<std::unique_ptr<platform::SerialDevice>(uint8_t port)>;
+    using TPortOpener = std::function<std::unique_ptr<platform::SerialDevice>(uint8_t port, bool modemLinesLow)>;
 
-    explicit TCom(const TComSettings& settings, TPortOpener openPort = platform::OpenSerialPort);
+    explicit TCom(const TComSettings& settings, TPortOpener openPort = DefaultOpener());
     ~TCom();
     TCom(const TCom&) = delete;
     TCom& operator=(const TCom&) = delete;
@@ -31,6 +31,20 @@ public:
     void SetBaud(int32_t Rate);
     void Close();
     int32_t Send(const ByteString& Text);
+    // Writes exactly these bytes; the count written.
+    int32_t SendBytes(const ByteString& bytes);
+
+    // The modem lines, while open: false where the device cannot do it.
+    bool SetModemControl(bool dtr, bool rts);
+    bool GetModemStatus(platform::SerialDevice::ModemStatus& status);
+    bool SendBreak(int milliseconds);
+    // Opens with DTR and RTS low rather than raised.
+    bool ModemLinesLowAtOpen = false;
+
+    // The open port's device has gone away (unplugged, its far end closed): told once,
+    // after what it sent has been delivered. The port stays open, and deaf, until closed.
+    std::function<void()> OnLost;
+    bool Lost() const { return lost; }
 
     bool StartRead();
     void PollTick();
@@ -55,7 +69,9 @@ public:
     static constexpr size_t HoldLimit = 1 << 20;
 
 private:
+    static TPortOpener DefaultOpener();
     void AppendRead();
+    bool NoticeLoss(bool readFailed);
     void Deliver();
     void DeliverChunk();
     void DeliverLines();
@@ -71,5 +87,6 @@ private:
     bool ReceiverRefused = false;  // the receiver raised: hold deliveries until resumed
     int CollectingTicks = 0;  // ticks in a row that collected
     static constexpr int MaxCollectingTicks = 4;
+    bool lost = false;
     platform::PeriodicTimer PollTimer;
 };

@@ -417,7 +417,7 @@ TEST_F(PortObjectTest, FirstReadThatCannotStartFailsTheOpenAndReleasesThePort) {
 }
 
 TEST_F(PortObjectTest, PortThatCannotBeHadFailsTheOpen) {
-    TCom noPort(settings, [](uint8_t) { return std::unique_ptr<platform::SerialDevice>(); });
+    TCom noPort(settings, [](uint8_t, bool) { return std::unique_ptr<platform::SerialDevice>(); });
     EXPECT_FALSE(noPort.Open(0));
     EXPECT_FALSE(noPort.IsOpen());
 }

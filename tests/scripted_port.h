@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/byte_string.h"
 #include "platform/serial_device.h"
@@ -20,6 +21,12 @@ struct ScriptedLine {
     platform::LineSettings settings;
     int opens = 0;
     bool deviceOpen = false;
+    // The modem lines as the device was asked to set them, and what it tells of its own.
+    bool dtr = true, rts = true;
+    bool lowAtOpen = false;  // how the last open asked for them
+    std::vector<int> breaks;  // each break's length, ms
+    bool hasModemStatus = true;
+    platform::SerialDevice::ModemStatus status;
 };
 
 class ScriptedPort : public platform::SerialDevice {
@@ -66,6 +73,19 @@ public:
         line.written.append(reinterpret_cast<const char*>(data), size);
         return static_cast<int32_t>(size);
     }
+    bool SetModemControl(bool dtr, bool rts) override {
+        line.dtr = dtr;
+        line.rts = rts;
+        return true;
+    }
+    bool GetModemStatus(ModemStatus& status) override {
+        status = line.status;
+        return line.hasModemStatus;
+    }
+    bool SendBreak(int milliseconds) override {
+        line.breaks.push_back(milliseconds);
+        return true;
+    }
 
 private:
     void Take(uint32_t& count) {
@@ -82,8 +102,10 @@ private:
 };
 
 inline auto ScriptedOpener(ScriptedLine& line) {
-    return [&line](uint8_t) -> std::unique_ptr<platform::SerialDevice> {
+    return [&line](uint8_t, bool lowAtOpen) -> std::unique_ptr<platform::SerialDevice> {
         ++line.opens;
+        line.lowAtOpen = lowAtOpen;
+        if (lowAtOpen) line.dtr = line.rts = false;
         return std::make_unique<ScriptedPort>(line);
     };
 }

@@ -3,6 +3,7 @@
 #include "platform/message_box.h"
 #include "platform/port_scan.h"
 #include "platform/serial_device.h"
+#include "ui/escapes.h"
 #include "ui/main_form.h"
 #include "ui/str_to_int.h"
 
@@ -15,6 +16,7 @@ void TMainForm::ConnectButtonClick() {
 
 void TMainForm::ConnectClick() {
     int32_t port = StrToInt(PortEdit->Text());
+    ComPort->ModemLinesLowAtOpen = lowAtConnect;
     if (!ComPort->Open(static_cast<uint8_t>(port))) {
         lastConnectFailure = platform::LastOpenFailure();
         platform::Diagnose(platform::Application::Instance()->Title() + ": " + lastConnectFailure);
@@ -23,12 +25,18 @@ void TMainForm::ConnectClick() {
         return;
     }
     lastConnectFailure.clear();
-    if (BaudCombo->ItemIndex() >= 0) ComPort->SetBaud(StrToInt(BaudCombo->Text()));
+    connectedPort = static_cast<uint8_t>(port);
+    connectedBaud = BaudCombo->ItemIndex() >= 0 ? StrToInt(BaudCombo->Text()) : 0;
+    if (connectedBaud) ComPort->SetBaud(connectedBaud);
+    lineDtr = dtrChoice && !lowAtConnect;
+    lineRts = rtsChoice && !lowAtConnect;
+    ApplyModemLines();
     ConnectButton->SetCaption("Disconnect");
     connected = true;
 }
 
 void TMainForm::DisconnectClick() {
+    reconnectTimer.SetEnabled(false);
     ComPort->Close();
     ConnectButton->SetCaption("Connect");
     connected = false;
@@ -37,8 +45,12 @@ void TMainForm::DisconnectClick() {
 void TMainForm::LineEditKeyPress(char& Key) {
     if (Key != '\r') return;
     Key = 0;
-    AddHistoryLine(LineEdit->Text(), SentColor);
-    ComPort->Send(LineEdit->Text());
+    const ByteString typed = LineEdit->Text();
+    // A malformed escape stops here: nothing echoed, nothing sent.
+    const ByteString bytes = interpretEscapes ? InterpretEscapes(typed) : typed;
+    AddHistoryLine(bytes, SentColor);
+    ComPort->SendBytes(bytes + LineEndBytes());
+    RememberSent(typed);
 }
 
 void TMainForm::Button1Click() { MainRich->Clear(); }

@@ -9,6 +9,7 @@
 using TColor = uint32_t;  // 0x00BBGGRR
 constexpr TColor SentColor = 0xFF0000;     // blue
 constexpr TColor ReceivedColor = 0x000000;  // black
+constexpr TColor NoteColor = 0x808080;      // grey: comterm's own notes
 
 // Display format: the selected index of the format radios, read by its bits.
 enum DisplayFormatBits : int {

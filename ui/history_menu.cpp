@@ -43,6 +43,7 @@ void TMainForm::MakeHistoryMenu() {
         {"Sa&ve History As...", "Ctrl+S", [this] { SaveHistoryClick(); }, {}},
         {"&Log to File...", "", [this] { LogToFileClick(); }, [this] { return Logging(); }},
         {"Time Stamps with &Milliseconds", "", [this] { MillisecondsClick(); }, [this] { return milliseconds; }},
+        {"P&ort", "", {}, {}, PortCommands()},
     });
 }
 

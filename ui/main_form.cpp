@@ -4,6 +4,7 @@
 
 #include "platform/port_scan.h"
 #include "ui/display.h"
+#include "ui/recall.h"
 #include "ui/record.h"
 #include "ui/window_table.h"
 
@@ -12,16 +13,13 @@ TCom* ComPort = nullptr;
 
 namespace {
 
-// A received text makes room for itself by removing the oldest lines, and always leaves
-// this much of the history free, so a typed line of ordinary length fits between two.
-constexpr int FreeAfterReceiving = platform::HistoryPane::Capacity / 4;
 // What one received text may be so that it fits in the rest with its time stamp in any
 // format: three characters a byte in hexadecimal.
-constexpr size_t LargestReceivedText = (platform::HistoryPane::Capacity - FreeAfterReceiving - 512) / 3;
+constexpr size_t LargestReceivedText = (platform::HistoryPane::Capacity - TMainForm::FreeAfterReceiving - 512) / 3;
 
 }  // namespace
 
-TMainForm::TMainForm() {
+TMainForm::TMainForm(TCom::TPortOpener openPort) {
     MainForm = this;
     BuiltWindow built = BuildWindow(MainFormTable());
     Label1 = &built.Find<platform::Label>("Label1");
@@ -44,13 +42,16 @@ TMainForm::TMainForm() {
     Button1->SetOnClick([this] { Button1Click(); });
     window->SetCancelButton(*Button1);
     window->SetOnSettingChange([this] { localeTime = platform::ReadLocaleTimeSettings(); });
+    portOpener = std::move(openPort);
     FormCreate();
     MakeHistoryMenu();
+    MakeTalkMenus();
     LineEdit->SetFocus();
 }
 
 TMainForm::~TMainForm() {
     MainRich->SetOnTextRemoved(nullptr);
+    reconnectTimer.SetEnabled(false);
     log.reset();
     if (ComPort == com.get()) ComPort = nullptr;
     com.reset();
@@ -60,7 +61,7 @@ TMainForm::~TMainForm() {
 void TMainForm::FormCreate() {
     PortEdit->SetHint([this] { return PresentPortsText(); });
     localeTime = platform::ReadLocaleTimeSettings();
-    com = std::make_unique<TCom>(*this);
+    com = portOpener ? std::make_unique<TCom>(*this, portOpener) : std::make_unique<TCom>(*this);
     ComPort = com.get();
     com->SplitAtCR = false;
     com->MaxDelivery = LargestReceivedText;
@@ -78,9 +79,14 @@ void TMainForm::ComReceive(const ByteString& Text) {
 
 // keepFree > 0: remove the oldest lines first so that this much stays free after the line.
 void TMainForm::AddLine(const ByteString& Text, TColor Color, int keepFree) {
-    const ByteString stamp =
-        FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()), milliseconds);
-    const ByteString line = BuildHistoryLine(Text, FormatIndex(), stamp);
+    AddShownLine(BuildHistoryLine(Text, FormatIndex(), Stamp()), Color, keepFree);
+}
+
+ByteString TMainForm::Stamp() const {
+    return FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()), milliseconds);
+}
+
+void TMainForm::AddShownLine(const ByteString& line, TColor Color, int keepFree) {
     if (log) log->CatchUp();
     MainRich->AddHistoryLine(line, Color, keepFree);
     // Logged before the line can be drawn, so nothing shown is missing from the log.

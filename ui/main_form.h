@@ -20,7 +20,12 @@
 // received texts, and the input line.
 class TMainForm : public TComSettings {
 public:
-    TMainForm();
+    // A received text makes room for itself by removing the oldest lines, and always
+    // leaves this much of the history free, so a typed line of ordinary length fits.
+    static constexpr int FreeAfterReceiving = platform::HistoryPane::Capacity / 4;
+
+    // openPort: how the port is opened (the system's serial ports unless given).
+    explicit TMainForm(TCom::TPortOpener openPort = {});
     ~TMainForm() override;
 
     void Show() { window->Show(); }
@@ -56,6 +61,26 @@ public:
     bool Milliseconds() const { return milliseconds; }
     platform::FindBox* FindBoxShown() const { return findBox.get(); }
 
+    // Talking to the device: the input line's menu, recall, and the Port menu.
+    enum class LineEnd { CR, LF, CRLF, None };
+    void SetLineEnd(LineEnd end);
+    LineEnd CurrentLineEnd() const { return lineEnd; }
+    void InterpretEscapesClick();
+    bool InterpretingEscapes() const { return interpretEscapes; }
+    void RecallKey(bool older);  // Up and Down in the input line
+    const std::vector<ByteString>& SentLines() const;
+    void DtrClick();
+    void RtsClick();
+    bool DtrOn() const;
+    bool RtsOn() const;
+    void LowAtConnectClick();
+    void SendBreakClick();
+    ByteString ModemLinesText();
+    void ReconnectClick();
+    bool Reconnecting() const { return reconnectTimer.Enabled(); }
+    // A grey, stamped note of comterm's own in the history (and the text log).
+    void AddNote(const ByteString& Text);
+
     bool TwoStopBitsChecked() const override;
     int FormatIndex() const override;
 
@@ -75,8 +100,18 @@ private:
     // The ports present, after why the last Connect failed where it did.
     std::string PresentPortsText() const;
     void AddLine(const ByteString& Text, TColor Color, int keepFree);
+    // Adds a line built already, and logs it.
+    void AddShownLine(const ByteString& line, TColor Color, int keepFree);
+    ByteString Stamp() const;  // for a line added now
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
     void MakeHistoryMenu();
+    void MakeTalkMenus();
+    std::vector<platform::MenuCommand> PortCommands();
+    void ApplyModemLines();
+    void PortLost();
+    void TryReconnect();
+    ByteString LineEndBytes() const;
+    void RememberSent(const ByteString& line);
     platform::FindBox& ShownFindBox();
     // A log that failed ends with one box, whatever the number of entries it refused.
     void WatchLog();
@@ -85,6 +120,7 @@ private:
     bool connected = false;
     std::string lastConnectFailure;
     platform::LocaleTimeSettings localeTime;
+    TCom::TPortOpener portOpener;  // empty: the system's
     std::unique_ptr<TCom> com;
     platform::Settings settings;
     bool milliseconds = false;
@@ -92,6 +128,15 @@ private:
     std::unique_ptr<platform::RecordWriter> log;
     LogKind logKind = LogKind::Text;
     platform::PeriodicTimer logWatch;
+    LineEnd lineEnd = LineEnd::CR;
+    bool interpretEscapes = false;
+    std::unique_ptr<class LineRecall> recall;
+    bool dtrChoice = true, rtsChoice = true, lowAtConnect = false, reconnect = false;
+    bool lineDtr = true, lineRts = true;  // as the lines stand while connected
+    uint8_t connectedPort = 0;
+    int32_t connectedBaud = 0;            // 0: none chosen
+    std::string lastReconnectFailure;
+    platform::PeriodicTimer reconnectTimer;
 };
 
 extern TMainForm* MainForm;

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "platform/port_scan.h"
+#include "platform/posix/modem_lines.h"
 #include "platform/posix/port_map.h"
 #include "platform/posix/termination.h"
 #include "platform/serial_device.h"
@@ -70,6 +71,9 @@ public:
     IoStatus CheckRead(uint32_t& bytesRead) override;
     bool NotifyOnArrival(std::function<void()> arrived) override;
     int32_t Write(const uint8_t* data, uint32_t size) override;
+    bool SetModemControl(bool dtr, bool rts) override { return SetModemControlLines(fd, dtr, rts); }
+    bool GetModemStatus(ModemStatus& status) override { return ReadModemStatusLines(fd, status); }
+    bool SendBreak(int milliseconds) override { return HoldBreak(fd, milliseconds); }
 
 private:
     enum class Wait { Readable, Quiet, Closing };
@@ -348,7 +352,14 @@ std::string OpenError(int error) {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
+bool PortPresent(uint8_t port) {
+    const PortPath mapped = PortDevicePath(port);
+    struct stat node {};
+    return mapped.refusal.empty() && !mapped.path.empty() && stat(mapped.path.c_str(), &node) == 0 &&
+           S_ISCHR(node.st_mode);
+}
+
+std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow) {
     NumberAdapters(PortRoots::System());  // an adapter plugged in meanwhile gets its number first
     const PortPath mapped = PortDevicePath(port);
     if (!mapped.refusal.empty()) return RefuseOpen(port, "", mapped.refusal);
@@ -361,6 +372,7 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
     if (!lock->Acquired()) return RefuseOpen(port, resolved, HolderName(lock->Holder()));
     int fd = open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return RefuseOpen(port, resolved, OpenError(errno));
+    if (modemLinesLow) SetModemControlLines(fd, false, false);  // the open raised them: a blip at most
     struct stat node;
     termios2 settingsAtOpen;
     if (fstat(fd, &node) != 0 || !S_ISCHR(node.st_mode) || !isatty(fd) || !GetTermios(fd, settingsAtOpen)) {

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -43,6 +44,24 @@ private:
     }
 
     std::function<void(char&)> handler;
+};
+
+// Up and Down go to a handler instead of the edit.
+class RecallKeyFilter : public QObject {
+public:
+    RecallKeyFilter(QObject* parent, std::function<void(bool)> handler) : QObject(parent), handler(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Up && key != Qt::Key_Down) return false;
+        RunGuarded([&] { handler(key == Qt::Key_Up); });
+        return true;
+    }
+
+private:
+    std::function<void(bool)> handler;
 };
 
 // Asks for the hint each time the tooltip is about to show.
@@ -86,6 +105,27 @@ ByteString ToBytes(const QString& text) {
 
 QWidget* WidgetOf(const Control& control) { return dynamic_cast<const Drawn&>(control).Widget(); }
 
+void AddMenuCommands(QMenu* menu, const std::vector<MenuCommand>& commands) {
+    for (const MenuCommand& command : commands) {
+        if (!command.Items.empty()) {
+            AddMenuCommands(menu->addMenu(FromBytes(command.Caption)), command.Items);
+            continue;
+        }
+        QAction* action = menu->addAction(FromBytes(command.Reading ? command.Reading() : command.Caption));
+        if (command.Reading) {
+            action->setEnabled(false);
+            continue;
+        }
+        if (!command.Keys.empty()) action->setShortcut(QKeySequence(FromBytes(command.Keys)));
+        if (command.Checked) {
+            action->setCheckable(true);
+            action->setChecked(command.Checked());
+        }
+        std::function<void()> run = command.Run;
+        QObject::connect(action, &QAction::triggered, [run] { RunGuarded(run); });
+    }
+}
+
 QtLabel::QtLabel(QWidget* parent, const ControlEntry& entry)
     : QtControl(Placed(new QLabel(FromBytes(entry.Caption), parent), entry)) {
     widget->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -94,7 +134,25 @@ QtLabel::QtLabel(QWidget* parent, const ControlEntry& entry)
 ByteString QtLabel::Caption() const { return ToBytes(widget->text()); }
 
 QtEdit::QtEdit(QWidget* parent, const ControlEntry& entry)
-    : QtControl(Placed(new QLineEdit(FromBytes(entry.Text), parent), entry)) {}
+    : QtControl(Placed(new QLineEdit(FromBytes(entry.Text), parent), entry)) {
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(widget, &QWidget::customContextMenuRequested, [this](const QPoint& at) {
+        QMenu* menu = MakeContextMenu();
+        menu->exec(widget->mapToGlobal(at));
+        delete menu;
+    });
+}
+
+QMenu* QtEdit::MakeContextMenu() {
+    QMenu* menu = widget->createStandardContextMenu();
+    if (!ContextCommands().empty()) menu->addSeparator();
+    AddMenuCommands(menu, ContextCommands());
+    return menu;
+}
+
+void QtEdit::SetOnRecallKey(std::function<void(bool older)> handler) {
+    widget->installEventFilter(new RecallKeyFilter(widget, std::move(handler)));
+}
 
 ByteString QtEdit::Text() const { return ToBytes(widget->text()); }
 

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
@@ -26,6 +27,10 @@ public:
     virtual QWidget* Widget() const = 0;
 };
 QWidget* WidgetOf(const Control& control);
+
+// Adds the commands to a menu as it opens: check marks and readings as they stand now,
+// submenus under their captions. A chosen command runs guarded.
+void AddMenuCommands(QMenu* menu, const std::vector<MenuCommand>& commands);
 
 template <typename Interface, typename Drawing>
 class QtControl : public Interface, public Drawn {
@@ -52,6 +57,10 @@ public:
     void SetOnKeyPress(std::function<void(char& key)> handler) override;
     void SetHint(std::function<ByteString()> hint) override;
     ByteString Hint() const override;
+    void SetOnRecallKey(std::function<void(bool older)> handler) override;
+
+    // The context menu as it would show now: the standard items, then the commands.
+    QMenu* MakeContextMenu();
 
 private:
     std::function<ByteString()> hint;

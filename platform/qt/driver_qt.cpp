@@ -11,7 +11,7 @@
 namespace platform {
 
 void PressKey(Control& control, Key key, int modifiers) {
-    static const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Tab};
+    static const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Up, Qt::Key_Down};
     QWidget* target = QApplication::activePopupWidget();
     if (!target) target = WidgetOf(control);
     const Qt::KeyboardModifiers held = modifiers & ShiftModifier ? Qt::ShiftModifier : Qt::NoModifier;

@@ -236,16 +236,16 @@ void QtHistoryPane::SelectAndShow(int from, int to) {
     ensureCursorVisible();
 }
 
-// One action a command, made once: the window owns it, so its keys work anywhere in the
-// window, and the menu shows it.
+// The commands with keys get an action of the window's, so the keys work anywhere in it;
+// the menu makes its own items each time it opens.
 void QtHistoryPane::ContextCommandsChanged() {
     for (QAction* action : commandActions) delete action;
     commandActions.clear();
     for (const MenuCommand& command : ContextCommands()) {
-        auto* action = new QAction(QString::fromLatin1(command.Caption.c_str()), window());
-        if (!command.Keys.empty()) action->setShortcut(QKeySequence(QString::fromLatin1(command.Keys.c_str())));
+        if (command.Keys.empty()) continue;
+        auto* action = new QAction(window());
+        action->setShortcut(QKeySequence(QString::fromLatin1(command.Keys.c_str())));
         action->setShortcutContext(Qt::WindowShortcut);
-        action->setCheckable(static_cast<bool>(command.Checked));
         std::function<void()> run = command.Run;
         QObject::connect(action, &QAction::triggered, [run] { RunGuarded(run); });
         window()->addAction(action);
@@ -256,11 +256,7 @@ void QtHistoryPane::ContextCommandsChanged() {
 QMenu* QtHistoryPane::MakeContextMenu() {
     QMenu* menu = createStandardContextMenu();
     menu->addSeparator();
-    const std::vector<MenuCommand>& commands = ContextCommands();
-    for (size_t i = 0; i < commandActions.size() && i < commands.size(); ++i) {
-        if (commands[i].Checked) commandActions[i]->setChecked(commands[i].Checked());
-        menu->addAction(commandActions[i]);
-    }
+    AddMenuCommands(menu, ContextCommands());
     return menu;
 }
 

@@ -35,10 +35,43 @@ public:
     void SetHint(std::function<ByteString()> provider) override;
     ByteString Hint() const override { return hint ? hint() : ByteString(); }
     bool Notify(NMHDR* header, LRESULT&) override;
+    void SetOnRecallKey(std::function<void(bool older)> handler) override { onRecallKey = std::move(handler); }
+
+    bool TakeKeyDown(WPARAM key) override {
+        if ((key != VK_UP && key != VK_DOWN) || !onRecallKey) return false;
+        onRecallKey(key == VK_UP);
+        return true;
+    }
 
 private:
+    enum MenuId : UINT { UndoId = 1, CutId, CopyId, PasteId, DeleteId, SelectAllId };
+
+    // The edit's own items built anew, since its built-in menu cannot take more.
+    void ShowMenu(LPARAM where) {
+        DWORD from = 0, to = 0;
+        SendMessageA(window, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+        POINT at{static_cast<short>(LOWORD(where)), static_cast<short>(HIWORD(where))};
+        if (where == -1) at = MenuPointAtCaret(window, static_cast<int>(to));
+        const bool selected = from != to, canPaste = IsClipboardFormatAvailable(CF_TEXT);
+        const UINT chosen = TrackCommandsMenu(window, at,
+                                              {{"&Undo", SendMessageA(window, EM_CANUNDO, 0, 0) != 0, UndoId},
+                                               {"Cu&t", selected, CutId},
+                                               {"&Copy", selected, CopyId},
+                                               {"&Paste", canPaste, PasteId},
+                                               {"&Delete", selected, DeleteId},
+                                               {"Select &All", GetWindowTextLengthA(window) > 0, SelectAllId}},
+                                              ContextCommands());
+        static const UINT messages[] = {0, WM_UNDO, WM_CUT, WM_COPY, WM_PASTE, WM_CLEAR};
+        if (chosen >= UndoId && chosen <= DeleteId) SendMessageA(window, messages[chosen], 0, 0);
+        if (chosen == SelectAllId) SendMessageA(window, EM_SETSEL, 0, -1);
+    }
+
     static LRESULT CALLBACK KeyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<Win32Edit*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (message == WM_CONTEXTMENU) {
+            RunGuarded([&] { self->ShowMenu(lParam); });
+            return 0;
+        }
         if (message == WM_CHAR && self->onKeyPress) {
             char key = static_cast<char>(wParam);
             RunGuarded([&] { self->onKeyPress(key); });
@@ -50,6 +83,7 @@ private:
 
     WNDPROC editProc;
     std::function<void(char&)> onKeyPress;
+    std::function<void(bool)> onRecallKey;
     std::function<ByteString()> hint;
     ByteString shownHint;  // the tooltip reads it after the notification returns
     HWND tooltip = nullptr;

@@ -25,6 +25,8 @@ public:
     // Runs the command this shortcut stands for, pressed anywhere in the window; true when
     // there was one.
     virtual bool TakeShortcut(const Shortcut&) { return false; }
+    // A key the focused control handles before the window's own keys; true when taken.
+    virtual bool TakeKeyDown(WPARAM) { return false; }
     // Further child windows that follow the control's anchors (a radio group's buttons).
     virtual std::vector<HWND> Parts() const { return {}; }
 };
@@ -63,6 +65,20 @@ Bounds Win32Control<Interface>::Place() const {
     MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
+
+// A control's own menu item: its caption, whether it can be chosen now, and its id (1..99).
+struct StandardItem {
+    const char* Caption;
+    bool Enabled;
+    UINT Id;
+};
+// Shows a popup menu at `at` (screen) for `control`: its own items, then the commands
+// with their check marks, readings and submenus as they stand. A chosen command runs
+// guarded; a chosen own item's id is returned (0 for none).
+UINT TrackCommandsMenu(HWND control, POINT at, const std::vector<StandardItem>& standard,
+                       const std::vector<MenuCommand>& commands);
+// Where a keyboard-opened menu goes: below the caret of an edit or rich edit.
+POINT MenuPointAtCaret(HWND control, int caretPosition);
 
 std::unique_ptr<Control> MakeWin32Control(HWND parent, const ControlEntry& entry);
 std::unique_ptr<Control> MakeWin32HistoryPane(HWND parent, const ControlEntry& entry);

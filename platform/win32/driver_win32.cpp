@@ -10,7 +10,7 @@ namespace platform {
 // Posts the key as the keyboard driver would, with Shift held in the thread's key
 // state while it is handled, and runs the messages it brings.
 void PressKey(Control& control, Key key, int modifiers) {
-    static const WPARAM keys[] = {VK_RETURN, VK_RETURN, VK_ESCAPE, VK_TAB};
+    static const WPARAM keys[] = {VK_RETURN, VK_RETURN, VK_ESCAPE, VK_TAB, VK_UP, VK_DOWN};
     const WPARAM virtualKey = keys[static_cast<int>(key)];
     const LPARAM extended = key == Key::KeypadEnter ? (1 << 24) : 0;
     const UINT scan = MapVirtualKeyA(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);

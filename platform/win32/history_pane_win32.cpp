@@ -130,7 +130,7 @@ protected:
     }
 
 private:
-    enum MenuId : UINT { CopyId = 1, SelectAllId, FirstCommandId };
+    enum MenuId : UINT { CopyId = 1, SelectAllId };
 
     // The rich edit has no menu of its own: right click, Shift+F10 and the Menu key show
     // this one, its copy and select all first.
@@ -165,31 +165,13 @@ private:
     }
 
     void ShowMenu(POINT at) {
-        HMENU menu = CreatePopupMenu();
         CHARRANGE selection{};
         SendMessageA(window, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
-        AppendMenuA(menu, selection.cpMin == selection.cpMax ? MF_GRAYED : MF_ENABLED, CopyId, "&Copy\tCtrl+C");
-        AppendMenuA(menu, MF_ENABLED, SelectAllId, "Select &All");
-        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-        const std::vector<MenuCommand> commands = ContextCommands();
-        for (size_t i = 0; i < commands.size(); ++i) {
-            const MenuCommand& command = commands[i];
-            const UINT checked = command.Checked && command.Checked() ? MF_CHECKED : MF_UNCHECKED;
-            const ByteString caption = command.Keys.empty() ? command.Caption : command.Caption + "\t" + command.Keys;
-            AppendMenuA(menu, MF_STRING | checked, FirstCommandId + i, caption.c_str());
-        }
-        // A menu whose owner is not in the foreground closes at once.
-        HWND owner = GetAncestor(window, GA_ROOT);
-        SetForegroundWindow(owner);
-        const MenuShown shown;
-        const UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
-        DestroyMenu(menu);
-        if (chosen == CopyId)
-            SendMessageA(window, WM_COPY, 0, 0);
-        else if (chosen == SelectAllId)
-            Select(0, TextLength());
-        else if (chosen >= FirstCommandId && chosen - FirstCommandId < commands.size())
-            commands[chosen - FirstCommandId].Run();
+        const UINT chosen = TrackCommandsMenu(
+            window, at, {{"&Copy\tCtrl+C", selection.cpMin != selection.cpMax, CopyId}, {"Select &All", true, SelectAllId}},
+            ContextCommands());
+        if (chosen == CopyId) SendMessageA(window, WM_COPY, 0, 0);
+        if (chosen == SelectAllId) Select(0, TextLength());
     }
 
     // The newest line is in view when the end of the text is.

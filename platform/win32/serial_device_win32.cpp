@@ -103,6 +103,22 @@ public:
     // is cancelled, what is queued for output discarded, and the count taken returned.
     // The write has an event of its own: waiting on the port's handle would also wake
     // when the outstanding read completes.
+    bool SetModemControl(bool dtr, bool rts) override {
+        const bool dtrSet = EscapeCommFunction(port, dtr ? SETDTR : CLRDTR);
+        return EscapeCommFunction(port, rts ? SETRTS : CLRRTS) && dtrSet;
+    }
+    bool GetModemStatus(ModemStatus& status) override {
+        DWORD lines = 0;
+        if (!GetCommModemStatus(port, &lines)) return false;
+        status = {(lines & MS_CTS_ON) != 0, (lines & MS_DSR_ON) != 0, (lines & MS_RLSD_ON) != 0, (lines & MS_RING_ON) != 0};
+        return true;
+    }
+    bool SendBreak(int milliseconds) override {
+        if (!SetCommBreak(port)) return false;
+        Sleep(static_cast<DWORD>(milliseconds));
+        return ClearCommBreak(port) != 0;
+    }
+
     int32_t Write(const uint8_t* data, uint32_t size) override {
         const DWORD bound = static_cast<DWORD>(WriteBoundNow(size).count());
         OVERLAPPED writeOverlap{};
@@ -173,11 +189,20 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port) {
+bool PortPresent(uint8_t port) {
+    char target[512];
+    return QueryDosDeviceA(("COM" + std::to_string(port)).c_str(), target, sizeof target) != 0;
+}
+
+std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow) {
     const std::string name = "\\\\.\\COM" + std::to_string(port);
     HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return RefuseOpen(port, name, SystemMessage(GetLastError()));
+    if (modemLinesLow) {
+        EscapeCommFunction(handle, CLRDTR);
+        EscapeCommFunction(handle, CLRRTS);
+    }
     PurgeComm(handle, PURGE_RXCLEAR);  // a port opens empty, whatever waited in the driver
     // A framing or parity error must not stop every read after it.
     DCB state{};

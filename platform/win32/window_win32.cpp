@@ -87,6 +87,8 @@ public:
     bool TakeKey(const MSG& message) {
         const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0, alt = GetKeyState(VK_MENU) < 0;
         if (!alt && TakeShortcut(message.wParam, ctrl, shift)) return true;
+        if (Win32Drawn* focused = FocusedControl(); focused && !ctrl && !alt && focused->TakeKeyDown(message.wParam))
+            return true;
         if (message.wParam == VK_TAB && !ctrl && !alt) return MoveFocus(shift ? -1 : 1);
         if (message.wParam != VK_ESCAPE || shift || ctrl || alt || !cancel) return false;
         Win32Drawn* focused = FocusedControl();

@@ -1,0 +1,196 @@
+// Talking to the device its way: the input line's menu (line end, escapes), recall of
+// sent lines, the Port menu (DTR, RTS, break, modem lines, reconnecting), and what
+// happens when the port goes away and comes back.
+#include <stdexcept>
+#include <string>
+
+#include "platform/serial_device.h"
+#include "ui/main_form.h"
+#include "ui/recall.h"
+
+namespace {
+
+// The settings file's keys.
+const char* const LineEndKey = "LineEnd";  // CR, LF, CRLF or None
+const char* const EscapesKey = "InterpretEscapes";
+const char* const SentKeyPrefix = "Sent";  // Sent1 (newest) .. Sent100
+const char* const DtrKey = "DTR";          // on unless "0"
+const char* const RtsKey = "RTS";
+const char* const LowAtConnectKey = "LowAtConnect";
+const char* const ReconnectKey = "Reconnect";
+
+constexpr int BreakMs = 250;
+constexpr int ReconnectCheckMs = 300;
+
+struct LineEndName {
+    TMainForm::LineEnd end;
+    const char* key;
+    const char* caption;
+    const char* bytes;
+};
+const LineEndName LineEnds[] = {
+    {TMainForm::LineEnd::CR, "CR", "&CR", "\r"},
+    {TMainForm::LineEnd::LF, "LF", "&LF", "\n"},
+    {TMainForm::LineEnd::CRLF, "CRLF", "CR L&F", "\r\n"},
+    {TMainForm::LineEnd::None, "None", "&None", ""},
+};
+
+const LineEndName& NameOf(TMainForm::LineEnd end) {
+    for (const LineEndName& name : LineEnds)
+        if (name.end == end) return name;
+    return LineEnds[0];
+}
+
+ByteString PortName(uint8_t port) { return "port " + std::to_string(port); }
+
+}  // namespace
+
+void TMainForm::MakeTalkMenus() {
+    for (const LineEndName& name : LineEnds)
+        if (settings.Text(LineEndKey, "CR") == name.key) lineEnd = name.end;
+    interpretEscapes = settings.Flag(EscapesKey);
+    std::vector<ByteString> sent;
+    for (size_t i = 1; i <= LineRecall::Capacity; ++i) {
+        const std::string line = settings.Text(SentKeyPrefix + std::to_string(i));
+        if (line.empty()) break;
+        sent.push_back(line);
+    }
+    recall = std::make_unique<LineRecall>(sent);
+    dtrChoice = settings.Text(DtrKey, "1") != "0";
+    rtsChoice = settings.Text(RtsKey, "1") != "0";
+    lowAtConnect = settings.Flag(LowAtConnectKey);
+    reconnect = settings.Flag(ReconnectKey);
+    reconnectTimer.SetEnabled(false);
+    reconnectTimer.SetInterval(ReconnectCheckMs);
+    reconnectTimer.SetOnTimer([this] { TryReconnect(); });
+    com->OnLost = [this] { PortLost(); };
+
+    std::vector<platform::MenuCommand> ends;
+    for (const LineEndName& name : LineEnds) {
+        const LineEnd end = name.end;
+        ends.push_back({name.caption, "", [this, end] { SetLineEnd(end); }, [this, end] { return lineEnd == end; }});
+    }
+    LineEdit->SetContextCommands({
+        {"Line &End", "", {}, {}, ends},
+        {"Interpret &Escapes", "", [this] { InterpretEscapesClick(); }, [this] { return interpretEscapes; }},
+    });
+    LineEdit->SetOnRecallKey([this](bool older) { RecallKey(older); });
+}
+
+std::vector<platform::MenuCommand> TMainForm::PortCommands() {
+    return {
+        {"&DTR", "", [this] { DtrClick(); }, [this] { return DtrOn(); }},
+        {"&RTS", "", [this] { RtsClick(); }, [this] { return RtsOn(); }},
+        {"DTR and RTS &Low at Connect", "", [this] { LowAtConnectClick(); }, [this] { return lowAtConnect; }},
+        {"Send &Break", "", [this] { SendBreakClick(); }, {}},
+        {"", "", {}, {}, {}, [this] { return ModemLinesText(); }},
+        {"Reconnect &Automatically", "", [this] { ReconnectClick(); }, [this] { return reconnect; }},
+    };
+}
+
+ByteString TMainForm::LineEndBytes() const { return NameOf(lineEnd).bytes; }
+
+void TMainForm::SetLineEnd(LineEnd end) {
+    lineEnd = end;
+    settings.SetText(LineEndKey, NameOf(end).key);
+}
+
+void TMainForm::InterpretEscapesClick() {
+    interpretEscapes = !interpretEscapes;
+    settings.SetFlag(EscapesKey, interpretEscapes);
+}
+
+const std::vector<ByteString>& TMainForm::SentLines() const { return recall->Lines(); }
+
+void TMainForm::RememberSent(const ByteString& line) {
+    const std::vector<ByteString> before = recall->Lines();
+    recall->Sent(line);
+    if (recall->Lines() == before) return;
+    std::vector<std::pair<std::string, std::string>> changes;
+    for (size_t i = 0; i < LineRecall::Capacity; ++i)
+        changes.emplace_back(SentKeyPrefix + std::to_string(i + 1), i < recall->Lines().size() ? recall->Lines()[i] : "");
+    settings.SetTexts(changes);
+}
+
+void TMainForm::RecallKey(bool older) {
+    const std::optional<ByteString> line = older ? recall->Older(LineEdit->Text()) : recall->Newer();
+    if (line) LineEdit->SetText(*line);
+}
+
+// While connected the marks show the lines as they stand; otherwise what Connect will do.
+bool TMainForm::DtrOn() const { return connected ? lineDtr : dtrChoice && !lowAtConnect; }
+bool TMainForm::RtsOn() const { return connected ? lineRts : rtsChoice && !lowAtConnect; }
+
+void TMainForm::DtrClick() {
+    dtrChoice = lineDtr = !DtrOn();
+    settings.SetFlag(DtrKey, dtrChoice);
+    ApplyModemLines();
+}
+
+void TMainForm::RtsClick() {
+    rtsChoice = lineRts = !RtsOn();
+    settings.SetFlag(RtsKey, rtsChoice);
+    ApplyModemLines();
+}
+
+// A port opens with both lines raised: only a choice otherwise asks anything of it.
+void TMainForm::ApplyModemLines() {
+    if (!ComPort->IsOpen() || (lineDtr && lineRts && !lowAtConnect)) return;
+    if (!ComPort->SetModemControl(lineDtr, lineRts)) AddNote(PortName(connectedPort) + " cannot set DTR and RTS");
+}
+
+void TMainForm::LowAtConnectClick() {
+    lowAtConnect = !lowAtConnect;
+    settings.SetFlag(LowAtConnectKey, lowAtConnect);
+}
+
+void TMainForm::SendBreakClick() {
+    if (!ComPort->IsOpen()) return;
+    if (!ComPort->SendBreak(BreakMs)) throw std::runtime_error("This device cannot send a break");
+}
+
+ByteString TMainForm::ModemLinesText() {
+    if (!ComPort->IsOpen()) return "Modem lines: not connected";
+    platform::SerialDevice::ModemStatus status;
+    if (!ComPort->GetModemStatus(status)) return "Modem lines: not available on this device";
+    auto line = [](const char* name, bool on) { return ByteString(name) + (on ? " on" : " off"); };
+    return line("CTS", status.cts) + "  " + line("DSR", status.dsr) + "  " + line("CD", status.cd) + "  " +
+           line("RI", status.ri);
+}
+
+void TMainForm::ReconnectClick() {
+    reconnect = !reconnect;
+    settings.SetFlag(ReconnectKey, reconnect);
+    if (!reconnect) reconnectTimer.SetEnabled(false);
+}
+
+void TMainForm::AddNote(const ByteString& Text) { AddShownLine(Stamp() + ' ' + Text, NoteColor, FreeAfterReceiving); }
+
+// Without reconnecting the port stays open and deaf, as a stalled port always has; with
+// it, the dead device is let go, so that the same number can be opened when it is back.
+void TMainForm::PortLost() {
+    AddNote(PortName(connectedPort) + " lost: the device went away");
+    if (!reconnect || !connected) return;
+    ComPort->Close();
+    lastReconnectFailure.clear();
+    reconnectTimer.SetEnabled(true);
+}
+
+void TMainForm::TryReconnect() {
+    if (!connected || !reconnect) {
+        reconnectTimer.SetEnabled(false);
+        return;
+    }
+    if (!platform::PortPresent(connectedPort)) return;
+    ComPort->ModemLinesLowAtOpen = lowAtConnect;
+    if (!ComPort->Open(connectedPort)) {
+        const std::string failure = platform::LastOpenFailure();
+        if (failure != lastReconnectFailure) AddNote(PortName(connectedPort) + " is back but cannot be opened: " + failure);
+        lastReconnectFailure = failure;
+        return;
+    }
+    reconnectTimer.SetEnabled(false);
+    if (connectedBaud) ComPort->SetBaud(connectedBaud);
+    ApplyModemLines();
+    AddNote(PortName(connectedPort) + " back");
+}
