@@ -30,7 +30,7 @@ void TMainForm::ConnectClick() {
     if (connectedBaud) ComPort->SetBaud(connectedBaud);
     lineDtr = dtrChoice && !lowAtConnect;
     lineRts = rtsChoice && !lowAtConnect;
-    ApplyModemLines();
+    ApplyModemLines(true);
     ConnectButton->SetCaption("Disconnect");
     connected = true;
 }

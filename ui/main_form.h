@@ -107,7 +107,7 @@ private:
     void MakeHistoryMenu();
     void MakeTalkMenus();
     std::vector<platform::MenuCommand> PortCommands();
-    void ApplyModemLines();
+    void ApplyModemLines(bool atConnect);
     void PortLost();
     void TryReconnect();
     ByteString LineEndBytes() const;

@@ -124,18 +124,19 @@ bool TMainForm::RtsOn() const { return connected ? lineRts : rtsChoice && !lowAt
 void TMainForm::DtrClick() {
     dtrChoice = lineDtr = !DtrOn();
     settings.SetFlag(DtrKey, dtrChoice);
-    ApplyModemLines();
+    ApplyModemLines(false);
 }
 
 void TMainForm::RtsClick() {
     rtsChoice = lineRts = !RtsOn();
     settings.SetFlag(RtsKey, rtsChoice);
-    ApplyModemLines();
+    ApplyModemLines(false);
 }
 
-// A port opens with both lines raised: only a choice otherwise asks anything of it.
-void TMainForm::ApplyModemLines() {
-    if (!ComPort->IsOpen() || (lineDtr && lineRts && !lowAtConnect)) return;
+// A port opens with both lines raised: at Connect only a choice otherwise asks anything
+// of it.
+void TMainForm::ApplyModemLines(bool atConnect) {
+    if (!ComPort->IsOpen() || (atConnect && lineDtr && lineRts && !lowAtConnect)) return;
     if (!ComPort->SetModemControl(lineDtr, lineRts)) AddNote(PortName(connectedPort) + " cannot set DTR and RTS");
 }
 
@@ -191,6 +192,6 @@ void TMainForm::TryReconnect() {
     }
     reconnectTimer.SetEnabled(false);
     if (connectedBaud) ComPort->SetBaud(connectedBaud);
-    ApplyModemLines();
+    ApplyModemLines(true);
     AddNote(PortName(connectedPort) + " back");
 }

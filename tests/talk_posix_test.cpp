@@ -1,0 +1,138 @@
+// On Linux: the port's device going away and coming back under its number, and the
+// modem-line ioctls as they are asked of the driver.
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <regex>
+
+#include "platform/posix/modem_lines.h"
+#include "tests/box_watcher.h"
+#include "tests/port_fixture.h"
+#include "ui/main_form.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class LostAndBackTest : public PortFixture {
+protected:
+    void SetUp() override {
+        PortFixture::SetUp();
+        form.FormatRadios->SetItemIndex(0);
+        form.ConnectButton->Click();
+        ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    }
+    void TearDown() override {
+        if (reconnect) form.ReconnectClick();  // kept: the next test starts without it
+    }
+    bool Shows(const std::string& text) { return form.MainRich->Text().find(text) != std::string::npos; }
+    void TurnOnReconnect() {
+        platform::FindCommand(form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
+        reconnect = true;
+    }
+    TMainForm form;
+    BoxWatcher watcher;
+    bool reconnect = false;
+};
+
+TEST_F(LostAndBackTest, ADeviceThatComesBackUnderItsNumberIsOpenedAgain) {
+    TurnOnReconnect();
+    device.CloseMaster();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 lost: the device went away"); }));
+    EXPECT_TRUE(form.Reconnecting());
+    ProcessEventsFor(700);
+    EXPECT_FALSE(Shows("back")) << "nothing there yet";
+
+    VirtualDevice again;
+    again.LinkAsPort(ports.Path(), 5);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 back"); }));
+    EXPECT_FALSE(form.Reconnecting());
+    ASSERT_TRUE(again.Write("hello"));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Shows(" hello\r\n"); }));
+    form.LineEdit->SetText("still talking");
+    platform::PressKey(*form.LineEdit, platform::Key::Enter);
+    EXPECT_EQ(again.Read(14, 2s), "still talking\r");
+    EXPECT_TRUE(std::regex_search(form.MainRich->Text(), std::regex("lost: the device went away\r\n[^\r]* port 5 back\r\n")));
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
+TEST_F(LostAndBackTest, WithoutReconnectingTheLostPortStaysAsItWas) {
+    device.CloseMaster();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 lost"); }));
+    VirtualDevice again;
+    again.LinkAsPort(ports.Path(), 5);
+    ProcessEventsFor(1000);
+    EXPECT_FALSE(Shows("back"));
+    EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    form.ConnectButton->Click();
+    form.ConnectButton->Click();  // Disconnect then Connect, as ever
+    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    ASSERT_TRUE(again.Write("new"));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Shows(" new\r\n"); }));
+}
+
+TEST_F(LostAndBackTest, DisconnectWhileWaitingStopsWaiting) {
+    TurnOnReconnect();
+    device.CloseMaster();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return form.Reconnecting(); }));
+    form.ConnectButton->Click();
+    EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
+    EXPECT_FALSE(form.Reconnecting());
+    VirtualDevice again;
+    again.LinkAsPort(ports.Path(), 5);
+    ProcessEventsFor(800);
+    EXPECT_FALSE(Shows("back"));
+    EXPECT_FALSE(ComPort->IsOpen());
+}
+
+// What the modem-line calls ask of the driver, recorded by a stand-in for ioctl.
+struct AskedIoctl {
+    unsigned long request;
+    int bits;
+};
+
+TEST(ModemLines, TheIoctlsAskedForEachChoice) {
+    std::vector<AskedIoctl> asked;
+    int answer = 0, linesIn = 0;
+    const platform::ModemIoctl record = [&](int, unsigned long request, int* bits) {
+        if (request == TIOCMGET && bits) *bits = linesIn;
+        asked.push_back({request, bits ? *bits : -1});
+        return answer;
+    };
+    struct Case {
+        bool dtr, rts;
+        std::vector<std::pair<unsigned long, int>> calls;
+    } cases[] = {
+        {true, true, {{TIOCMBIS, TIOCM_DTR | TIOCM_RTS}}},
+        {false, false, {{TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}},
+        {true, false, {{TIOCMBIS, TIOCM_DTR}, {TIOCMBIC, TIOCM_RTS}}},
+        {false, true, {{TIOCMBIS, TIOCM_RTS}, {TIOCMBIC, TIOCM_DTR}}},
+    };
+    for (const Case& c : cases) {
+        asked.clear();
+        EXPECT_TRUE(platform::SetModemControlLines(3, c.dtr, c.rts, record));
+        ASSERT_EQ(asked.size(), c.calls.size());
+        for (size_t i = 0; i < asked.size(); ++i) {
+            EXPECT_EQ(asked[i].request, c.calls[i].first);
+            EXPECT_EQ(asked[i].bits, c.calls[i].second);
+        }
+    }
+    linesIn = TIOCM_CTS | TIOCM_CD;
+    platform::SerialDevice::ModemStatus status;
+    ASSERT_TRUE(platform::ReadModemStatusLines(3, status, record));
+    EXPECT_TRUE(status.cts && status.cd);
+    EXPECT_FALSE(status.dsr || status.ri);
+
+    asked.clear();
+    EXPECT_TRUE(platform::HoldBreak(3, 1, record));
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].request, static_cast<unsigned long>(TIOCSBRK));
+    EXPECT_EQ(asked[1].request, static_cast<unsigned long>(TIOCCBRK));
+
+    answer = -1;  // a device without the lines, as a pseudo-terminal
+    EXPECT_FALSE(platform::SetModemControlLines(3, false, true, record));
+    EXPECT_FALSE(platform::ReadModemStatusLines(3, status, record));
+    EXPECT_FALSE(platform::HoldBreak(3, 1, record));
+}
+
+}  // namespace

@@ -1,0 +1,207 @@
+// Talking to the device its way: line ends, escapes and recall with the far end of the
+// port as the device; the Port menu with a device that records what it was asked.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "platform/driver.h"
+#include "tests/box_watcher.h"
+#include "tests/far_end.h"
+#include "tests/scripted_port.h"
+#include "ui/main_form.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string Stamp = R"([^ ]+( [^ ]+( [AaPp][Mm])?)? )";
+
+class TalkTest : public FarEndFixture {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
+        form.FormatRadios->SetItemIndex(1);  // hexadecimal: every byte of the echo readable
+        form.ConnectButton->Click();
+        ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    }
+    void TearDown() override {  // choices are kept: the next test starts from the defaults
+        form.SetLineEnd(TMainForm::LineEnd::CR);
+        if (form.InterpretingEscapes()) form.InterpretEscapesClick();
+    }
+    void Type(const ByteString& text) {
+        form.LineEdit->SetFocus();
+        form.LineEdit->SetText(text);
+        platform::PressKey(*form.LineEdit, platform::Key::Enter);
+    }
+    ByteString LastLine() {
+        ByteString text = form.MainRich->Text();
+        if (text.size() >= 2) text.resize(text.size() - 2);  // the last line's own break
+        const size_t start = text.rfind("\r\n");
+        return start == ByteString::npos ? text : text.substr(start + 2);
+    }
+    TMainForm form;
+    BoxWatcher watcher;
+};
+
+TEST_F(TalkTest, LineEndsAndEscapesDecideTheBytesSentAndTheEcho) {
+    struct Case {
+        const char* menuItem;  // of Line End
+        bool escapes;
+        ByteString typed, arrives, echo;
+    } cases[] = {
+        {"CR", false, "AT", "AT\r", "41 54 "},
+        {"LF", false, "AT", "AT\n", "41 54 "},
+        {"CR LF", false, "AT", "AT\r\n", "41 54 "},
+        {"None", false, "AT", "AT", "41 54 "},
+        {"None", false, "a\\x41", "a\\x41", "61 5C 78 34 31 "},
+        {"None", true, "a\\x41\\r\\n\\t\\0\\\\\\xfF", ByteString("aA\r\n\t\0\\\xFF", 8), "61 41 0D 0A 09 00 5C FF "},
+        {"CR", true, "\\x0d", "\r\r", "0D "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        platform::FindCommand(form.LineEdit->ContextCommands(), c.menuItem).Run();
+        if (form.InterpretingEscapes() != c.escapes)
+            platform::FindCommand(form.LineEdit->ContextCommands(), "Interpret Escapes").Run();
+        Type(c.typed);
+        EXPECT_EQ(device.Read(c.arrives.size(), 2s), c.arrives);
+        EXPECT_TRUE(std::regex_match(LastLine(), std::regex(Stamp + c.echo))) << LastLine();
+        EXPECT_EQ(form.LineEdit->Text(), c.typed) << "the line keeps its text";
+    }
+    EXPECT_TRUE(watcher.boxes.empty());
+    TMainForm next;
+    EXPECT_EQ(next.CurrentLineEnd(), TMainForm::LineEnd::CR) << "kept";
+    EXPECT_TRUE(next.InterpretingEscapes()) << "kept";
+}
+
+TEST_F(TalkTest, AMalformedEscapeSendsNothingAndSaysWhereItIs) {
+    platform::FindCommand(form.LineEdit->ContextCommands(), "Interpret Escapes").Run();
+    const ByteString history = form.MainRich->Text();
+    struct Case {
+        ByteString typed, said;
+    } cases[] = {
+        {"ab\\q", "Malformed escape \"\\q\" at column 3"},
+        {"\\x4", "Malformed escape \"\\x4\" at column 1"},
+        {"\\x4g!", "Malformed escape \"\\x4g\" at column 1"},
+        {"ok\\", "Malformed escape \"\\\" at column 3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        watcher.boxes.clear();
+        Type(c.typed);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !watcher.boxes.empty(); }));
+        ASSERT_EQ(watcher.boxes.size(), 1u);
+        EXPECT_NE(watcher.boxes[0].text.find(c.said), std::string::npos) << watcher.boxes[0].text;
+        EXPECT_TRUE(watcher.boxes[0].stopIcon);
+        EXPECT_EQ(device.Read(1, 200ms), "") << "nothing sent";
+        EXPECT_EQ(form.MainRich->Text(), history) << "nothing echoed";
+    }
+}
+
+TEST_F(TalkTest, UpAndDownRecallTheLinesSentAndWhatWasBeingTyped) {
+    for (const char* line : {"first", "second", "first"}) Type(line);
+    ASSERT_EQ(device.Read(19, 2s), "first\rsecond\rfirst\r");
+    const std::vector<ByteString> sent = form.SentLines();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0], "first") << "newest first";
+    EXPECT_EQ(sent[1], "second");
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "first"), 1) << "each line once";
+    form.LineEdit->SetText("half typ");
+    struct Step {
+        platform::Key key;
+        ByteString shows;
+    } steps[] = {{platform::Key::Up, "first"}, {platform::Key::Up, "second"}, {platform::Key::Down, "first"},
+                 {platform::Key::Down, "half typ"}, {platform::Key::Down, "half typ"}};
+    for (const Step& step : steps) {
+        platform::PressKey(*form.LineEdit, step.key);
+        EXPECT_EQ(form.LineEdit->Text(), step.shows);
+    }
+    for (size_t i = 0; i <= sent.size(); ++i) platform::PressKey(*form.LineEdit, platform::Key::Up);
+    EXPECT_EQ(form.LineEdit->Text(), sent.back()) << "Up stops at the oldest";
+    EXPECT_EQ(form.MainRich->Text().find("half"), ByteString::npos) << "recalling sends nothing";
+    TMainForm next;
+    EXPECT_EQ(next.SentLines(), form.SentLines()) << "kept for the next start";
+}
+
+// The Port menu through a device that records what it is asked, as a real adapter's
+// lines cannot be watched here.
+class PortMenuTest : public ::testing::Test {
+protected:
+    void Connect() {
+        form.ConnectButton->Click();
+        ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    }
+    void Choose(const ByteString& item) { platform::FindCommand(form.MainRich->ContextCommands(), item).Run(); }
+    ByteString Reading() {
+        const auto& port = platform::FindCommand(form.MainRich->ContextCommands(), "Port");
+        for (const platform::MenuCommand& item : port.Items)
+            if (item.Reading) return item.Reading();
+        return "";
+    }
+    ScriptedLine line;
+    TMainForm form{ScriptedOpener(line)};
+    BoxWatcher watcher;
+};
+
+TEST_F(PortMenuTest, DtrRtsBreakAndModemLinesDoWhatTheyShow) {
+    EXPECT_TRUE(form.DtrOn());
+    EXPECT_TRUE(form.RtsOn());
+    EXPECT_EQ(Reading(), "Modem lines: not connected");
+    Connect();
+    EXPECT_FALSE(line.lowAtOpen);
+    EXPECT_TRUE(line.dtr && line.rts) << "as a port opens";
+    Choose("DTR");
+    EXPECT_FALSE(line.dtr);
+    EXPECT_TRUE(line.rts);
+    EXPECT_FALSE(form.DtrOn());
+    Choose("RTS");
+    EXPECT_FALSE(line.rts);
+    Choose("Send Break");
+    EXPECT_EQ(line.breaks, std::vector<int>({250}));
+    line.status = {true, false, true, false};
+    EXPECT_EQ(Reading(), "CTS on  DSR off  CD on  RI off");
+    line.hasModemStatus = false;
+    EXPECT_EQ(Reading(), "Modem lines: not available on this device");
+
+    form.ConnectButton->Click();  // Disconnect: the choices hold at the next Connect
+    line.dtr = line.rts = true;
+    Connect();
+    EXPECT_FALSE(line.dtr);
+    EXPECT_FALSE(line.rts);
+    Choose("DTR");
+    Choose("RTS");
+    EXPECT_TRUE(line.dtr && line.rts);
+
+    Choose("DTR and RTS Low at Connect");
+    form.ConnectButton->Click();
+    Connect();
+    EXPECT_TRUE(line.lowAtOpen) << "the open itself keeps them low";
+    EXPECT_FALSE(line.dtr || line.rts);
+    EXPECT_FALSE(form.DtrOn());
+    Choose("DTR and RTS Low at Connect");
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
+TEST_F(PortMenuTest, APortThatGoesAwaySaysSoOnceAndStaysOpenUntilDisconnected) {
+    Connect();
+    line.input = "last words";
+    ProcessEventsFor(100);
+    line.failCheck = true;  // and the device wakes whoever waits on it, as a hang-up does
+    if (line.arrival) line.arrival();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return form.MainRich->Text().find(" lost: ") != ByteString::npos; }));
+    ProcessEventsFor(200);
+    const ByteString text = form.MainRich->Text();
+    EXPECT_TRUE(std::regex_search(text, std::regex("6C 61 73 74 20 77 6F 72 64 73 \r\n" + Stamp +
+                                                   "port 5 lost: the device went away\r\n$")))
+        << "after what it sent, once: " << text;
+    EXPECT_EQ(form.MainRich->ColorAt(static_cast<int>(text.rfind("port 5 lost"))), NoteColor);
+    EXPECT_TRUE(watcher.boxes.empty()) << "a note, no box";
+    EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    EXPECT_TRUE(line.deviceOpen) << "without reconnecting the port stays as it was";
+    line.failCheck = false;
+    form.ConnectButton->Click();
+    Connect();
+    EXPECT_EQ(line.opens, 2);
+}
+
+}  // namespace
