@@ -30,4 +30,7 @@ struct SaveDialogAnswer {
 // without an extension gets the chosen type's first.
 SaveDialogAnswer AskSaveFile(const SaveDialogRequest& request);
 
+// The system's standard open dialog for an existing file; "" when cancelled.
+std::string AskOpenFile(const ByteString& title, const std::string& folder);
+
 }  // namespace platform

@@ -69,6 +69,9 @@ public:
     virtual bool GetModemStatus(ModemStatus& status) = 0;
     // Holds the line in the break condition this long.
     virtual bool SendBreak(int milliseconds) = 0;
+    // Drops what waits in the driver to be sent, and ends a write waiting on it; any
+    // thread may call it while the device is open.
+    virtual void DiscardPendingOutput() {}
 
 protected:
     // WriteBound for size bytes at the line settings in force (the defaults when they

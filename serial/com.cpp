@@ -75,6 +75,15 @@ int32_t TCom::SendBytes(const ByteString& bytes) {
     return Device->Write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
 }
 
+int32_t TCom::SendBytesFromAnyThread(const ByteString& bytes) {
+    platform::SerialDevice* device = Device.get();
+    return device ? device->Write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size())) : 0;
+}
+
+void TCom::DiscardPendingOutput() {
+    if (Device) Device->DiscardPendingOutput();
+}
+
 bool TCom::SetModemControl(bool dtr, bool rts) { return Device && Device->SetModemControl(dtr, rts); }
 
 bool TCom::GetModemStatus(platform::SerialDevice::ModemStatus& status) {

@@ -33,6 +33,11 @@ public:
     int32_t Send(const ByteString& Text);
     // Writes exactly these bytes; the count written.
     int32_t SendBytes(const ByteString& bytes);
+    // The same from another thread, which the owner stops before the port closes or
+    // opens again.
+    int32_t SendBytesFromAnyThread(const ByteString& bytes);
+    // Drops what the driver holds to be sent, ending a send that waits on it.
+    void DiscardPendingOutput();
 
     // The modem lines, while open: false where the device cannot do it.
     bool SetModemControl(bool dtr, bool rts);

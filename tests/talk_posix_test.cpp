@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 
+#include <atomic>
+#include <cstdio>
+#include <fstream>
 #include <regex>
+#include <thread>
 
 #include "platform/posix/modem_lines.h"
 #include "tests/box_watcher.h"
@@ -133,6 +137,66 @@ TEST(ModemLines, TheIoctlsAskedForEachChoice) {
     EXPECT_FALSE(platform::SetModemControlLines(3, false, true, record));
     EXPECT_FALSE(platform::ReadModemStatusLines(3, status, record));
     EXPECT_FALSE(platform::HoldBreak(3, 1, record));
+}
+
+}  // namespace
+
+namespace {
+
+// A big file at the pace of a fast line, and a cancel part-way through a slow one.
+class SendFileTest : public PortFixture {
+protected:
+    void SetUp() override {
+        PortFixture::SetUp();
+        form.ConnectButton->Click();
+        ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    }
+    std::string Write(const ByteString& content) {
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+    ~SendFileTest() override { std::remove(path.c_str()); }
+    const std::string path = "/tmp/comterm-send-" + std::to_string(getpid()) + ".bin";
+    TMainForm form;
+    BoxWatcher watcher;
+};
+
+TEST_F(SendFileTest, TwentyMegabytesArriveWholeAndInOrder) {
+    ComPort->SetBaud(921600);
+    ByteString content(20 << 20, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((i * 31 + i / 256) & 0xFF);
+    form.SendFile(Write(content));
+    ByteString arrived;
+    std::thread reader([&] { arrived = device.Read(content.size(), 120s); });
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.SendingFile(); }, 120000));
+    reader.join();
+    ASSERT_EQ(arrived.size(), content.size());
+    EXPECT_TRUE(arrived == content);
+    EXPECT_NE(form.MainRich->Text().find("Sent file comterm-send-"), std::string::npos);
+}
+
+TEST_F(SendFileTest, CancelStopsWithinHalfASecondAndSaysHowFarItGot) {
+    ComPort->SetBaud(9600);
+    form.SendFile(Write(ByteString(1 << 20, 'x')));
+    std::atomic<bool> reading{true};
+    std::thread reader([&] {  // a far end that reads at about 9600 baud
+        while (reading) {
+            device.Read(96, std::chrono::milliseconds(100));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    ProcessEventsFor(500);
+    ASSERT_TRUE(form.SendingFile());
+    const auto cancelled = std::chrono::steady_clock::now();
+    form.SendProgress()->Cancel();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.SendingFile(); }, 3000));
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(500));
+    reading = false;
+    reader.join();
+    EXPECT_TRUE(std::regex_search(form.MainRich->Text(),
+                                  std::regex("Sending file comterm-send-[0-9]+\\.bin cancelled after [0-9]+ of 1048576 bytes")))
+        << form.MainRich->Text();
+    EXPECT_TRUE(watcher.boxes.empty());
 }
 
 }  // namespace

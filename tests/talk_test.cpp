@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include "platform/driver.h"
@@ -202,6 +204,49 @@ TEST_F(PortMenuTest, APortThatGoesAwaySaysSoOnceAndStaysOpenUntilDisconnected) {
     form.ConnectButton->Click();
     Connect();
     EXPECT_EQ(line.opens, 2);
+}
+
+}  // namespace
+
+namespace {
+
+std::string TempFile(const std::string& name, const ByteString& content) {
+    const std::string path = (std::filesystem::temp_directory_path() / name).string();
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+
+TEST_F(TalkTest, SendFileSendsItsBytesUnchangedAndSaysSoOnce) {
+    ByteString content;
+    for (int i = 0; i < 20000; ++i) content += static_cast<char>((i * 7) & 0xFF);
+    const std::string path = TempFile("comterm-send-test.bin", content);
+    platform::FindCommand(form.LineEdit->ContextCommands(), "Send File...");  // on the input line's menu
+    form.SendFile(path);
+    EXPECT_TRUE(form.SendingFile());
+    ASSERT_NE(form.SendProgress(), nullptr);
+    const ByteString arrived = device.Read(content.size(), 30s);
+    EXPECT_EQ(arrived.size(), content.size());
+    EXPECT_TRUE(arrived == content) << "whole and in order";
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !form.SendingFile(); }, 5000));
+    EXPECT_EQ(form.SendProgress(), nullptr);
+    EXPECT_TRUE(std::regex_match(LastLine(), std::regex(Stamp + "Sent file comterm-send-test.bin: 20000 bytes")))
+        << LastLine();
+    EXPECT_EQ(form.MainRich->ColorAt(static_cast<int>(form.MainRich->Text().rfind("Sent file"))), SentColor);
+    std::filesystem::remove(path);
+
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    const std::string cases[] = {folder, folder + "/comterm-no-such-file.bin"};
+    for (const std::string& unreadable : cases) {
+        SCOPED_TRACE(unreadable);
+        try {
+            form.SendFile(unreadable);
+            ADD_FAILURE() << "a send started";
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what()).find("Could not read " + unreadable), std::string::npos) << error.what();
+        }
+        EXPECT_FALSE(form.SendingFile());
+    }
+    EXPECT_EQ(device.Read(1, 200ms), "") << "nothing sent";
 }
 
 }  // namespace

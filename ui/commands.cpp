@@ -4,6 +4,7 @@
 #include "platform/port_scan.h"
 #include "platform/serial_device.h"
 #include "ui/escapes.h"
+#include "ui/file_sender.h"
 #include "ui/main_form.h"
 #include "ui/str_to_int.h"
 
@@ -37,6 +38,8 @@ void TMainForm::ConnectClick() {
 
 void TMainForm::DisconnectClick() {
     reconnectTimer.SetEnabled(false);
+    FinishSend(true);
+    finishing.reset();
     ComPort->Close();
     ConnectButton->SetCaption("Connect");
     connected = false;

@@ -4,6 +4,7 @@
 
 #include "platform/port_scan.h"
 #include "ui/display.h"
+#include "ui/file_sender.h"
 #include "ui/recall.h"
 #include "ui/record.h"
 #include "ui/window_table.h"
@@ -52,6 +53,9 @@ TMainForm::TMainForm(TCom::TPortOpener openPort) {
 TMainForm::~TMainForm() {
     MainRich->SetOnTextRemoved(nullptr);
     reconnectTimer.SetEnabled(false);
+    sendWatch.SetEnabled(false);
+    sender.reset();  // before the port they write to
+    finishing.reset();
     log.reset();
     if (ComPort == com.get()) ComPort = nullptr;
     com.reset();

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "platform/history_pane.h"
 #include "platform/locale.h"
 #include "platform/periodic_timer.h"
+#include "platform/progress_box.h"
 #include "platform/record_file.h"
 #include "platform/settings.h"
 #include "platform/window.h"
@@ -78,6 +80,11 @@ public:
     ByteString ModemLinesText();
     void ReconnectClick();
     bool Reconnecting() const { return reconnectTimer.Enabled(); }
+    // Send File: the file's bytes go to the device unchanged while the window goes on.
+    void SendFileClick();                       // asks which file, then sends it
+    void SendFile(const std::string& path);     // throws when it cannot be read
+    bool SendingFile() const { return sender != nullptr; }
+    platform::ProgressBox* SendProgress() const { return progress.get(); }
     // A grey, stamped note of comterm's own in the history (and the text log).
     void AddNote(const ByteString& Text);
 
@@ -112,6 +119,9 @@ private:
     void TryReconnect();
     ByteString LineEndBytes() const;
     void RememberSent(const ByteString& line);
+    void WatchSend();
+    // Ends a file being sent and says how it went.
+    void FinishSend(bool waitForPiece);
     platform::FindBox& ShownFindBox();
     // A log that failed ends with one box, whatever the number of entries it refused.
     void WatchLog();
@@ -137,6 +147,12 @@ private:
     int32_t connectedBaud = 0;            // 0: none chosen
     std::string lastReconnectFailure;
     platform::PeriodicTimer reconnectTimer;
+    std::unique_ptr<class FileSender> sender;
+    std::unique_ptr<class FileSender> finishing;  // cancelled, its last piece on its way
+    std::string sendingName;
+    std::unique_ptr<platform::ProgressBox> progress;
+    std::chrono::steady_clock::time_point sendStart;
+    platform::PeriodicTimer sendWatch;
 };
 
 extern TMainForm* MainForm;

@@ -1,10 +1,13 @@
 // Talking to the device its way: the input line's menu (line end, escapes), recall of
 // sent lines, the Port menu (DTR, RTS, break, modem lines, reconnecting), and what
 // happens when the port goes away and comes back.
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
+#include "platform/file_dialog.h"
 #include "platform/serial_device.h"
+#include "ui/file_sender.h"
 #include "ui/main_form.h"
 #include "ui/recall.h"
 
@@ -21,6 +24,8 @@ const char* const ReconnectKey = "Reconnect";
 
 constexpr int BreakMs = 250;
 constexpr int ReconnectCheckMs = 300;
+constexpr int SendWatchMs = 100;
+const char* const SendFolderKey = "SendFolder";
 
 struct LineEndName {
     TMainForm::LineEnd end;
@@ -73,7 +78,11 @@ void TMainForm::MakeTalkMenus() {
     LineEdit->SetContextCommands({
         {"Line &End", "", {}, {}, ends},
         {"Interpret &Escapes", "", [this] { InterpretEscapesClick(); }, [this] { return interpretEscapes; }},
+        {"Send &File...", "", [this] { SendFileClick(); }, {}},
     });
+    sendWatch.SetEnabled(false);
+    sendWatch.SetInterval(SendWatchMs);
+    sendWatch.SetOnTimer([this] { WatchSend(); });
     LineEdit->SetOnRecallKey([this](bool older) { RecallKey(older); });
 }
 
@@ -170,6 +179,8 @@ void TMainForm::AddNote(const ByteString& Text) { AddShownLine(Stamp() + ' ' + T
 // Without reconnecting the port stays open and deaf, as a stalled port always has; with
 // it, the dead device is let go, so that the same number can be opened when it is back.
 void TMainForm::PortLost() {
+    FinishSend(true);
+    finishing.reset();
     AddNote(PortName(connectedPort) + " lost: the device went away");
     if (!reconnect || !connected) return;
     ComPort->Close();
@@ -194,4 +205,69 @@ void TMainForm::TryReconnect() {
     if (connectedBaud) ComPort->SetBaud(connectedBaud);
     ApplyModemLines(true);
     AddNote(PortName(connectedPort) + " back");
+}
+
+void TMainForm::SendFileClick() {
+    if (!ComPort->IsOpen()) throw std::runtime_error("Connect first: a file goes to the connected device");
+    if (sender) return;
+    const std::string path = platform::AskOpenFile("Send File", settings.Text(SendFolderKey));
+    if (path.empty()) return;
+    SendFile(path);
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder != settings.Text(SendFolderKey)) settings.SetText(SendFolderKey, folder);
+}
+
+void TMainForm::SendFile(const std::string& path) {
+    if (sender || !ComPort->IsOpen()) return;
+    finishing.reset();
+    sender = std::make_unique<FileSender>(path, PieceSizeFor(ComPort->LineState().BaudRate),
+                                          [](const ByteString& piece) { return ComPort->SendBytesFromAnyThread(piece); });
+    sendingName = std::filesystem::path(path).filename().string();
+    sendStart = std::chrono::steady_clock::now();
+    progress = platform::ShowProgressBox(*LineEdit, "Sending " + sendingName);
+    // What the driver still holds goes too, so the line falls quiet at once.
+    progress->SetOnCancel([this] {
+        if (!sender) return;
+        sender->Cancel();
+        ComPort->DiscardPendingOutput();
+        FinishSend(false);
+    });
+    WatchSend();
+    sendWatch.SetEnabled(true);
+}
+
+void TMainForm::WatchSend() {
+    if (!sender) return;
+    if (sender->Done()) {
+        FinishSend(true);
+        return;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sendStart).count();
+    const uint64_t sent = sender->Sent(), total = sender->Total();
+    const uint64_t rate = seconds > 0 ? static_cast<uint64_t>(static_cast<double>(sent) / seconds) : 0;
+    progress->SetText(std::to_string(sent) + " of " + std::to_string(total) + " bytes sent, " + std::to_string(rate / 1000) +
+                      " kB/s");
+    progress->SetPercent(total ? static_cast<int>(sent * 100 / total) : 100);
+}
+
+// Said once, in the sent colour, however the send ended. A cancel does not wait for the
+// piece on its way (a tenth of a second of the line at most): its thread is let finish
+// and joined before the port closes or the next file starts.
+void TMainForm::FinishSend(bool waitForPiece) {
+    if (!sender) return;
+    sendWatch.SetEnabled(false);
+    progress.reset();
+    sender->Cancel();  // a send cut short by Disconnect or a lost port
+    if (waitForPiece) sender->Stop();
+    const bool whole = sender->Done() && sender->Sent() == sender->Total() && sender->Failure().empty();
+    const std::string sent = std::to_string(sender->Sent()), total = std::to_string(sender->Total());
+    const std::string failure = sender->Failure();
+    finishing = std::move(sender);
+    if (waitForPiece) finishing.reset();
+    ByteString said = "Sent file " + sendingName + ": " + sent + " bytes";
+    if (!failure.empty())
+        said = "Sending file " + sendingName + " stopped after " + sent + " of " + total + " bytes: " + failure;
+    else if (!whole)
+        said = "Sending file " + sendingName + " cancelled after " + sent + " of " + total + " bytes";
+    AddShownLine(Stamp() + ' ' + said, SentColor, FreeAfterReceiving);
 }

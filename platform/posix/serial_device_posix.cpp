@@ -74,6 +74,7 @@ public:
     bool SetModemControl(bool dtr, bool rts) override { return SetModemControlLines(fd, dtr, rts); }
     bool GetModemStatus(ModemStatus& status) override { return ReadModemStatusLines(fd, status); }
     bool SendBreak(int milliseconds) override { return HoldBreak(fd, milliseconds); }
+    void DiscardPendingOutput() override { DiscardOutput(fd); }
 
 private:
     enum class Wait { Readable, Quiet, Closing };

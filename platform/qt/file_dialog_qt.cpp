@@ -38,4 +38,10 @@ SaveDialogAnswer AskSaveFile(const SaveDialogRequest& request) {
     return {dialog.selectedFiles().first().toStdString(), static_cast<int>(std::max<qsizetype>(filters.indexOf(dialog.selectedNameFilter()), 0))};
 }
 
+std::string AskOpenFile(const ByteString& title, const std::string& folder) {
+    const QString start = !folder.empty() && QDir(QString::fromStdString(folder)).exists() ? QString::fromStdString(folder)
+                                                                                          : QDir::homePath();
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString::fromStdString(title), start).toStdString();
+}
+
 }  // namespace platform

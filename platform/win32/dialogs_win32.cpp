@@ -42,6 +42,20 @@ SaveDialogAnswer AskSaveFile(const SaveDialogRequest& request) {
     return {file, static_cast<int>(dialog.nFilterIndex) - 1};
 }
 
+std::string AskOpenFile(const ByteString& title, const std::string& folder) {
+    char file[4096] = {};
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = GetActiveWindow() ? GetActiveWindow() : ApplicationWindow();
+    dialog.lpstrFilter = "All files (*.*)\0*.*\0";
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = sizeof file;
+    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    dialog.lpstrTitle = title.c_str();
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    return GetOpenFileNameA(&dialog) ? file : "";
+}
+
 namespace {
 
 UINT FindMessage() {

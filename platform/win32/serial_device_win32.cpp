@@ -119,6 +119,8 @@ public:
         return ClearCommBreak(port) != 0;
     }
 
+    void DiscardPendingOutput() override { PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR); }
+
     int32_t Write(const uint8_t* data, uint32_t size) override {
         const DWORD bound = static_cast<DWORD>(WriteBoundNow(size).count());
         OVERLAPPED writeOverlap{};

@@ -1,0 +1,58 @@
+#include "ui/file_sender.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+FileSender::FileSender(const std::string& path, size_t pieceSize, Write write) : write(std::move(write)) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) throw std::runtime_error("Could not read " + path + ": a folder");
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file) throw std::runtime_error("Could not read " + path + ": " + std::strerror(errno));
+    total = static_cast<uint64_t>(file.tellg());
+    thread = std::thread(&FileSender::Run, this, path, std::max<size_t>(pieceSize, 1));
+}
+
+FileSender::~FileSender() { Stop(); }
+
+void FileSender::Stop() {
+    cancelled = true;
+    if (thread.joinable()) thread.join();
+}
+
+std::string FileSender::Failure() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return failure;
+}
+
+void FileSender::Run(std::string path, size_t pieceSize) {
+    std::ifstream file(path, std::ios::binary);
+    ByteString piece(pieceSize, '\0');
+    auto fail = [&](const std::string& why) {
+        std::lock_guard<std::mutex> guard(lock);
+        failure = why;
+    };
+    while (!cancelled && sent < total) {
+        file.read(piece.data(), static_cast<std::streamsize>(std::min<uint64_t>(pieceSize, total - sent)));
+        const auto got = static_cast<size_t>(file.gcount());
+        if (got == 0) {
+            fail("the file could not be read on");
+            break;
+        }
+        const int32_t taken = write(piece.substr(0, got));
+        sent += static_cast<uint64_t>(std::max(taken, 0));
+        if (static_cast<size_t>(std::max(taken, 0)) < got) {
+            fail("the device took only " + std::to_string(std::max(taken, 0)) + " of " + std::to_string(got) + " bytes");
+            break;
+        }
+    }
+    done = true;
+}
+
+size_t PieceSizeFor(uint32_t baudRate) {
+    const uint32_t rate = baudRate ? baudRate : 9600;
+    return std::clamp<size_t>(rate / 10 / 10, 64, 65536);
+}
