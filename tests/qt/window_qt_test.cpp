@@ -98,6 +98,27 @@ TEST(QtWindow, HistoryMenuKeepsTheStandardItemsAndOpensFromTheKeyboard) {
     }
 }
 
+// The input line's menu keeps the standard edit items and adds the talk's, with the
+// line end chosen checked in its submenu.
+TEST(QtWindow, InputLineMenuKeepsTheStandardItems) {
+    TMainForm form;
+    auto& edit = dynamic_cast<platform::QtEdit&>(*form.LineEdit);
+    std::unique_ptr<QMenu> menu(edit.MakeContextMenu());
+    QStringList captions;
+    QMenu* lineEnds = nullptr;
+    for (QAction* action : menu->actions()) {
+        captions << action->text().remove('&').section('\t', 0, 0);
+        if (action->menu()) lineEnds = action->menu();
+    }
+    for (const char* wanted : {"Undo", "Cut", "Copy", "Paste", "Select All", "Line End", "Interpret Escapes", "Send File..."})
+        EXPECT_TRUE(captions.contains(wanted)) << wanted << " in " << captions.join(", ").toStdString();
+    ASSERT_NE(lineEnds, nullptr);
+    QStringList checked;
+    for (QAction* action : lineEnds->actions())
+        if (action->isChecked()) checked << action->text().remove('&');
+    EXPECT_EQ(checked, QStringList{"CR"});
+}
+
 // Esc in the find box closes the box, not the history.
 TEST(QtWindow, EscInTheFindBoxClosesItAndLeavesTheHistory) {
     TMainForm form;
