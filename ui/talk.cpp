@@ -220,8 +220,9 @@ void TMainForm::SendFileClick() {
 void TMainForm::SendFile(const std::string& path) {
     if (sender || !ComPort->IsOpen()) return;
     finishing.reset();
-    sender = std::make_unique<FileSender>(path, PieceSizeFor(ComPort->LineState().BaudRate),
-                                          [](const ByteString& piece) { return ComPort->SendBytesFromAnyThread(piece); });
+    TCom* port = com.get();
+    sender = std::make_unique<FileSender>(path, PieceSizeFor(port->LineState().BaudRate),
+                                          [port](const ByteString& piece) { return port->SendBytesFromAnyThread(piece); });
     sendingName = std::filesystem::path(path).filename().string();
     sendStart = std::chrono::steady_clock::now();
     progress = platform::ShowProgressBox(*LineEdit, "Sending " + sendingName);
