@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <chrono>
 #include <thread>
 
@@ -48,6 +49,18 @@ public:
 private:
     QProcess process;
 };
+
+// How long the GUI thread takes to run a call queued from another thread, in ms; a
+// finished bench (`running` false) stops waiting.
+double TimeOneQueuedCall(const std::atomic<bool>& running) {
+    const auto posted = Clock::now();
+    auto answer = std::make_shared<std::atomic<double>>(-1);  // the call may run after we stop waiting
+    QMetaObject::invokeMethod(qApp, [answer, posted] {
+        *answer = std::chrono::duration<double, std::milli>(Clock::now() - posted).count();
+    }, Qt::QueuedConnection);
+    while (*answer < 0 && running) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    return *answer;
+}
 
 // Boxes the window shows, each answered at once as a user would.
 int boxesShown = 0;
@@ -218,13 +231,7 @@ void Responsiveness(bool smoke) {
     });
     std::thread prober([&] {
         for (int round = 0; running; ++round) {
-            auto posted = Clock::now();
-            std::atomic<bool> done{false};
-            QMetaObject::invokeMethod(qApp, [&] {
-                answers.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
-                done = true;
-            }, Qt::QueuedConnection);
-            while (!done && running) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            if (const double answer = TimeOneQueuedCall(running); answer >= 0) answers.push_back(answer);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             if (round % 10 == 0 && enterPosted == 0) {
                 ++pressed;
@@ -330,13 +337,7 @@ void SlowDiskStall(const QString& vdev, bool smoke) {
         std::atomic<bool> running{true};
         std::thread prober([&] {
             while (running) {
-                const auto posted = Clock::now();
-                std::atomic<bool> done{false};
-                QMetaObject::invokeMethod(qApp, [&] {
-                    answers.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
-                    done = true;
-                }, Qt::QueuedConnection);
-                while (!done && running) std::this_thread::sleep_for(std::chrono::microseconds(200));
+                if (const double answer = TimeOneQueuedCall(running); answer >= 0) answers.push_back(answer);
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         });

@@ -219,6 +219,18 @@ public:
 
 Win32Drawn& DrawnOf(const Control& control) { return dynamic_cast<Win32Drawn&>(const_cast<Control&>(control)); }
 
+void RegisterWindowClassOnce(const char* name, WNDPROC procedure) {
+    WNDCLASSA existing{};
+    if (GetClassInfoA(GetModuleHandleA(nullptr), name, &existing)) return;
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = name;
+    RegisterClassA(&windowClass);
+}
+
 HWND MakeChild(HWND parent, const char* windowClass, const ByteString& text, DWORD style, DWORD exStyle,
                const Bounds& place) {
     HWND child = CreateWindowExA(exStyle, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | style, place.Left, place.Top,

@@ -36,6 +36,9 @@ Win32Drawn& DrawnOf(const Control& control);
 // What a drop-down list's window adds below its closed box, for the list.
 constexpr int ListHeight = 200;
 
+// Registers a top-level window class of ours, in the button face colour, once.
+void RegisterWindowClassOnce(const char* name, WNDPROC procedure);
+
 // A child window of `parent` with the window font, at the entry's place.
 HWND MakeChild(HWND parent, const char* windowClass, const ByteString& text, DWORD style, DWORD exStyle,
                const Bounds& place);

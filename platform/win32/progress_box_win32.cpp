@@ -16,16 +16,7 @@ const char* const BoxClass = "comterm.progress";
 class Win32ProgressBox : public ProgressBox {
 public:
     Win32ProgressBox(HWND owner, const ByteString& title) {
-        static const bool registered = [] {
-            WNDCLASSA boxClass{};
-            boxClass.lpfnWndProc = Proc;
-            boxClass.hInstance = GetModuleHandleA(nullptr);
-            boxClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-            boxClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-            boxClass.lpszClassName = BoxClass;
-            return RegisterClassA(&boxClass) != 0;
-        }();
-        (void)registered;
+        RegisterWindowClassOnce(BoxClass, Proc);
         RECT outer{0, 0, 360, 104};
         AdjustWindowRectEx(&outer, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME);
         box = CreateWindowExA(WS_EX_DLGMODALFRAME, BoxClass, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,

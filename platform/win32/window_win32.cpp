@@ -34,7 +34,7 @@ std::map<HWND, Win32Window*>& Windows() {
 class Win32Window : public Window {
 public:
     explicit Win32Window(const WindowLayout& layout) : layout(layout) {
-        RegisterWindowClass();
+        RegisterWindowClassOnce(WindowClass, WindowProc);
         RECT outer{0, 0, layout.ClientWidth, layout.ClientHeight};
         AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0);
         window = CreateWindowExA(0, WindowClass, layout.Caption.c_str(), WS_OVERLAPPEDWINDOW,
@@ -125,19 +125,6 @@ public:
     HWND window;
 
 private:
-    static void RegisterWindowClass() {
-        static bool registered = false;
-        if (registered) return;
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = WindowClass;
-        RegisterClassA(&windowClass);
-        registered = true;
-    }
-
     static LRESULT CALLBACK WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
         auto found = Windows().find(handle);
         if (found == Windows().end()) return DefWindowProcA(handle, message, wParam, lParam);
