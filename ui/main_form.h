@@ -17,7 +17,6 @@
 #include "serial/com.h"
 #include "ui/display.h"
 
-
 // The terminal's only window: port settings, display format, the history of sent and
 // received texts, and the input line.
 class TMainForm : public TComSettings {
