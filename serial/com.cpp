@@ -63,17 +63,9 @@ void TCom::Close() {
     Device.reset();  // ends the outstanding read with it
 }
 
-int32_t TCom::Send(const ByteString& Text) {
-    if (!PollTimer.Enabled()) return 0;
-    ByteString bytes = Text + '\r';
-    return Device->Write(reinterpret_cast<const uint8_t*>(bytes.data()),
-                             static_cast<uint32_t>(bytes.size()));
-}
+int32_t TCom::Send(const ByteString& Text) { return SendBytes(Text + '\r'); }
 
-int32_t TCom::SendBytes(const ByteString& bytes) {
-    if (!PollTimer.Enabled() || !Device) return 0;
-    return Device->Write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
-}
+int32_t TCom::SendBytes(const ByteString& bytes) { return PollTimer.Enabled() ? SendBytesFromAnyThread(bytes) : 0; }
 
 int32_t TCom::SendBytesFromAnyThread(const ByteString& bytes) {
     platform::SerialDevice* device = Device.get();

@@ -49,7 +49,6 @@ public:
     // The open port's device has gone away (unplugged, its far end closed): told once,
     // after what it sent has been delivered. The port stays open, and deaf, until closed.
     std::function<void()> OnLost;
-    bool Lost() const { return lost; }
 
     bool StartRead();
     void PollTick();

@@ -17,7 +17,6 @@ void TMainForm::ConnectButtonClick() {
 
 void TMainForm::ConnectClick() {
     int32_t port = StrToInt(PortEdit->Text());
-    ComPort->ModemLinesLowAtOpen = lowAtConnect;
     if (!ComPort->Open(static_cast<uint8_t>(port))) {
         lastConnectFailure = platform::LastOpenFailure();
         platform::Diagnose(platform::Application::Instance()->Title() + ": " + lastConnectFailure);
@@ -39,7 +38,6 @@ void TMainForm::ConnectClick() {
 void TMainForm::DisconnectClick() {
     reconnectTimer.SetEnabled(false);
     FinishSend(true);
-    finishing.reset();
     ComPort->Close();
     ConnectButton->SetCaption("Connect");
     connected = false;

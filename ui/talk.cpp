@@ -63,7 +63,7 @@ void TMainForm::MakeTalkMenus() {
     recall = std::make_unique<LineRecall>(sent);
     dtrChoice = settings.Text(DtrKey, "1") != "0";
     rtsChoice = settings.Text(RtsKey, "1") != "0";
-    lowAtConnect = settings.Flag(LowAtConnectKey);
+    lowAtConnect = com->ModemLinesLowAtOpen = settings.Flag(LowAtConnectKey);
     reconnect = settings.Flag(ReconnectKey);
     reconnectTimer.SetEnabled(false);
     reconnectTimer.SetInterval(ReconnectCheckMs);
@@ -150,7 +150,7 @@ void TMainForm::ApplyModemLines(bool atConnect) {
 }
 
 void TMainForm::LowAtConnectClick() {
-    lowAtConnect = !lowAtConnect;
+    lowAtConnect = com->ModemLinesLowAtOpen = !lowAtConnect;
     settings.SetFlag(LowAtConnectKey, lowAtConnect);
 }
 
@@ -180,7 +180,6 @@ void TMainForm::AddNote(const ByteString& Text) { AddShownLine(Stamp() + ' ' + T
 // it, the dead device is let go, so that the same number can be opened when it is back.
 void TMainForm::PortLost() {
     FinishSend(true);
-    finishing.reset();
     AddNote(PortName(connectedPort) + " lost: the device went away");
     if (!reconnect || !connected) return;
     ComPort->Close();
@@ -188,13 +187,9 @@ void TMainForm::PortLost() {
     reconnectTimer.SetEnabled(true);
 }
 
+// Disconnect, and turning reconnecting off, stop the timer that calls this.
 void TMainForm::TryReconnect() {
-    if (!connected || !reconnect) {
-        reconnectTimer.SetEnabled(false);
-        return;
-    }
     if (!platform::PortPresent(connectedPort)) return;
-    ComPort->ModemLinesLowAtOpen = lowAtConnect;
     if (!ComPort->Open(connectedPort)) {
         const std::string failure = platform::LastOpenFailure();
         if (failure != lastReconnectFailure) AddNote(PortName(connectedPort) + " is back but cannot be opened: " + failure);
@@ -219,7 +214,7 @@ void TMainForm::SendFileClick() {
 
 void TMainForm::SendFile(const std::string& path) {
     if (sender || !ComPort->IsOpen()) return;
-    finishing.reset();
+    FinishSend(true);  // a cancelled file's last piece
     TCom* port = com.get();
     sender = std::make_unique<FileSender>(path, PieceSizeFor(port->LineState().BaudRate),
                                           [port](const ByteString& piece) { return port->SendBytesFromAnyThread(piece); });
@@ -252,9 +247,10 @@ void TMainForm::WatchSend() {
 }
 
 // Said once, in the sent colour, however the send ended. A cancel does not wait for the
-// piece on its way (a tenth of a second of the line at most): its thread is let finish
-// and joined before the port closes or the next file starts.
+// piece on its way (a tenth of a second of the line at most): its thread is let finish,
+// and joined by the next call that waits, before the port closes or the next file starts.
 void TMainForm::FinishSend(bool waitForPiece) {
+    if (waitForPiece) finishing.reset();
     if (!sender) return;
     sendWatch.SetEnabled(false);
     progress.reset();
