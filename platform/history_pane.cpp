@@ -23,33 +23,56 @@ HistoryPane::View ShiftedView(HistoryPane::View view, int removed, int oldLength
 }  // namespace
 
 void HistoryPane::AddHistoryLine(const ByteString& line, uint32_t color, int keepFree) {
+    AddHistoryLines({line}, color, keepFree);
+}
+
+void HistoryPane::AddHistoryLines(const std::vector<ByteString>& lines, uint32_t color, int keepFree) {
+    if (lines.empty()) return;
     const View view = ReaderView();
     const int oldLength = TextLength();
-    const int added = AddedLength(line);
-    const int removed = keepFree > 0 ? MakeRoom(added, keepFree) : 0;
-    const bool fits = added <= Capacity - TextLength();
-    if (fits) AppendLine(line, color);
+    const Room room = PlanRoom(lines, keepFree);
+    ReportRemoved(room, lines);
+    ReplaceOldest(room.textGone, lines.begin() + static_cast<std::ptrdiff_t>(room.linesGone), lines.end(), color);
     const int after = TextLength();
-    SetReaderView(ShiftedView(view, removed, oldLength, after));
-    // The control must have taken the line whole: the text then ends with it.
-    if (!fits || after < added || TextBetween(after - added, after) != line + "\r\n")
+    SetReaderView(ShiftedView(view, room.textGone, oldLength, after));
+    // The control must have taken the lines whole: the text then ends with the last.
+    const int last = AddedLength(lines.back());
+    if (after < last || TextBetween(after - last, after) != lines.back() + "\r\n")
         throw std::runtime_error("RichEdit line insertion error");
 }
 
-// The fewest oldest whole lines that free enough; when even the last line alone would
-// leave too little, everything goes.
-int HistoryPane::MakeRoom(int addedLength, int keepFree) {
-    const int length = TextLength();
-    const int excess = length + addedLength - (Capacity - keepFree);
-    if (excess <= 0) return 0;
-    const int end = NextLineStart(excess);
-    if (onLinesRemoved) onLinesRemoved(TextBetween(0, end));
-    if (end >= length) {
-        Clear();
-        return length;
+// Line by line: when keepFree > 0, the fewest oldest whole lines that free enough go,
+// first from the text now, then from the lines before this one; when even this line
+// alone would leave too little, everything before it goes. A line that does not fit then
+// is refused, before anything changes.
+HistoryPane::Room HistoryPane::PlanRoom(const std::vector<ByteString>& lines, int keepFree) const {
+    const int textLength = TextLength();
+    Room room;
+    int length = textLength;  // of the text as it would stand
+    for (size_t at = 0; at < lines.size(); ++at) {
+        const int added = AddedLength(lines[at]);
+        int excess = keepFree > 0 ? length + added - (Capacity - keepFree) : 0;
+        if (excess > 0 && room.textGone < textLength) {
+            const int gone = std::min(NextLineStart(room.textGone + excess), textLength) - room.textGone;
+            room.textGone += gone;
+            length -= gone;
+            excess -= gone;
+        }
+        for (; excess > 0 && room.linesGone < at; ++room.linesGone) {
+            length -= AddedLength(lines[room.linesGone]);
+            excess -= AddedLength(lines[room.linesGone]);
+        }
+        if (added > Capacity - length) throw std::runtime_error("RichEdit line insertion error");
+        length += added;
     }
-    RemoveOldest(end);
-    return end;
+    return room;
+}
+
+void HistoryPane::ReportRemoved(const Room& room, const std::vector<ByteString>& lines) const {
+    if (!onLinesRemoved || (room.textGone == 0 && room.linesGone == 0)) return;
+    ByteString removed = TextBetween(0, room.textGone);
+    for (size_t gone = 0; gone < room.linesGone; ++gone) removed += lines[gone] + "\r\n";
+    onLinesRemoved(removed);
 }
 
 }  // namespace platform

@@ -47,6 +47,11 @@ public:
     // "RichEdit line insertion error". The user's view and selection stay on the text
     // they were on; a caret at the end, and a view on the newest line, follow it.
     void AddHistoryLine(const ByteString& line, uint32_t color, int keepFree);
+    // The same for several lines in order, as one edit: the history ends as it would
+    // after adding them one by one, but a line that the later ones would push out again
+    // is never laid out, so a flood costs about the history's size, not its own. All or
+    // none: when one of them could not be taken, nothing changes.
+    void AddHistoryLines(const std::vector<ByteString>& lines, uint32_t color, int keepFree);
 
     virtual void Clear() = 0;
 
@@ -71,11 +76,11 @@ protected:
     // The start of the first line that starts at or after position; TextLength() if none.
     virtual int NextLineStart(int position) const = 0;
     virtual ByteString TextBetween(int from, int to) const = 0;
-    // Removes the text before `end`, a line start, leaving the view wherever it falls.
-    virtual void RemoveOldest(int end) = 0;
-    // Inserts at the end, by the rule of AddHistoryLine, in `color`; the selection and
-    // view may go anywhere.
-    virtual void AppendLine(const ByteString& line, uint32_t color) = 0;
+    using Lines = std::vector<ByteString>::const_iterator;
+    // As one edit: removes the text before `end` (a line start, or the length of the whole
+    // text), then inserts first..last at the end, by the rule of AddHistoryLine, in `color`.
+    // The selection and view may go anywhere.
+    virtual void ReplaceOldest(int end, Lines first, Lines last, uint32_t color) = 0;
 
     virtual void ContextCommandsChanged() = 0;
 
@@ -84,7 +89,14 @@ protected:
     }
 
 private:
-    int MakeRoom(int addedLength, int keepFree);  // returns how much went
+    // What adding the lines one by one would remove: the front of the text now, and the
+    // first of the lines themselves.
+    struct Room {
+        int textGone = 0;
+        size_t linesGone = 0;
+    };
+    Room PlanRoom(const std::vector<ByteString>& lines, int keepFree) const;
+    void ReportRemoved(const Room& room, const std::vector<ByteString>& lines) const;
 
     std::vector<MenuCommand> contextCommands;
     std::function<void()> onTextRemoved;

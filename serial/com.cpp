@@ -1,5 +1,7 @@
 #include "serial/com.h"
 
+#include <algorithm>
+
 namespace {
 
 // A delivery is running: no delivery starts inside another (a receiver that runs the
@@ -126,6 +128,14 @@ void TCom::PollTick() {
     {
         DeliveryGuard guard;
         Deliver();
+        if (OnDeliveryDone) {
+            try {
+                OnDeliveryDone();
+            } catch (...) {
+                ReceiverRefused = true;
+                throw;
+            }
+        }
     }
     if (NoticeLoss(failed)) return;
     ParkWhileQuiet();
@@ -163,25 +173,27 @@ void TCom::Deliver() {
         DeliverChunk();
 }
 
-// The delivered text leaves Received before the receiver runs, so bytes collected by
-// ticks inside the receiver stay; what the receiver refuses goes back in front. With a
-// MaxDelivery, one piece a tick: a flood never holds the GUI thread for long.
+// Pieces leave Received in one erase after the loop, so a backlog is not shifted once
+// per piece; bytes collected by ticks inside the receiver only append behind them. What
+// the receiver refuses stays in front.
 void TCom::DeliverChunk() {
-    ByteString piece;
-    if (MaxDelivery != 0 && Received.size() > MaxDelivery) {
-        piece = Received.substr(0, MaxDelivery);
-        Received.erase(0, MaxDelivery);
-    } else {
-        piece.swap(Received);
-    }
-    if (!OnReceive) return;
-    try {
-        OnReceive(piece);
-    } catch (...) {
-        Received.insert(0, piece);
-        ReceiverRefused = true;
-        throw;
-    }
+    const auto deadline = std::chrono::steady_clock::now() + DeliveryBudget;
+    size_t start = 0;
+    do {
+        const size_t size = MaxDelivery != 0 ? std::min(MaxDelivery, Received.size() - start) : Received.size() - start;
+        const size_t end = start + size;
+        if (OnReceive) {
+            try {
+                OnReceive(Received.substr(start, size));
+            } catch (...) {
+                Received.erase(0, start);
+                ReceiverRefused = true;
+                throw;
+            }
+        }
+        start = end;
+    } while (start < Received.size() && std::chrono::steady_clock::now() < deadline);
+    Received.erase(0, start);
 }
 
 // The delivered lines leave Received in one erase after the loop, so a backlog of short

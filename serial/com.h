@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -60,10 +61,15 @@ public:
     const platform::LineSettings& LineState() const { return PortState; }
 
     TReceiveEvent OnReceive;
+    // Told after the texts a tick delivered, so a receiver can show them together.
+    std::function<void()> OnDeliveryDone;
     bool SplitAtCR = true;
-    // Chunk mode hands over at most this many bytes a tick (0: all gathered), so that
-    // what gathers while the receiver cannot take it still fits the receiver later.
+    // Chunk mode hands over pieces of at most this many bytes (0: all gathered as one),
+    // so that each fits the receiver. A tick hands over pieces for DeliveryBudget at
+    // most: a flood is shown as fast as the receiver goes, yet never holds the GUI
+    // thread for long.
     size_t MaxDelivery = 0;
+    static constexpr std::chrono::milliseconds DeliveryBudget{10};
 
     static constexpr int PollInterval = 25;        // ms
     static constexpr uint32_t ReadSize = 255;      // bytes per read

@@ -146,6 +146,54 @@ TEST(HistoryPane, RoomIsMadeByRemovingTheFewestOldestWholeLines) {
     EXPECT_TRUE(removed == whole.substr(0, 18 * 1002) + before);
 }
 
+// A flood's entries are added together: the history must end exactly as adding them
+// one by one would leave it, and report the same text gone, in the same order.
+TEST(HistoryPane, LinesAddedTogetherEndAsOneByOne) {
+    TMainForm form;
+    platform::HistoryPane& pane = *form.MainRich;
+    constexpr int Free = platform::HistoryPane::Capacity / 4;
+    const ByteString huge(platform::HistoryPane::Capacity - Free - 10, 'h');
+    struct Case {
+        const char* name;
+        int startLines;  // lettered lines of 1002 characters
+        std::vector<ByteString> lines;
+    } cases[] = {
+        {"room enough", 3, {"a", "bb", ""}},
+        {"the oldest make room", 60, {ByteString(3000, 'p'), ByteString(5000, 'q')}},
+        {"the batch pushes out its own first lines", 30,
+         {ByteString(16000, 'r'), ByteString(16000, 's'), ByteString(16000, 't'), ByteString(16000, 'u')}},
+        {"a line that needs everything", 40, {"v", ByteString(3000, 'w'), huge}},
+        {"into an empty history", 0, {huge, huge, "x"}},
+    };
+    for (const Case& c : cases) {
+        ByteString removedOneByOne, removedTogether;
+        pane.Clear();
+        AddLettered(pane, c.startLines);
+        pane.SetOnLinesRemoved([&](const ByteString& text) { removedOneByOne += text; });
+        for (const ByteString& line : c.lines) pane.AddHistoryLine(line, ReceivedColor, Free);
+        const ByteString oneByOne = pane.Text();
+
+        pane.Clear();
+        AddLettered(pane, c.startLines);
+        pane.SetOnLinesRemoved([&](const ByteString& text) { removedTogether += text; });
+        pane.AddHistoryLines(c.lines, ReceivedColor, Free);
+        EXPECT_TRUE(pane.Text() == oneByOne) << c.name;
+        EXPECT_TRUE(removedTogether == removedOneByOne) << c.name;
+        EXPECT_EQ(pane.ColorAt(pane.TextLength() - 3), ReceivedColor) << c.name;
+        pane.SetOnLinesRemoved(nullptr);
+    }
+}
+
+TEST(HistoryPane, LinesAddedTogetherGoInWholeOrNotAtAll) {
+    TMainForm form;
+    platform::HistoryPane& pane = *form.MainRich;
+    AddLettered(pane, 10);
+    const ByteString before = pane.Text();
+    const std::vector<ByteString> lines{"fits", ByteString(platform::HistoryPane::Capacity, 'x'), "fits too"};
+    EXPECT_THROW(pane.AddHistoryLines(lines, ReceivedColor, platform::HistoryPane::Capacity / 4), std::runtime_error);
+    EXPECT_TRUE(pane.Text() == before);
+}
+
 TEST(HistoryPane, SelectionBeyondTheEndMeansTheEnd) {
     TMainForm form;
     platform::HistoryPane& pane = *form.MainRich;

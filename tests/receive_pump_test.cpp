@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "serial/com.h"
@@ -253,7 +254,7 @@ TEST_F(PumpTest, RefusedDeliveryIsKeptHeldAndOfferedAgainOnResume) {
     EXPECT_EQ(deliveries, std::vector<ByteString>{"one++++++++++"});
 }
 
-TEST_F(PumpTest, LargeGatheringIsHandedOverAPieceATickAndARefusedPieceStays) {
+TEST_F(PumpTest, LargeGatheringIsHandedOverInPiecesAtOneTickAndARefusedPieceStays) {
     com.MaxDelivery = 100;
     ByteString sent;
     for (int i = 0; i < 350; ++i) sent += static_cast<char>(i);
@@ -264,30 +265,71 @@ TEST_F(PumpTest, LargeGatheringIsHandedOverAPieceATickAndARefusedPieceStays) {
     };
     line.input = sent;
     com.PollTick();  // 255, and the rest pending
-    com.PollTick();  // the rest
-    com.PollTick();  // 100
-    com.PollTick();  // 100
+    EXPECT_THROW(com.PollTick(), std::runtime_error) << "100, 100, then the third is refused";
     EXPECT_EQ(deliveries.size(), 2u);
-    EXPECT_THROW(com.PollTick(), std::runtime_error);
+    com.PollTick();  // collects the rest
     com.PollTick();
     EXPECT_EQ(deliveries.size(), 2u) << "held until resumed";
     com.ResumeDelivery();
-    com.PollTick();
     com.PollTick();
     EXPECT_EQ(Sizes(deliveries), (std::vector<size_t>{100, 100, 100, 50}));
     EXPECT_EQ(Joined(deliveries), sent);
 }
 
-TEST_F(PumpTest, BacklogOfWholePiecesIsDeliveredAPieceEveryTick) {
+// A flood gathers many pieces between two deliveries: the tick that delivers hands over
+// every one, each on its own, and says when it is done.
+TEST_F(PumpTest, BacklogOfWholePiecesIsDeliveredAtOneTickThenDone) {
     com.MaxDelivery = 100;
     ByteString sent;
-    for (int i = 0; i < 3000; ++i) sent += static_cast<char>(i % 253);
+    for (int i = 0; i < 255 * 20; ++i) sent += static_cast<char>(i % 253);
+    std::vector<size_t> piecesAtDone;
+    com.OnDeliveryDone = [&] { piecesAtDone.push_back(deliveries.size()); };
     line.input = sent;
     int ticks = 0;
     for (; Joined(deliveries).size() < sent.size() && ticks < 100; ++ticks) com.PollTick();
-    EXPECT_LE(ticks, 40) << "30 pieces, and a few ticks that collect";
-    for (size_t size : Sizes(deliveries)) EXPECT_LE(size, 100u);
+    EXPECT_EQ(ticks, 2) << "one tick collects it all, the next delivers it all";
+    EXPECT_EQ(piecesAtDone, std::vector<size_t>{51});
+    for (size_t size : Sizes(deliveries)) EXPECT_EQ(size, 100u);
     EXPECT_TRUE(Joined(deliveries) == sent);
+}
+
+// A receiver slower than the flood gets the pieces a tick's budget allows; the rest
+// waits, in order, for the ticks after.
+TEST_F(PumpTest, ATickDeliversForItsBudgetAndTheRestFollows) {
+    com.MaxDelivery = 100;
+    ByteString sent;
+    for (int i = 0; i < 3000; ++i) sent += static_cast<char>(i % 251);
+    std::vector<size_t> piecesAtDone;
+    com.OnReceive = [&](const ByteString& text) {
+        std::this_thread::sleep_for(TCom::DeliveryBudget / 3);
+        deliveries.push_back(text);
+    };
+    com.OnDeliveryDone = [&] { piecesAtDone.push_back(deliveries.size()); };
+    line.input = sent;
+    for (int ticks = 0; Joined(deliveries).size() < sent.size() && ticks < 100; ++ticks) com.PollTick();
+    ASSERT_GE(piecesAtDone.size(), 3u);
+    EXPECT_LE(piecesAtDone[0], 4u) << "a tick stops handing over once its budget is spent";
+    EXPECT_TRUE(Joined(deliveries) == sent);
+}
+
+// The receiver that shows a tick's pieces together can refuse them too: nothing more is
+// handed over until it has room again.
+TEST_F(PumpTest, ARefusedShowingHoldsDeliveriesUntilResumed) {
+    bool full = true;
+    com.OnDeliveryDone = [&] {
+        if (full) throw std::runtime_error("full");
+    };
+    line.input = "one";
+    com.PollTick();
+    EXPECT_THROW(com.PollTick(), std::runtime_error);
+    line.input = "two";
+    com.PollTick();
+    com.PollTick();
+    EXPECT_EQ(deliveries, std::vector<ByteString>{"one"});
+    full = false;
+    com.ResumeDelivery();
+    com.PollTick();
+    EXPECT_EQ(deliveries, (std::vector<ByteString>{"one", "two"}));
 }
 
 TEST_F(PumpTest, WhatWaitsIsBoundedAndTheRestStaysWithThePort) {

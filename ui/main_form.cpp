@@ -69,16 +69,29 @@ void TMainForm::FormCreate() {
     ComPort = com.get();
     com->SplitAtCR = false;
     com->MaxDelivery = LargestReceivedText;
-    com->OnReceive = [this](const ByteString& text) { ComReceive(text); };
+    com->OnReceive = [this](const ByteString& text) { GatherReceived(text); };
+    com->OnDeliveryDone = [this] { ShowGathered(); };
     BaudCombo->SetItemIndex(0);
 }
 
 void TMainForm::AddHistoryLine(const ByteString& Text, TColor Color) { AddLine(Text, Color, 0); }
 
-// Received text never waits for the user to clear: the oldest lines make way for it.
 void TMainForm::ComReceive(const ByteString& Text) {
+    GatherReceived(Text);
+    ShowGathered();
+}
+
+void TMainForm::GatherReceived(const ByteString& Text) {
     if (log && logKind == LogKind::Bytes) log->Append(Text);
-    AddLine(Text, ReceivedColor, FreeAfterReceiving);
+    gathered.push_back(BuildHistoryLine(Text, FormatIndex(), Stamp()));
+}
+
+// Received text never waits for the user to clear: the oldest lines make way for it.
+// Entries the history refuses stay gathered for the next try.
+void TMainForm::ShowGathered() {
+    if (gathered.empty()) return;
+    AddShownLines(gathered, ReceivedColor, FreeAfterReceiving);
+    gathered.clear();
 }
 
 // keepFree > 0: remove the oldest lines first so that this much stays free after the line.
@@ -91,10 +104,15 @@ ByteString TMainForm::Stamp() const {
 }
 
 void TMainForm::AddShownLine(const ByteString& line, TColor Color, int keepFree) {
+    AddShownLines({line}, Color, keepFree);
+}
+
+void TMainForm::AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree) {
     if (log) log->CatchUp();
-    MainRich->AddHistoryLine(line, Color, keepFree);
-    // Logged before the line can be drawn, so nothing shown is missing from the log.
-    if (log && logKind == LogKind::Text) log->Append(RecordedLine(line, Color));
+    MainRich->AddHistoryLines(lines, Color, keepFree);
+    // Logged before the lines can be drawn, so nothing shown is missing from the log.
+    if (log && logKind == LogKind::Text)
+        for (const ByteString& line : lines) log->Append(RecordedLine(line, Color));
     MainRich->SetFocus();
     LineEdit->SetFocus();
 }

@@ -37,6 +37,10 @@ public:
     // A received text first removes the oldest lines to keep a quarter of the history free.
     void AddHistoryLine(const ByteString& Text, TColor Color);
     void ComReceive(const ByteString& Text);
+    // The port's receiver: each text becomes its own entry, stamped as it comes, and the
+    // entries of one tick are shown together when it ends.
+    void GatherReceived(const ByteString& Text);
+    void ShowGathered();
 
     // The terminal commands.
     void ConnectClick();
@@ -108,6 +112,7 @@ private:
     void AddLine(const ByteString& Text, TColor Color, int keepFree);
     // Adds a line built already, and logs it.
     void AddShownLine(const ByteString& line, TColor Color, int keepFree);
+    void AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree);
     ByteString Stamp() const;  // for a line added now
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
     void MakeHistoryMenu();
@@ -131,6 +136,7 @@ private:
     platform::LocaleTimeSettings localeTime;
     TCom::TPortOpener portOpener;  // empty: the system's
     std::unique_ptr<TCom> com;
+    std::vector<ByteString> gathered;  // received entries not yet shown
     platform::Settings settings;
     bool milliseconds = false;
     std::unique_ptr<platform::FindBox> findBox;

@@ -135,26 +135,28 @@ uint32_t QtHistoryPane::ColorAt(int position) const {
 bool QtHistoryPane::FollowingNewest() const { return verticalScrollBar()->value() >= verticalScrollBar()->maximum(); }
 
 // Inside an edit block a cursor that moves does not lay out the line it lands on, so
-// adding and removing cost their own text alone, not the layout of the lines around.
-void QtHistoryPane::AppendLine(const ByteString& line, uint32_t color) {
+// removing and adding cost their own text alone. They are two edits: as one, the layout
+// would hear of a change from the first line to the last and forget the rows of every
+// line between, and the reader's view with them.
+void QtHistoryPane::ReplaceOldest(int end, Lines first, Lines last, uint32_t color) {
+    QTextCursor cursor(document());
+    if (end > 0) {
+        cursor.beginEditBlock();
+        cursor.setPosition(ToDocument(end), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        cursor.endEditBlock();
+    }
     QTextCharFormat format;
     format.setForeground(FromBgr(color));
     const bool intoEmptyLastLine = EndsWithLineBreak();
-    QTextCursor end(document());
-    end.beginEditBlock();
-    end.movePosition(QTextCursor::End);
-    if (!intoEmptyLastLine) end.insertBlock();
-    end.insertText(Glyphs(line), format);
-    if (intoEmptyLastLine) end.insertBlock();
-    end.endEditBlock();
-}
-
-void QtHistoryPane::RemoveOldest(int end) {
-    QTextCursor oldest(document());
-    oldest.beginEditBlock();
-    oldest.setPosition(ToDocument(end), QTextCursor::KeepAnchor);
-    oldest.removeSelectedText();
-    oldest.endEditBlock();
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    for (Lines line = first; line != last; ++line) {
+        if (!intoEmptyLastLine) cursor.insertBlock();
+        cursor.insertText(Glyphs(*line), format);
+        if (intoEmptyLastLine) cursor.insertBlock();
+    }
+    cursor.endEditBlock();
 }
 
 HistoryPane::View QtHistoryPane::ReaderView() const {

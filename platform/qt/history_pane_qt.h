@@ -34,8 +34,7 @@ public:
 protected:
     int NextLineStart(int position) const override;
     ByteString TextBetween(int from, int to) const override;
-    void RemoveOldest(int end) override;
-    void AppendLine(const ByteString& line, uint32_t color) override;
+    void ReplaceOldest(int end, Lines first, Lines last, uint32_t color) override;
 
     bool event(QEvent* event) override;  // claims Esc: the pane asks for all keys
     void keyPressEvent(QKeyEvent* event) override;

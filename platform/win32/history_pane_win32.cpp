@@ -110,22 +110,24 @@ protected:
         return text;
     }
 
-    void RemoveOldest(int end) override {
-        Select(0, end);
-        SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
-    }
-
-    // The insertion point at the end, its colour, then the line.
-    void AppendLine(const ByteString& line, uint32_t color) override {
-        const int end = TextLength();
-        Select(end, end);
+    // The removal and the insertion each tell the window of their change, so a removal
+    // is heard even when more comes in than went. The lines go in as one insertion.
+    void ReplaceOldest(int end, Lines first, Lines last, uint32_t color) override {
+        if (end > 0) {
+            Select(0, end);
+            SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+        }
+        const int length = TextLength();
+        Select(length, length);
         CHARFORMATA format{};
         format.cbSize = sizeof format;
         format.dwMask = CFM_COLOR;
         format.crTextColor = color;
         SendMessageA(window, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-        const bool intoEmptyLastLine = end < 2 ? end == 0 : TextBetween(end - 2, end) == "\r\n";
-        const ByteString inserted = intoEmptyLastLine ? line + "\r\n" : "\r\n" + line;
+        const bool intoEmptyLastLine = length < 2 ? length == 0 : TextBetween(length - 2, length) == "\r\n";
+        ByteString inserted;
+        for (Lines line = first; line != last; ++line)
+            inserted += intoEmptyLastLine ? *line + "\r\n" : "\r\n" + *line;
         SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(inserted.c_str()));
     }
 
