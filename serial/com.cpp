@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/memory.h"
+
 namespace {
 
 // A delivery is running: no delivery starts inside another (a receiver that runs the
@@ -62,6 +64,7 @@ void TCom::SetBaud(int32_t Rate) {
 
 void TCom::Close() {
     PollTimer.SetEnabled(false);
+    ReadDone = false;
     Device.reset();  // ends the outstanding read with it
 }
 
@@ -92,6 +95,12 @@ bool TCom::StartRead() {
         platform::IoStatus status = Device->StartRead(ReadBuffer, ReadSize, BytesRead);
         if (status == platform::IoStatus::Failed) return false;
         if (status == platform::IoStatus::Pending) break;
+        // A port that refills as fast as it is read would keep this loop going: past the
+        // limit the read counts as outstanding, and the next collecting tick takes it.
+        if (Received.size() >= HoldLimit) {
+            ReadDone = true;
+            break;
+        }
         AppendRead();
     }
     try {
@@ -113,7 +122,10 @@ void TCom::PollTick() {
     const bool holdingEnough = Received.size() >= HoldLimit;
     bool failed = false;
     if (!deliverFirst && !holdingEnough) {
-        platform::IoStatus status = Device ? Device->CheckRead(BytesRead) : platform::IoStatus::Failed;
+        platform::IoStatus status = ReadDone  ? platform::IoStatus::Completed
+                                    : Device ? Device->CheckRead(BytesRead)
+                                             : platform::IoStatus::Failed;
+        ReadDone = false;
         failed = status == platform::IoStatus::Failed;
         if (status == platform::IoStatus::Completed) {
             AppendRead();
@@ -157,8 +169,13 @@ bool TCom::NoticeLoss(bool readFailed) {
 // A tick on a quiet line finds nothing to collect and nothing to deliver: rather than
 // wake 40 times a second for nothing, the timer sleeps until the port hears a byte.
 void TCom::ParkWhileQuiet() {
-    if (!Received.empty() || !Device || !PollTimer.Enabled()) return;
-    if (Device->NotifyOnArrival([this] { PollTimer.Wake(); })) PollTimer.Park();
+    if (!Received.empty() || ReadDone || !Device || !PollTimer.Enabled()) return;
+    if (!Device->NotifyOnArrival([this] { PollTimer.Wake(); })) return;
+    PollTimer.Park();
+    // A flood is over: what it made the port hold goes back to the system.
+    if (Received.capacity() < MaxHeldAfterFlood) return;
+    ByteString().swap(Received);
+    platform::ReturnFreedMemory();
 }
 
 void TCom::AppendRead() {

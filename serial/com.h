@@ -76,7 +76,8 @@ public:
     static constexpr uint32_t ReadGap = 5;         // ms between bytes that ends a read
     // What waits here for delivery is bounded: past it ticks only deliver, and the
     // port's own queue, then the device, are held back.
-    static constexpr size_t HoldLimit = 1 << 20;
+    static constexpr size_t HoldLimit = 2 << 20;
+    static constexpr size_t MaxHeldAfterFlood = 64 << 10;  // kept for the next burst
 
 private:
     static TPortOpener DefaultOpener();
@@ -93,6 +94,7 @@ private:
     platform::LineSettings PortState;
     uint8_t ReadBuffer[ReadSize] = {};
     uint32_t BytesRead = 0;
+    bool ReadDone = false;  // the outstanding read completed as it started; not yet collected
     ByteString Received;
     bool ReceiverRefused = false;  // the receiver raised: hold deliveries until resumed
     int CollectingTicks = 0;  // ticks in a row that collected

@@ -332,6 +332,18 @@ TEST_F(PumpTest, ARefusedShowingHoldsDeliveriesUntilResumed) {
     EXPECT_EQ(deliveries, (std::vector<ByteString>{"one", "two"}));
 }
 
+// A port that has more every time it is read would keep a collecting tick reading: it
+// stops at the limit, and the read it started then is taken by the next tick that collects.
+TEST_F(PumpTest, ACollectingTickStopsAtTheLimitAndLosesNoRead) {
+    ByteString sent;
+    for (size_t i = 0; i < 3 * TCom::HoldLimit; ++i) sent += static_cast<char>(i % 249);
+    line.input = sent;
+    com.PollTick();
+    EXPECT_LE(sent.size() - line.input.size(), TCom::HoldLimit + 2 * TCom::ReadSize);
+    for (int tick = 0; tick < 100 && Joined(deliveries).size() < sent.size(); ++tick) com.PollTick();
+    EXPECT_TRUE(Joined(deliveries) == sent);
+}
+
 TEST_F(PumpTest, WhatWaitsIsBoundedAndTheRestStaysWithThePort) {
     com.OnReceive = [&](const ByteString&) { throw std::runtime_error("full"); };
     const size_t chunk = 255 * 1000;

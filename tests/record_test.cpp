@@ -3,12 +3,14 @@
 // the port as the device.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "platform/driver.h"
 #include "platform/history_pane.h"
@@ -148,6 +150,50 @@ TEST_F(RecordTest, TextLogHoldsEveryEntryOnceInOrderWhileTheHistoryMakesRoom) {
         const std::string pattern = (sent ? "> " : "") + Stamp + (sent ? expected[i].substr(2) : expected[i]);
         ASSERT_TRUE(std::regex_match(lines[i], std::regex(pattern))) << "entry " << i << ": " << lines[i].substr(0, 40);
     }
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
+// The data of an entry as logged or shown: what follows its stamp.
+std::string DataOf(const std::string& line) {
+    static const std::regex stamped("^" + Stamp);
+    return std::regex_replace(line, stamped, "", std::regex_constants::format_first_only);
+}
+
+// The device floods faster than the window can lay out: every byte goes to the log once,
+// in order, whether its entry was shown or passed over, no box is shown, and once the
+// flood ends the history shows its last bytes at once.
+TEST_F(RecordTest, AFloodIsLoggedWholeAndTheHistoryShowsItsEnd) {
+    std::string sent;
+    for (int number = 0; sent.size() < (2 << 20); ++number) {
+        char counted[16];
+        std::snprintf(counted, sizeof counted, "%09d,", number);
+        sent += counted;
+    }
+    form.StartLog(folder / "flood.log", TMainForm::LogKind::Text);
+    Connect();
+    std::atomic<bool> written{false};
+    std::thread flood([&] {
+        for (size_t at = 0; at < sent.size(); at += 65536) device.Write(sent.substr(at, 65536));
+        written = true;
+    });
+    const std::string last = sent.substr(sent.size() - 40);
+    auto shownLast = [&] {
+        const std::string text = form.MainRich->Text();
+        return text.size() > last.size() + 2 && text.compare(text.size() - last.size() - 2, last.size(), last) == 0;
+    };
+    const bool ended = ProcessEventsUntil([&] { return written && shownLast(); }, 60000);
+    flood.join();
+    ASSERT_TRUE(ended) << "the history ends with the last bytes sent";
+    form.StopLog();
+
+    std::string logged;
+    for (const std::string& line : Lines(ReadFile(folder / "flood.log"))) logged += DataOf(line);
+    ASSERT_EQ(logged.size(), sent.size());
+    EXPECT_TRUE(logged == sent) << "every byte once, in order";
+    std::string shown;
+    for (const std::string& line : Lines(HistoryAsText(*form.MainRich))) shown += DataOf(line);
+    EXPECT_GT(shown.size(), 30000u) << "a full history";
+    EXPECT_TRUE(sent.compare(sent.size() - shown.size(), shown.size(), shown) == 0) << "the newest bytes, joined";
     EXPECT_TRUE(watcher.boxes.empty());
 }
 

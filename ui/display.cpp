@@ -38,6 +38,10 @@ ByteString BuildHistoryLine(const ByteString& Text, int Format, const ByteString
     return Stamp + ' ' + MaskControlChars(shown);
 }
 
+size_t HistoryLineLength(size_t TextSize, int Format, size_t StampSize) {
+    return StampSize + 1 + ((Format & HexadecimalBit) ? 3 * TextSize : TextSize);
+}
+
 namespace {
 
 ByteString Number(int value, bool twoDigits) {

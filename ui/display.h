@@ -27,6 +27,8 @@ ByteString MaskControlChars(const ByteString& Text);  // bytes below 0x20 but CR
 // The history line for Text in display format Format: Stamp, a blank, then the text
 // reduced to 7 bits and/or rendered in hexadecimal as the format says, control bytes masked.
 ByteString BuildHistoryLine(const ByteString& Text, int Format, const ByteString& Stamp);
+// Its length, without building it.
+size_t HistoryLineLength(size_t TextSize, int Format, size_t StampSize);
 
 // The time stamp: the date in the locale's short date picture, then unless it is
 // exactly midnight a blank and the time. At most 256 bytes. With Milliseconds the

@@ -83,15 +83,34 @@ void TMainForm::ComReceive(const ByteString& Text) {
 
 void TMainForm::GatherReceived(const ByteString& Text) {
     if (log && logKind == LogKind::Bytes) log->Append(Text);
-    gathered.push_back(BuildHistoryLine(Text, FormatIndex(), Stamp()));
+    gathered.push_back({Text, Stamp(), FormatIndex()});
 }
 
 // Received text never waits for the user to clear: the oldest lines make way for it.
 // Entries the history refuses stay gathered for the next try.
 void TMainForm::ShowGathered() {
     if (gathered.empty()) return;
-    AddShownLines(gathered, ReceivedColor, FreeAfterReceiving);
+    const size_t first = FirstGatheredThatStays();
+    std::vector<ByteString> passedOver, lines;
+    if (log && logKind == LogKind::Text)
+        for (size_t at = 0; at < first; ++at) passedOver.push_back(gathered[at].Line());
+    for (size_t at = first; at < gathered.size(); ++at) lines.push_back(gathered[at].Line());
+    AddShownLines(lines, ReceivedColor, FreeAfterReceiving, passedOver);
     gathered.clear();
+}
+
+// The newest entries that fit in what a received text leaves of the history, the last
+// always: the history would push older ones of the same tick out as it took the newer.
+size_t TMainForm::FirstGatheredThatStays() const {
+    int room = platform::HistoryPane::Capacity - FreeAfterReceiving;
+    size_t first = gathered.size();
+    for (; first > 0; --first) {
+        const GatheredText& entry = gathered[first - 1];
+        const int length = static_cast<int>(HistoryLineLength(entry.text.size(), entry.format, entry.stamp.size())) + 2;
+        if (length > room && first < gathered.size()) break;
+        room -= length;
+    }
+    return first;
 }
 
 // keepFree > 0: remove the oldest lines first so that this much stays free after the line.
@@ -107,12 +126,15 @@ void TMainForm::AddShownLine(const ByteString& line, TColor Color, int keepFree)
     AddShownLines({line}, Color, keepFree);
 }
 
-void TMainForm::AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree) {
+void TMainForm::AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree,
+                              const std::vector<ByteString>& passedOver) {
     if (log) log->CatchUp();
     MainRich->AddHistoryLines(lines, Color, keepFree);
     // Logged before the lines can be drawn, so nothing shown is missing from the log.
-    if (log && logKind == LogKind::Text)
+    if (log && logKind == LogKind::Text) {
+        for (const ByteString& line : passedOver) log->Append(RecordedLine(line, Color));
         for (const ByteString& line : lines) log->Append(RecordedLine(line, Color));
+    }
     MainRich->SetFocus();
     LineEdit->SetFocus();
 }

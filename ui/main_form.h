@@ -37,8 +37,9 @@ public:
     // A received text first removes the oldest lines to keep a quarter of the history free.
     void AddHistoryLine(const ByteString& Text, TColor Color);
     void ComReceive(const ByteString& Text);
-    // The port's receiver: each text becomes its own entry, stamped as it comes, and the
-    // entries of one tick are shown together when it ends.
+    // The port's receiver: each text becomes its own entry, stamped and formatted as it
+    // comes, and the entries of one tick are shown together when it ends. Those that the
+    // newer ones would push straight out again go only to the text log, if any.
     void GatherReceived(const ByteString& Text);
     void ShowGathered();
 
@@ -112,7 +113,10 @@ private:
     void AddLine(const ByteString& Text, TColor Color, int keepFree);
     // Adds a line built already, and logs it.
     void AddShownLine(const ByteString& line, TColor Color, int keepFree);
-    void AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree);
+    // passedOver: entries before these that are logged but never shown.
+    void AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree,
+                       const std::vector<ByteString>& passedOver = {});
+    size_t FirstGatheredThatStays() const;
     ByteString Stamp() const;  // for a line added now
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
     void MakeHistoryMenu();
@@ -136,7 +140,12 @@ private:
     platform::LocaleTimeSettings localeTime;
     TCom::TPortOpener portOpener;  // empty: the system's
     std::unique_ptr<TCom> com;
-    std::vector<ByteString> gathered;  // received entries not yet shown
+    struct GatheredText {
+        ByteString text, stamp;
+        int format;
+        ByteString Line() const { return BuildHistoryLine(text, format, stamp); }
+    };
+    std::vector<GatheredText> gathered;  // received entries not yet shown
     platform::Settings settings;
     bool milliseconds = false;
     std::unique_ptr<platform::FindBox> findBox;

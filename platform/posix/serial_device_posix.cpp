@@ -54,7 +54,7 @@ void ReleaseExclusive(int fd) {
 // The reader thread drains the device into this queue as bytes arrive, so the kernel's
 // small tty buffer never limits the rate; past this size it stops reading and the
 // device is held back as a full driver buffer would.
-constexpr size_t QueueLimit = 16 << 20;
+constexpr size_t QueueLimit = 2 << 20;
 
 class PosixSerialDevice : public SerialDevice {
 public:
@@ -194,6 +194,8 @@ bool PosixSerialDevice::NotifyOnArrival(std::function<void()> arrived) {
     std::lock_guard<std::mutex> guard(mutex);
     if (Queued() > 0 || gone) return false;
     onArrival = std::move(arrived);
+    std::string().swap(queue);  // the line is quiet: what a flood made it hold goes back
+    head = 0;
     return true;
 }
 
