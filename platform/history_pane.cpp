@@ -26,11 +26,12 @@ void HistoryPane::AddHistoryLine(const ByteString& line, uint32_t color, int kee
     AddHistoryLines({line}, color, keepFree);
 }
 
-void HistoryPane::AddHistoryLines(const std::vector<ByteString>& lines, uint32_t color, int keepFree) {
+void HistoryPane::AddHistoryLines(const std::vector<ByteString>& lines, uint32_t color, int keepFree,
+                                  bool afterPassedOver) {
     if (lines.empty()) return;
     const View view = ReaderView();
     const int oldLength = TextLength();
-    const Room room = PlanRoom(lines, keepFree);
+    const Room room = PlanRoom(lines, keepFree, afterPassedOver);
     ReportRemoved(room, lines);
     ReplaceOldest(room.textGone, lines.begin() + static_cast<std::ptrdiff_t>(room.linesGone), lines.end(), color);
     const int after = TextLength();
@@ -45,10 +46,12 @@ void HistoryPane::AddHistoryLines(const std::vector<ByteString>& lines, uint32_t
 // first from the text now, then from the lines before this one; when even this line
 // alone would leave too little, everything before it goes. A line that does not fit then
 // is refused, before anything changes.
-HistoryPane::Room HistoryPane::PlanRoom(const std::vector<ByteString>& lines, int keepFree) const {
+HistoryPane::Room HistoryPane::PlanRoom(const std::vector<ByteString>& lines, int keepFree,
+                                        bool afterPassedOver) const {
     const int textLength = TextLength();
     Room room;
-    int length = textLength;  // of the text as it would stand
+    if (afterPassedOver) room.textGone = textLength;
+    int length = textLength - room.textGone;  // of the text as it would stand
     for (size_t at = 0; at < lines.size(); ++at) {
         const int added = AddedLength(lines[at]);
         int excess = keepFree > 0 ? length + added - (Capacity - keepFree) : 0;

@@ -50,8 +50,11 @@ public:
     // The same for several lines in order, as one edit: the history ends as it would
     // after adding them one by one, but a line that the later ones would push out again
     // is never laid out, so a flood costs about the history's size, not its own. All or
-    // none: when one of them could not be taken, nothing changes.
-    void AddHistoryLines(const std::vector<ByteString>& lines, uint32_t color, int keepFree);
+    // none: when one of them could not be taken, nothing changes. afterPassedOver: the
+    // lines follow others that newer ones pushed out before they were ever added, so all
+    // the history holds now, older still, goes too.
+    void AddHistoryLines(const std::vector<ByteString>& lines, uint32_t color, int keepFree,
+                         bool afterPassedOver = false);
 
     virtual void Clear() = 0;
 
@@ -95,7 +98,7 @@ private:
         int textGone = 0;
         size_t linesGone = 0;
     };
-    Room PlanRoom(const std::vector<ByteString>& lines, int keepFree) const;
+    Room PlanRoom(const std::vector<ByteString>& lines, int keepFree, bool afterPassedOver) const;
     void ReportRemoved(const Room& room, const std::vector<ByteString>& lines) const;
 
     std::vector<MenuCommand> contextCommands;

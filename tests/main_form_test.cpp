@@ -184,6 +184,43 @@ TEST(HistoryPane, LinesAddedTogetherEndAsOneByOne) {
     }
 }
 
+// The data of each line of the history, without its stamp.
+std::vector<ByteString> DataLines(const ByteString& text) {
+    static const std::regex stamped("^" + Stamp);
+    std::vector<ByteString> lines;
+    for (size_t start = 0, end; (end = text.find("\r\n", start)) != ByteString::npos; start = end + 2)
+        lines.push_back(std::regex_replace(text.substr(start, end - start), stamped, "", std::regex_constants::format_first_only));
+    return lines;
+}
+
+// A tick's entries shown together leave the history as showing them one by one would,
+// also when the newest push older ones of the same tick out before they were shown.
+TEST(MainForm, EntriesOfOneTickEndAsShownOneByOne) {
+    TMainForm form;
+    form.FormatRadios->SetItemIndex(0);  // 8-Bit ASCII: the data as it is
+    const std::vector<std::vector<int>> ticks{
+        {10, 20},
+        {10000, 45000},          // the first is passed over; the older lines must go too
+        {3000, 3000, 40000, 500},
+        {16000, 16000, 16000, 16000},
+    };
+    for (const std::vector<int>& sizes : ticks) {
+        std::vector<ByteString> texts;
+        for (size_t i = 0; i < sizes.size(); ++i) texts.push_back(ByteString(sizes[i], static_cast<char>('a' + i)));
+        auto history = [&] {
+            form.Button1Click();
+            for (int i = 0; i < 40; ++i) form.ComReceive(ByteString(1000, static_cast<char>('A' + i % 26)));
+        };
+        history();
+        for (const ByteString& text : texts) form.ComReceive(text);
+        const std::vector<ByteString> oneByOne = DataLines(form.MainRich->Text());
+        history();
+        for (const ByteString& text : texts) form.GatherReceived(text);
+        form.ShowGathered();
+        EXPECT_EQ(DataLines(form.MainRich->Text()), oneByOne) << sizes.size() << " entries from " << sizes[0];
+    }
+}
+
 TEST(HistoryPane, LinesAddedTogetherGoInWholeOrNotAtAll) {
     TMainForm form;
     platform::HistoryPane& pane = *form.MainRich;

@@ -161,23 +161,30 @@ std::string DataOf(const std::string& line) {
 
 // The device floods faster than the window can lay out: every byte goes to the log once,
 // in order, whether its entry was shown or passed over, no box is shown, and once the
-// flood ends the history shows its last bytes at once.
+// flood ends the history shows its last bytes. The flood lasts a second or 2 MB, as the
+// port takes it (Wine's serial ports hand on a few kB a second).
 TEST_F(RecordTest, AFloodIsLoggedWholeAndTheHistoryShowsItsEnd) {
-    std::string sent;
-    for (int number = 0; sent.size() < (2 << 20); ++number) {
+    std::string pattern;
+    for (int number = 0; pattern.size() < (2 << 20); ++number) {
         char counted[16];
         std::snprintf(counted, sizeof counted, "%09d,", number);
-        sent += counted;
+        pattern += counted;
     }
     form.StartLog(folder / "flood.log", TMainForm::LogKind::Text);
     Connect();
+    std::string sent;
     std::atomic<bool> written{false};
     std::thread flood([&] {
-        for (size_t at = 0; at < sent.size(); at += 65536) device.Write(sent.substr(at, 65536));
+        const auto end = std::chrono::steady_clock::now() + 1s;
+        for (size_t at = 0; at < pattern.size() && std::chrono::steady_clock::now() < end; at += 4096) {
+            sent += pattern.substr(at, 4096);
+            device.Write(pattern.substr(at, 4096));
+        }
         written = true;
     });
-    const std::string last = sent.substr(sent.size() - 40);
+    std::string last;
     auto shownLast = [&] {
+        if (last.empty()) last = sent.substr(sent.size() - 40);
         const std::string text = form.MainRich->Text();
         return text.size() > last.size() + 2 && text.compare(text.size() - last.size() - 2, last.size(), last) == 0;
     };
@@ -192,7 +199,7 @@ TEST_F(RecordTest, AFloodIsLoggedWholeAndTheHistoryShowsItsEnd) {
     EXPECT_TRUE(logged == sent) << "every byte once, in order";
     std::string shown;
     for (const std::string& line : Lines(HistoryAsText(*form.MainRich))) shown += DataOf(line);
-    EXPECT_GT(shown.size(), 30000u) << "a full history";
+    EXPECT_GE(shown.size(), std::min<size_t>(sent.size(), 30000)) << "as much as the history holds";
     EXPECT_TRUE(sent.compare(sent.size() - shown.size(), shown.size(), shown) == 0) << "the newest bytes, joined";
     EXPECT_TRUE(watcher.boxes.empty());
 }

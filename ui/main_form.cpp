@@ -95,7 +95,7 @@ void TMainForm::ShowGathered() {
     if (log && logKind == LogKind::Text)
         for (size_t at = 0; at < first; ++at) passedOver.push_back(gathered[at].Line());
     for (size_t at = first; at < gathered.size(); ++at) lines.push_back(gathered[at].Line());
-    AddShownLines(lines, ReceivedColor, FreeAfterReceiving, passedOver);
+    AddShownLines(lines, ReceivedColor, FreeAfterReceiving, first, passedOver);
     gathered.clear();
 }
 
@@ -126,13 +126,13 @@ void TMainForm::AddShownLine(const ByteString& line, TColor Color, int keepFree)
     AddShownLines({line}, Color, keepFree);
 }
 
-void TMainForm::AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree,
-                              const std::vector<ByteString>& passedOver) {
+void TMainForm::AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree, size_t passedOver,
+                              const std::vector<ByteString>& passedOverLines) {
     if (log) log->CatchUp();
-    MainRich->AddHistoryLines(lines, Color, keepFree);
+    MainRich->AddHistoryLines(lines, Color, keepFree, passedOver > 0);
     // Logged before the lines can be drawn, so nothing shown is missing from the log.
     if (log && logKind == LogKind::Text) {
-        for (const ByteString& line : passedOver) log->Append(RecordedLine(line, Color));
+        for (const ByteString& line : passedOverLines) log->Append(RecordedLine(line, Color));
         for (const ByteString& line : lines) log->Append(RecordedLine(line, Color));
     }
     MainRich->SetFocus();

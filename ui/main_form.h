@@ -113,9 +113,10 @@ private:
     void AddLine(const ByteString& Text, TColor Color, int keepFree);
     // Adds a line built already, and logs it.
     void AddShownLine(const ByteString& line, TColor Color, int keepFree);
-    // passedOver: entries before these that are logged but never shown.
-    void AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree,
-                       const std::vector<ByteString>& passedOver = {});
+    // Entries passed over before these (passedOver of them, logged when given) leave
+    // nothing older in the history.
+    void AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree, size_t passedOver = 0,
+                       const std::vector<ByteString>& passedOverLines = {});
     size_t FirstGatheredThatStays() const;
     ByteString Stamp() const;  // for a line added now
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
