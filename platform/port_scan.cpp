@@ -10,7 +10,8 @@ std::string DescribePorts(const std::vector<PresentPort>& ports, const PortRoots
     std::string text;
     for (const PresentPort& port : ports) {
         if (!text.empty()) text += '\n';
-        text += std::to_string(port.number) + "  " + port.description + " (" + port.device + ")";
+        text += std::to_string(port.number) + "  " + port.description;
+        if (!port.device.empty()) text += " (" + port.device + ")";  // a network port is its address alone
     }
     return text;
 }

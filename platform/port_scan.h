@@ -21,8 +21,8 @@ struct PortRoots {
 // A port that leads somewhere now.
 struct PresentPort {
     int number;
-    std::string device;       // the node's name, e.g. ttyUSB0 (COM3 on Windows)
-    std::string description;  // e.g. "FTDI FT232R USB UART", or "built-in"
+    std::string device;       // the node's name, e.g. ttyUSB0 (COM3 on Windows); "" for a network port
+    std::string description;  // e.g. "FTDI FT232R USB UART", "built-in", "rfc2217://lab-pi:2001"
 };
 
 // Gives each USB or ACM serial adapter present that has no port number yet the lowest
@@ -46,8 +46,10 @@ std::string DescribePorts(const std::vector<PresentPort>& ports, const PortRoots
 // ScanPorts, described.
 std::string ListPorts(const PortRoots& roots);
 
-// Links COM<number> to device by hand, replacing the link that held the number. False,
-// with the reason in `error`, for a number out of 0..255 or a link that cannot be made.
+// Links COM<number> to device by hand (a path, or a network port such as
+// rfc2217://HOST:PORT), replacing the link that held the number. False, with the reason
+// in `error`, for a number out of 0..255, a device or address that is not, or a link
+// that cannot be made.
 bool PinPort(int number, const std::string& device, const PortRoots& roots, std::string& error);
 
 }  // namespace platform

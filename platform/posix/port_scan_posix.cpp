@@ -14,6 +14,8 @@
 #include "platform/posix/port_map.h"
 #include "platform/port_scan.h"
 
+#include "platform/network_port.h"
+
 namespace platform {
 namespace {
 
@@ -183,6 +185,10 @@ std::vector<PresentPort> ScanPorts(const PortRoots& roots) {
     const std::map<int, Taken> taken = TakenNumbers(roots.ports);
     std::vector<PresentPort> present;
     for (const auto& [number, link] : taken) {
+        if (LooksLikeNetworkPort(link.target)) {
+            present.push_back({number, "", link.target});
+            continue;
+        }
         const std::string node = NodeOf(link.path, roots.dev);
         if (node.empty()) continue;  // an adapter that is not plugged in keeps its number
         std::string description = "linked by hand";
@@ -204,8 +210,9 @@ bool PinPort(int number, const std::string& device, const PortRoots& roots, std:
         return false;
     }
     struct stat info;
-    if (stat(device.c_str(), &info) != 0) {
-        error = device + ": no such device";
+    NetworkPort address;
+    if (LooksLikeNetworkPort(device) ? !ParseNetworkPort(device, address, error) : stat(device.c_str(), &info) != 0) {
+        if (!LooksLikeNetworkPort(device)) error = device + ": no such device";
         return false;
     }
     MakePortsDirectory(roots.ports);

@@ -13,12 +13,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <condition_variable>
 #include <cstdlib>
-#include <deque>
 #include <fstream>
-#include <mutex>
-#include <thread>
 
 #include "platform/port_scan.h"
 #include "platform/posix/modem_lines.h"
@@ -26,7 +22,9 @@
 #include "platform/posix/termination.h"
 #include "platform/serial_device.h"
 #include "platform/posix/termios_linux.h"
+#include "platform/network_port.h"
 #include "platform/posix/uucp_lock.h"
+#include "platform/receive_queue.h"
 
 namespace platform {
 namespace {
@@ -51,25 +49,46 @@ void ReleaseExclusive(int fd) {
     flock(fd, LOCK_UN);
 }
 
-// The reader thread drains the device into this queue as bytes arrive, so the kernel's
-// small tty buffer never limits the rate; past this size it stops reading and the
-// device is held back as a full driver buffer would.
-constexpr size_t QueueLimit = 2 << 20;
+// A terminal device as the reader's source: poll and read, woken by an eventfd, since
+// closing the device does not wake a blocked poll.
+class TtySource : public ByteSource {
+public:
+    TtySource(int fd, int wakeFd) : fd(fd), wakeFd(wakeFd) {}
+    Wait WaitForBytes(const Clock::time_point* deadline) override;
+    long Read(char* buffer, size_t size) override;
+    bool NothingWaiting() override;
+    void Wake() override {
+        uint64_t one = 1;
+        (void)!write(wakeFd, &one, sizeof one);
+    }
 
+private:
+    const int fd, wakeFd;
+};
+
+// The reader drains the device into the queue as bytes arrive, so the kernel's small tty
+// buffer never limits the rate.
 class PosixSerialDevice : public SerialDevice {
 public:
     PosixSerialDevice(int fd, int wakeFd, std::unique_ptr<UucpLock> lock, const termios2& settingsAtOpen)
-        : fd(fd), wakeFd(wakeFd), lock(std::move(lock)), settingsAtOpen(settingsAtOpen),
-          reader([this] { ReaderLoop(); }) {}
+        : fd(fd), wakeFd(wakeFd), lock(std::move(lock)), settingsAtOpen(settingsAtOpen), source(fd, wakeFd),
+          received(source) {
+        received.Start();
+    }
     ~PosixSerialDevice() override;
 
     bool SetupQueues(uint32_t, uint32_t) override { return true; }
-    bool SetReadIntervalTimeout(uint32_t milliseconds) override;
+    bool SetReadIntervalTimeout(uint32_t milliseconds) override {
+        received.SetInterval(milliseconds);
+        return true;
+    }
     bool GetLineSettings(LineSettings& settings) override;
     bool SetLineSettings(const LineSettings& settings) override;
-    IoStatus StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) override;
-    IoStatus CheckRead(uint32_t& bytesRead) override;
-    bool NotifyOnArrival(std::function<void()> arrived) override;
+    IoStatus StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) override {
+        return received.StartRead(buffer, size, bytesRead);
+    }
+    IoStatus CheckRead(uint32_t& bytesRead) override { return received.CheckRead(bytesRead); }
+    bool NotifyOnArrival(std::function<void()> arrived) override { return received.NotifyOnArrival(std::move(arrived)); }
     int32_t Write(const uint8_t* data, uint32_t size) override;
     bool SetModemControl(bool dtr, bool rts) override { return SetModemControlLines(fd, dtr, rts); }
     bool GetModemStatus(ModemStatus& status) override { return ReadModemStatusLines(fd, status); }
@@ -77,62 +96,21 @@ public:
     void DiscardPendingOutput() override { DiscardOutput(fd); }
 
 private:
-    enum class Wait { Readable, Quiet, Closing };
-    void ReaderLoop();
-    Wait WaitForBytes(const Clock::time_point* deadline);
-    bool Rest(Clock::duration length);
-    bool WatchingForQuiet() const;  // with the mutex held
-    bool InputQueueEmpty();
-    IoStatus Complete(uint32_t& bytesRead);  // with the mutex held
-    size_t Queued() const { return queue.size() - head; }
-    void MarkQuietSpell();  // with the mutex held
-
     const int fd;
-    const int wakeFd;  // signalled by close: closing fd does not wake a blocked poll
+    const int wakeFd;
     std::unique_ptr<UucpLock> lock;
     const termios2 settingsAtOpen;
-
-    std::mutex mutex;
-    std::condition_variable drained;  // the queue has room again, or we are closing
-    std::string queue;                // bytes from head on are unread
-    size_t head = 0;
-    // Where the line fell quiet for longer than the interval, as counts of bytes received
-    // before the gap: a read ends there even when it is checked only after more arrived.
-    // Only the line makes a gap, never a late reader or a late check.
-    std::deque<uint64_t> gaps;
-    uint64_t consumed = 0;  // taken by completed reads since the port opened
-    bool gone = false;      // the device hung up or failed
-    bool stopping = false;
-    uint32_t intervalMs = 0;
-    std::function<void()> onArrival;
-
-    // The one outstanding read: where it goes, and how much it wants.
-    uint8_t* target = nullptr;
-    uint32_t targetSize = 0;
-
-    std::thread reader;  // last: starts once everything above is set
+    TtySource source;
+    ReceiveQueue received;
 };
 
 PosixSerialDevice::~PosixSerialDevice() {
-    {
-        std::lock_guard<std::mutex> guard(mutex);
-        stopping = true;
-    }
-    drained.notify_all();
-    uint64_t one = 1;
-    (void)!write(wakeFd, &one, sizeof one);
-    reader.join();
+    received.Stop();
     DiscardOutput(fd);  // output held back by flow control would keep close waiting
     SetTermios(fd, settingsAtOpen);
     ReleaseExclusive(fd);
     close(fd);
     close(wakeFd);
-}
-
-bool PosixSerialDevice::SetReadIntervalTimeout(uint32_t milliseconds) {
-    std::lock_guard<std::mutex> guard(mutex);
-    intervalMs = milliseconds;
-    return true;
 }
 
 bool PosixSerialDevice::GetLineSettings(LineSettings& settings) {
@@ -146,57 +124,6 @@ bool PosixSerialDevice::SetLineSettings(const LineSettings& settings) {
     termios2 tio;
     if (!GetTermios(fd, tio) || !ApplyLineSettings(settings, tio)) return false;
     return SetTermios(fd, tio);
-}
-
-// A read is complete once it is full, or at a quiet spell of the line; until the first
-// byte it waits without limit.
-IoStatus PosixSerialDevice::Complete(uint32_t& bytesRead) {
-    const bool gapQueued = !gaps.empty();
-    const size_t available = gapQueued ? static_cast<size_t>(gaps.front() - consumed) : Queued();
-    const bool full = available >= targetSize;
-    if (!full && !gapQueued && !(gone && available > 0)) return gone ? IoStatus::Failed : IoStatus::Pending;
-    bytesRead = static_cast<uint32_t>(std::min<size_t>(available, targetSize));
-    std::memcpy(target, queue.data() + head, bytesRead);
-    head += bytesRead;
-    consumed += bytesRead;
-    while (!gaps.empty() && gaps.front() <= consumed) gaps.pop_front();
-    if (head == queue.size()) {
-        queue.clear();
-        head = 0;
-    } else if (head > (1u << 20) && head > queue.size() / 2) {
-        queue.erase(0, head);
-        head = 0;
-    }
-    target = nullptr;
-    drained.notify_one();
-    return IoStatus::Completed;
-}
-
-IoStatus PosixSerialDevice::StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) {
-    std::lock_guard<std::mutex> guard(mutex);
-    if (size == 0) return IoStatus::Failed;
-    target = buffer;
-    targetSize = size;
-    // A full read's worth, or a burst already ended by a quiet spell, completes at once;
-    // less waits for the gap. A device that has gone away is reported by the completion
-    // check, so that what was gathered before still gets delivered.
-    if (Queued() >= size || !gaps.empty()) return Complete(bytesRead);
-    return IoStatus::Pending;
-}
-
-IoStatus PosixSerialDevice::CheckRead(uint32_t& bytesRead) {
-    std::lock_guard<std::mutex> guard(mutex);
-    if (!target) return IoStatus::Failed;
-    return Complete(bytesRead);
-}
-
-bool PosixSerialDevice::NotifyOnArrival(std::function<void()> arrived) {
-    std::lock_guard<std::mutex> guard(mutex);
-    if (Queued() > 0 || gone) return false;
-    onArrival = std::move(arrived);
-    std::string().swap(queue);  // the line is quiet: what a flood made it hold goes back
-    head = 0;
-    return true;
 }
 
 // Waits until the driver has taken every byte, but not beyond WriteBound nor past a
@@ -227,77 +154,10 @@ int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
     return static_cast<int32_t>(written);
 }
 
-// While bytes wait unread, the reader watches the line for the read interval from its
-// last read: the interval passing with nothing arriving, and nothing left in the
-// kernel's input queue, is a quiet spell. A reader that runs late finds the bytes
-// queued and merges them rather than splitting a burst that had no gap on the line.
-// False: no spell to watch for, so the wait has no limit.
-bool PosixSerialDevice::WatchingForQuiet() const {
-    const bool gapMarked = !gaps.empty() && gaps.back() == consumed + Queued();
-    return intervalMs > 0 && Queued() > 0 && !gapMarked;
-}
-
-// After a small read the reader rests for most of the interval before it looks again,
-// so a device that trickles bytes (a USB adapter hands them on every millisecond) wakes
-// it a few hundred times a second, not thousands. The rest ends before the interval
-// does, so a quiet spell is still seen on time; a big read goes straight on, so a
-// flood is drained at full speed.
-constexpr ssize_t RestBelow = 1024;
-
-Clock::duration RestAfterRead(uint32_t intervalMs) {
-    return std::chrono::milliseconds(intervalMs > 1 ? std::min<uint32_t>(intervalMs - 1, 4) : 0);
-}
-
-void PosixSerialDevice::MarkQuietSpell() {
-    const uint64_t received = consumed + Queued();
-    if (Queued() > 0 && (gaps.empty() || gaps.back() < received)) gaps.push_back(received);
-}
-
-void PosixSerialDevice::ReaderLoop() {
-    static thread_local char chunk[64 * 1024];
-    Clock::time_point lastRead = Clock::now();
-    for (;;) {
-        uint32_t interval;
-        bool watchingForQuiet;
-        {
-            std::unique_lock<std::mutex> guard(mutex);
-            drained.wait(guard, [this] { return stopping || Queued() < QueueLimit; });
-            if (stopping) return;
-            interval = intervalMs;
-            watchingForQuiet = WatchingForQuiet();
-        }
-        const Clock::time_point quietAt = lastRead + std::chrono::milliseconds(interval);
-        const Wait waited = WaitForBytes(watchingForQuiet ? &quietAt : nullptr);
-        if (waited == Wait::Closing) return;
-        if (waited == Wait::Quiet) {
-            if (InputQueueEmpty()) {
-                std::lock_guard<std::mutex> guard(mutex);
-                MarkQuietSpell();
-            }
-            continue;
-        }
-        ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        std::function<void()> arrived;
-        {
-            std::lock_guard<std::mutex> guard(mutex);
-            if (got > 0)
-                queue.append(chunk, static_cast<size_t>(got));
-            else
-                gone = true;  // hung up (0 or EIO): the device has gone away
-            arrived.swap(onArrival);
-        }
-        if (arrived) arrived();
-        if (got <= 0) return;
-        lastRead = Clock::now();
-        if (got < RestBelow && !Rest(RestAfterRead(interval))) return;
-    }
-}
-
 // Nothing received waits in the kernel. A poll first hands on what the driver has taken
 // from the line but not yet passed to the input queue (its deferred work may lag on a
 // loaded machine); then the queue itself must be empty.
-bool PosixSerialDevice::InputQueueEmpty() {
+bool TtySource::NothingWaiting() {
     pollfd in{fd, POLLIN, 0};
     int unread = 0;
     return poll(&in, 1, 0) == 0 && ioctl(fd, TIOCINQ, &unread) == 0 && unread == 0;
@@ -321,8 +181,14 @@ int PollUntil(pollfd* fds, nfds_t count, const Clock::time_point* deadline) {
     }
 }
 
+long TtySource::Read(char* buffer, size_t size) {
+    const ssize_t got = read(fd, buffer, size);
+    if (got < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+    return got > 0 ? static_cast<long>(got) : -1;  // 0 or EIO: hung up
+}
+
 // Waits for bytes until the deadline (nullptr: without limit).
-PosixSerialDevice::Wait PosixSerialDevice::WaitForBytes(const Clock::time_point* deadline) {
+TtySource::Wait TtySource::WaitForBytes(const Clock::time_point* deadline) {
     pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
     const int ready = PollUntil(fds, 2, deadline);
     if (ready < 0) return Wait::Readable;  // the read that follows reports the failure
@@ -330,11 +196,11 @@ PosixSerialDevice::Wait PosixSerialDevice::WaitForBytes(const Clock::time_point*
     return fds[1].revents == 0 ? Wait::Readable : Wait::Closing;
 }
 
-// Rests for the given time, or until the port closes: false then.
-bool PosixSerialDevice::Rest(Clock::duration length) {
-    const Clock::time_point until = Clock::now() + length;
-    pollfd closing{wakeFd, POLLIN, 0};
-    return PollUntil(&closing, 1, &until) <= 0;
+// What a link names, as text; "" for anything else.
+std::string LinkTarget(const std::string& path) {
+    char target[PATH_MAX];
+    const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+    return length > 0 ? std::string(target, static_cast<size_t>(length)) : "";
 }
 
 std::string HolderName(long pid) {
@@ -355,8 +221,10 @@ std::string OpenError(int error) {
 
 }  // namespace
 
+// A server is there as far as we can tell without asking it.
 bool PortPresent(uint8_t port) {
     const PortPath mapped = PortDevicePath(port);
+    if (mapped.refusal.empty() && LooksLikeNetworkPort(LinkTarget(mapped.path))) return true;
     struct stat node {};
     return mapped.refusal.empty() && !mapped.path.empty() && stat(mapped.path.c_str(), &node) == 0 &&
            S_ISCHR(node.st_mode);
@@ -368,6 +236,8 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow) {
     if (!mapped.refusal.empty()) return RefuseOpen(port, "", mapped.refusal);
     const std::string& path = mapped.path;
     if (path.empty()) return RefuseOpen(port, "", "no device");
+    const std::string target = LinkTarget(path);
+    if (LooksLikeNetworkPort(target)) return OpenNetworkPort(port, target);
     char resolved[PATH_MAX];
     if (!realpath(path.c_str(), resolved)) return RefuseOpen(port, path, "no device");
 

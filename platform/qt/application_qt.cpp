@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
-#include <iostream>
 
 #include "platform/application.h"
 #include "platform/error_handler.h"
@@ -102,7 +101,6 @@ Application::~Application() {
 
 int Application::Run() { return toolkit->application.exec(); }
 
-void Diagnose(const std::string& line) { std::cerr << line << std::endl; }
 
 Application* Application::Instance() { return instance; }
 

@@ -1,0 +1,58 @@
+#pragma once
+// The telnet side of a serial port served over the network (RFC 854, RFC 2217): the data
+// escaped both ways, the options negotiated, and the COM-PORT-OPTION's commands and the
+// server's answers. Bytes in, bytes out: no socket here.
+#include <cstdint>
+
+#include "platform/byte_string.h"
+
+namespace platform {
+
+class TelnetLink {
+public:
+    // What the client asks for at once: binary data and no go-aheads both ways, and the
+    // COM-PORT-OPTION.
+    static ByteString Greeting();
+    // Data as the wire carries it: every 0xFF doubled.
+    static ByteString Escaped(const ByteString& data);
+    // A COM-PORT-OPTION command with its value, ready for the wire.
+    static ByteString ComPortCommand(uint8_t command, const ByteString& value);
+
+    // Takes bytes as they came off the wire, in any pieces: appends the data among them
+    // to `data` and what must be answered to `reply`.
+    void Receive(const char* bytes, size_t size, ByteString& data, ByteString& reply);
+
+    // The server took the COM-PORT-OPTION, or refused it.
+    bool ComPortAccepted() const { return comPort == Agreed::Yes; }
+    bool ComPortRefused() const { return comPort == Agreed::No; }
+    // The modem lines as the server last told them (NOTIFY-MODEMSTATE): CTS 0x10,
+    // DSR 0x20, RI 0x40, CD 0x80. -1 before the first.
+    int ModemState() const { return modemState; }
+    // The server's last answer to a command (by the command's own code), -1 for none.
+    int64_t Answer(uint8_t command) const { return command < 16 ? answers[command] : -1; }
+
+    enum Command : uint8_t {
+        SetBaudRate = 1, SetDataSize = 2, SetParity = 3, SetStopSize = 4, SetControl = 5,
+        NotifyModemState = 7, SetModemStateMask = 11, PurgeData = 12
+    };
+    enum Control : uint8_t { BreakOn = 5, BreakOff = 6, DtrOn = 8, DtrOff = 9, RtsOn = 11, RtsOff = 12 };
+    static constexpr uint8_t ServerOffset = 100;  // an answer's code: the command's plus this
+
+private:
+    enum class State { Data, Iac, Verb, Sub, SubIac };
+    enum class Agreed { Asked, Yes, No };
+    void Negotiate(uint8_t verb, uint8_t option, ByteString& reply);
+    void SubNegotiation();
+
+    State state = State::Data;
+    uint8_t heardVerb = 0;
+    ByteString sub;
+    // Options on our side (we WILL) and theirs (they WILL): binary, go-ahead suppression,
+    // and the COM-PORT-OPTION, ours only. All asked for in the greeting.
+    bool ourBinary = true, ourNoGoAhead = true, theirBinary = true, theirNoGoAhead = true;
+    Agreed comPort = Agreed::Asked;
+    int modemState = -1;
+    int64_t answers[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+};
+
+}  // namespace platform
