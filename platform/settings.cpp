@@ -14,7 +14,7 @@
 namespace platform {
 namespace {
 
-const char* const Section = "[comterm]";
+const char* const OurSection = "[comterm]";
 
 std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r");
@@ -69,6 +69,14 @@ Settings::Settings(std::string path) : path(std::move(path)) {
     }
 }
 
+std::map<std::string, std::string> Settings::Section(const std::string& name) const {
+    std::map<std::string, std::string> section;
+    const std::string prefix = "[" + name + "]";
+    for (auto at = values.lower_bound(prefix); at != values.end() && at->first.rfind(prefix, 0) == 0; ++at)
+        section[at->first.substr(prefix.size())] = at->second;
+    return section;
+}
+
 std::string Settings::Text(const std::string& key, const std::string& fallback) const {
     auto found = values.find(key);
     return found == values.end() ? fallback : found->second;
@@ -104,12 +112,12 @@ bool Settings::Read(Values& read, std::string& problem) const {
         return false;
     }
     std::string line;
-    bool inSection = false;
+    std::string prefix = "[";  // keys of other sections keep theirs: "[Ports]9"
     for (int number = 1; std::getline(file, line); ++number) {
         line = Trimmed(line);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line[0] == '[') {
-            inSection = line == Section;
+            prefix = line == OurSection ? "" : line;
             continue;
         }
         const size_t equals = line.find('=');
@@ -117,7 +125,7 @@ bool Settings::Read(Values& read, std::string& problem) const {
             problem = "line " + std::to_string(number) + " is not key=value";
             return false;
         }
-        if (inSection) read[Trimmed(line.substr(0, equals))] = Trimmed(line.substr(equals + 1));
+        if (prefix != "[") read[prefix + Trimmed(line.substr(0, equals))] = Trimmed(line.substr(equals + 1));
     }
     if (file.bad()) {
         problem = "cannot be read";
@@ -132,8 +140,16 @@ void Settings::Write(const Values& kept) const {
     const std::string temporary = TemporaryBeside(path);
     {
         std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << Section << '\n';
-        for (const auto& [key, value] : kept) file << key << '=' << value << '\n';
+        file << OurSection << '\n';
+        for (const auto& [key, value] : kept)
+            if (key[0] != '[') file << key << '=' << value << '\n';
+        std::string section;
+        for (const auto& [key, value] : kept) {
+            const size_t close = key.find(']');
+            if (key[0] != '[' || close == std::string::npos) continue;
+            if (key.compare(0, close + 1, section) != 0) file << '\n' << (section = key.substr(0, close + 1)) << '\n';
+            file << key.substr(close + 1) << '=' << value << '\n';
+        }
         file.flush();
         if (!file) {
             file.close();

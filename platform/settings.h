@@ -6,7 +6,8 @@
 
 namespace platform {
 
-// The user's kept choices: one "key=value" a line under "[comterm]" in an ini file.
+// The user's kept choices: one "key=value" a line under "[comterm]" in an ini file; other
+// sections are the user's own, read and kept.
 // A file that cannot be read or is not of that form gives the defaults, with one line on
 // standard error, and stays as it is until a choice is changed. Every change takes a
 // lock beside the file, reads it again, changes that one key, and puts a whole new file
@@ -21,6 +22,9 @@ public:
     explicit Settings(std::string path = DefaultPath());
 
     std::string Text(const std::string& key, const std::string& fallback = "") const;
+    // The keys and values of another section of the file, such as [Ports]; kept as they
+    // are when choices change.
+    std::map<std::string, std::string> Section(const std::string& name) const;
     bool Flag(const std::string& key) const { return Text(key) == "1"; }  // off unless turned on
 
     // Keeps the choice; a file that cannot be written is said on standard error, and the

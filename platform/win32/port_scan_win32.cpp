@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/port_scan.h"
+#include "platform/settings.h"
 
 namespace platform {
 
@@ -11,10 +12,15 @@ void NumberAdapters(const PortRoots&) {}
 
 std::vector<PresentPort> ScanPorts(const PortRoots&) {
     std::vector<PresentPort> present;
-    for (int number = 1; number <= 255; ++number) {
+    const std::map<std::string, std::string> network = Settings().Section("Ports");
+    for (int number = 0; number <= 255; ++number) {
         const std::string name = "COM" + std::to_string(number);
         char target[512] = {};  // what the name stands for, e.g. \Device\Serial0
-        if (QueryDosDeviceA(name.c_str(), target, sizeof target) > 0) present.push_back({number, name, target});
+        const auto address = network.find(std::to_string(number));
+        if (address != network.end())
+            present.push_back({number, "", address->second});
+        else if (number > 0 && QueryDosDeviceA(name.c_str(), target, sizeof target) > 0)
+            present.push_back({number, name, target});
     }
     return present;
 }

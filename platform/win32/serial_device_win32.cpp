@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "platform/network_port.h"
 #include "platform/serial_device.h"
+#include "platform/settings.h"
 
 namespace platform {
 namespace {
@@ -191,12 +193,22 @@ private:
 
 }  // namespace
 
+// A number in the [Ports] section of the settings file leads to a port on the network.
+std::string NetworkPortOf(uint8_t port) {
+    const std::map<std::string, std::string> ports = Settings().Section("Ports");
+    const auto found = ports.find(std::to_string(port));
+    return found == ports.end() ? "" : found->second;
+}
+
 bool PortPresent(uint8_t port) {
+    if (!NetworkPortOf(port).empty()) return true;  // as far as we can tell without asking it
     char target[512];
     return QueryDosDeviceA(("COM" + std::to_string(port)).c_str(), target, sizeof target) != 0;
 }
 
 std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow) {
+    const std::string network = NetworkPortOf(port);
+    if (!network.empty()) return OpenNetworkPort(port, network);
     const std::string name = "\\\\.\\COM" + std::to_string(port);
     HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OVERLAPPED, nullptr);

@@ -1,0 +1,111 @@
+// The network port's portable parts: its address, and the telnet side byte by byte.
+#include <gtest/gtest.h>
+
+#include "platform/network_port.h"
+#include "platform/telnet.h"
+
+namespace {
+
+TEST(NetworkAddress, Cases) {
+    struct Case {
+        const char* text;
+        bool valid;
+        bool rfc2217 = false;
+        const char* host = "";
+        int port = 0;
+    } cases[] = {
+        {"rfc2217://lab-pi:2001", true, true, "lab-pi", 2001},
+        {"tcp://10.0.0.7:4000", true, false, "10.0.0.7", 4000},
+        {"rfc2217://[fe80::1]:2001", true, true, "fe80::1", 2001},
+        {"rfc2217://[::1]:65535", true, true, "::1", 65535},
+        {"rfc2217://lab-pi", false},
+        {"rfc2217://lab-pi:0", false},
+        {"rfc2217://lab-pi:65536", false},
+        {"rfc2217://:2001", false},
+        {"rfc2217://fe80::1:2001", false},  // an IPv6 address needs its brackets
+        {"rfc2217://[::1]2001", false},
+        {"tcp://lab pi:2001", false},
+        {"telnet://lab-pi:2001", false},
+        {"/dev/ttyUSB0", false},
+    };
+    for (const Case& c : cases) {
+        platform::NetworkPort address;
+        std::string error;
+        EXPECT_EQ(platform::ParseNetworkPort(c.text, address, error), c.valid) << c.text;
+        if (!c.valid) {
+            EXPECT_NE(error.find(c.text), std::string::npos) << "the error names what was given: " << error;
+            continue;
+        }
+        EXPECT_EQ(address.rfc2217, c.rfc2217) << c.text;
+        EXPECT_EQ(address.host, c.host) << c.text;
+        EXPECT_EQ(address.port, c.port) << c.text;
+    }
+}
+
+ByteString Bytes(std::initializer_list<int> values) {
+    ByteString bytes;
+    for (int value : values) bytes += static_cast<char>(value);
+    return bytes;
+}
+
+constexpr int Iac = 255, Dont = 254, Do = 253, Wont = 252, Will = 251, Sb = 250, Se = 240;
+
+// What the wire brings, in the pieces it comes in: the data, and the answers owed.
+TEST(TelnetLink, ReceiveTable) {
+    struct Case {
+        const char* name;
+        std::vector<ByteString> pieces;
+        ByteString data, reply;
+    } cases[] = {
+        {"plain data", {"abc"}, "abc", ""},
+        {"a doubled IAC is one 0xFF", {Bytes({'a', Iac, Iac, 'b'})}, Bytes({'a', 0xFF, 'b'}), ""},
+        {"a run of 0xFF", {Bytes({Iac, Iac, Iac, Iac, Iac, Iac})}, Bytes({0xFF, 0xFF, 0xFF}), ""},
+        {"IAC split from its double", {Bytes({'a', Iac}), Bytes({Iac, 'b'})}, Bytes({'a', 0xFF, 'b'}), ""},
+        {"a command split in three", {Bytes({Iac}), Bytes({Do}), Bytes({24, 'x'})}, "x", Bytes({Iac, Wont, 24})},
+        {"unknown options refused", {Bytes({Iac, Will, 1, Iac, Do, 31})}, "", Bytes({Iac, Dont, 1, Iac, Wont, 31})},
+        {"options asked for already: no answer", {Bytes({Iac, Do, 0, Iac, Will, 0, Iac, Do, 3, Iac, Will, 3})}, "", ""},
+        {"binary turned off is answered once", {Bytes({Iac, Dont, 0, Iac, Dont, 0})}, "", Bytes({Iac, Wont, 0})},
+        {"refusals of what we never had: no answer", {Bytes({Iac, Wont, 24, Iac, Dont, 31})}, "", ""},
+        {"a subnegotiation is not data", {Bytes({'a', Iac, Sb, 44, 101, 0, 0, 0x25, 0x80, Iac, Se, 'b'})}, "ab", ""},
+        {"split inside a subnegotiation", {Bytes({Iac, Sb, 44, 107}), Bytes({0x30, Iac}), Bytes({Se, 'z'})}, "z", ""},
+        {"NOP and GA are dropped", {Bytes({'a', Iac, 241, Iac, 249, 'b'})}, "ab", ""},
+    };
+    for (const Case& c : cases) {
+        platform::TelnetLink link;
+        ByteString data, reply;
+        for (const ByteString& piece : c.pieces) link.Receive(piece.data(), piece.size(), data, reply);
+        EXPECT_EQ(data, c.data) << c.name;
+        EXPECT_EQ(reply, c.reply) << c.name;
+    }
+}
+
+TEST(TelnetLink, TheServersAnswersAreKept) {
+    platform::TelnetLink link;
+    EXPECT_FALSE(link.ComPortAccepted());
+    EXPECT_EQ(link.ModemState(), -1);
+    ByteString data, reply;
+    const ByteString wire = Bytes({Iac, Do, 44, Iac, Sb, 44, 101, 0, 1, 0xC2, 0x00, Iac, Se,  // 115200
+                                   Iac, Sb, 44, 107, 0xB0, Iac, Se,                            // CD, DSR, CTS
+                                   Iac, Sb, 44, 102, Iac, Iac, Iac, Se});                      // 0xFF doubled inside
+    link.Receive(wire.data(), wire.size(), data, reply);
+    EXPECT_TRUE(link.ComPortAccepted());
+    EXPECT_EQ(link.Answer(platform::TelnetLink::SetBaudRate), 115200);
+    EXPECT_EQ(link.ModemState(), 0xB0);
+    EXPECT_EQ(link.Answer(platform::TelnetLink::SetDataSize), 0xFF);
+    EXPECT_EQ(data, "");
+    EXPECT_EQ(reply, "");
+
+    platform::TelnetLink refused;
+    const ByteString no = Bytes({Iac, Dont, 44});
+    refused.Receive(no.data(), no.size(), data, reply);
+    EXPECT_TRUE(refused.ComPortRefused());
+}
+
+TEST(TelnetLink, WhatGoesOutIsEscaped) {
+    EXPECT_EQ(platform::TelnetLink::Escaped(Bytes({'a', 0xFF, 0xFF, 'b'})), Bytes({'a', 0xFF, 0xFF, 0xFF, 0xFF, 'b'}));
+    EXPECT_EQ(platform::TelnetLink::ComPortCommand(platform::TelnetLink::SetBaudRate, Bytes({0, 0, 0xFF, 1})),
+              Bytes({Iac, Sb, 44, 1, 0, 0, 0xFF, 0xFF, 1, Iac, Se}));
+    EXPECT_EQ(platform::TelnetLink::Greeting(), Bytes({Iac, Will, 0, Iac, Do, 0, Iac, Will, 3, Iac, Do, 3, Iac, Will, 44}));
+}
+
+}  // namespace

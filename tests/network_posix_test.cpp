@@ -1,0 +1,256 @@
+// Ports on other machines, against the real server: ser2net on 127.0.0.1 serving a
+// pseudo-terminal, reached through a port number linked to rfc2217:// or tcp://.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "platform/driver.h"
+#include "platform/menu.h"
+#include "platform/port_scan.h"
+#include "tests/box_watcher.h"
+#include "tests/port_fixture.h"
+#include "ui/main_form.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::ProcessEventsFor;
+using platform::ProcessEventsUntil;
+
+// A TCP port on 127.0.0.1 that nothing listens on now.
+uint16_t FreePort() {
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    close(probe);
+    return ntohs(address.sin_port);
+}
+
+// Someone listens on the port: found by failing to take it, since a probe that
+// connected would have the server open its serial side for a moment.
+bool Listening(uint16_t port) {
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool taken = bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno == EADDRINUSE;
+    close(probe);
+    return taken;
+}
+
+// ser2net with a config of our own: telnet with RFC 2217 on one port, raw TCP on another,
+// both to the same serial device; ended by its PID.
+class Ser2net {
+public:
+    explicit Ser2net(const std::string& device) : telnetPort(FreePort()), tcpPort(FreePort()) {
+        char pattern[] = "/tmp/comterm-ser2net-XXXXXX.yaml";
+        const int file = mkstemps(pattern, 5);
+        close(file);
+        config = pattern;
+        std::ofstream(config) << "connection: &telnet\n    accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort
+                              << "\n    connector: serialdev," << device << ",9600n81,local\n"
+                              << "connection: &raw\n    accepter: tcp,127.0.0.1," << tcpPort
+                              << "\n    connector: serialdev," << device << ",9600n81,local\n";
+        Start();
+    }
+    ~Ser2net() {
+        Stop();
+        unlink(config.c_str());
+    }
+    void Start() {
+        pid = fork();
+        if (pid == 0) {
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, 1);
+            dup2(null, 2);
+            execlp("ser2net", "ser2net", "-n", "-c", config.c_str(), nullptr);
+            execl("/usr/sbin/ser2net", "ser2net", "-n", "-c", config.c_str(), nullptr);
+            _exit(127);
+        }
+        auto ready = [this] { return Listening(telnetPort) && Listening(tcpPort); };
+        for (int wait = 0; wait < 300 && !ready(); ++wait) std::this_thread::sleep_for(10ms);
+        ASSERT_TRUE(ready()) << "ser2net did not start: is it installed (tools/install-deps.sh)?";
+    }
+    void Stop() {
+        if (pid <= 0) return;
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    const uint16_t telnetPort, tcpPort;
+
+private:
+    std::string config;
+    pid_t pid = -1;
+};
+
+// The line speed the serial side has been set to.
+speed_t LineSpeed(const std::string& device) {
+    const int fd = open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    termios settings{};
+    tcgetattr(fd, &settings);
+    close(fd);
+    return cfgetospeed(&settings);
+}
+
+void LinkPort(const std::string& directory, int number, const std::string& target) {
+    const std::string link = directory + "/COM" + std::to_string(number);
+    unlink(link.c_str());
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+}
+
+class NetworkPortTest : public PortFixture {
+protected:
+    void SetUp() override {
+        PortFixture::SetUp();
+        LinkPort(ports.Path(), 9, "rfc2217://127.0.0.1:" + std::to_string(server.telnetPort));
+        LinkPort(ports.Path(), 10, "tcp://127.0.0.1:" + std::to_string(server.tcpPort));
+        form.FormatRadios->SetItemIndex(1);  // 8-Bit Hex
+    }
+    void Connect(int port) {
+        form.PortEdit->SetText(std::to_string(port));
+        form.ConnectButton->Click();
+        ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect") << platform::LastOpenFailure();
+    }
+    bool Shows(const std::string& text) { return form.MainRich->Text().find(text) != std::string::npos; }
+    int Entries() {
+        const std::string text = form.MainRich->Text();
+        int count = 0;
+        for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2) ++count;
+        return count;
+    }
+
+    Ser2net server{device.SlavePath()};
+    TMainForm form;
+    BoxWatcher watcher;
+};
+
+TEST_F(NetworkPortTest, BytesGoBothWaysWithEvery0xFFIntact) {
+    Connect(9);
+    const ByteString from(ByteString("\x01\xFF\xFF\xFF" "A\xFF", 6));
+    ASSERT_TRUE(device.Write(from));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Shows("01 FF FF FF 41 FF \r\n"); }));
+    form.LineEdit->SetText("AT");
+    platform::PressKey(*form.LineEdit, platform::Key::Enter);
+    EXPECT_EQ(device.Read(3, 2s), "AT\r");
+    form.InterpretEscapesClick();
+    form.LineEdit->SetText("\\xFF\\xFF\\xFF\\x00");
+    platform::PressKey(*form.LineEdit, platform::Key::Enter);
+    EXPECT_EQ(device.Read(5, 2s), ByteString("\xFF\xFF\xFF\x00\r", 5)) << "0xFF reaches the line once each";
+    form.InterpretEscapesClick();
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
+TEST_F(NetworkPortTest, EachBaudRateChosenIsTheOneTheLineGets) {
+    Connect(9);
+    const std::pair<int, speed_t> rates[] = {{19200, B19200}, {115200, B115200}, {9600, B9600}};
+    for (const auto& [rate, speed] : rates) {
+        ComPort->SetBaud(rate);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return LineSpeed(device.SlavePath()) == speed; })) << rate;
+    }
+}
+
+TEST_F(NetworkPortTest, BurstsAreFramedByTheirGapsOnTheWire) {
+    Connect(9);
+    std::thread burst([&] {
+        for (char byte : ByteString("0123456789")) {
+            device.Write(ByteString(1, byte));
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    burst.join();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("39 \r\n"); }));
+    ProcessEventsFor(150);
+    EXPECT_EQ(Entries(), 1) << "2 ms gaps: one burst\n" << form.MainRich->Text();
+    device.Write("ab");
+    ProcessEventsFor(100);
+    device.Write("cd");
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("63 64 \r\n"); }));
+    ProcessEventsFor(150);
+    EXPECT_EQ(Entries(), 3) << "100 ms apart: two entries\n" << form.MainRich->Text();
+}
+
+TEST_F(NetworkPortTest, PlainTcpCarriesTheBytesAsTheyAre) {
+    Connect(10);
+    ASSERT_TRUE(device.Write(ByteString("\xFF\xFB\x01z", 4)));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Shows("FF FB 01 7A \r\n"); }));
+    form.LineEdit->SetText("hi");
+    platform::PressKey(*form.LineEdit, platform::Key::Enter);
+    EXPECT_EQ(device.Read(3, 2s), "hi\r");
+}
+
+TEST_F(NetworkPortTest, AServerThatStopsIsALostDeviceAndOneThatComesBackIsReconnected) {
+    platform::FindCommand(form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
+    Connect(9);
+    server.Stop();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 9 lost"); }, 5000));
+    EXPECT_TRUE(form.Reconnecting());
+    server.Start();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 9 back"); }, 10000));
+    ASSERT_TRUE(device.Write("again"));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Shows("61 67 61 69 6E \r\n"); }));
+    platform::FindCommand(form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
+TEST_F(NetworkPortTest, TheNumbersAreListedWithTheirAddresses) {
+    const std::string listed = platform::ListPorts(platform::PortRoots::System());
+    EXPECT_NE(listed.find("9  rfc2217://127.0.0.1:" + std::to_string(server.telnetPort) + "\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("10  tcp://127.0.0.1:" + std::to_string(server.tcpPort)), std::string::npos) << listed;
+    EXPECT_NE(form.PortEdit->Hint().find("rfc2217://127.0.0.1"), std::string::npos);
+}
+
+// A server that cannot be had gives the Com Error box, with why on standard error, in
+// at most the connect limit; the window is drawn meanwhile.
+TEST(NetworkPortFailure, EachUnreachableServerIsRefusedWithWhy) {
+    TempPortsDirectory ports;
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);  // takes connections, never says a word
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(silent, 4);
+    getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    struct Case {
+        std::string target, why;
+    } cases[] = {
+        {"rfc2217://127.0.0.1:" + std::to_string(FreePort()), "connection refused"},
+        {"rfc2217://no-such-host.invalid:2001", "no such host"},
+        {"rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port)), "never answered"},
+        {"rfc2217://lab-pi", "HOST:PORT"},
+    };
+    TMainForm form;
+    BoxWatcher watcher;
+    form.PortEdit->SetText("9");
+    for (const Case& c : cases) {
+        LinkPort(ports.Path(), 9, c.target);
+        const auto start = std::chrono::steady_clock::now();
+        form.ConnectButton->Click();
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(form.ConnectButton->Caption(), "Connect") << c.target;
+        EXPECT_LT(took, 4s) << c.target;
+        EXPECT_NE(platform::LastOpenFailure().find(c.why), std::string::npos) << c.target << ": " << platform::LastOpenFailure();
+        ASSERT_EQ(watcher.boxes.size(), 1u) << c.target;
+        EXPECT_EQ(watcher.boxes[0].caption, "Com Error");
+        watcher.boxes.clear();
+    }
+    close(silent);
+}
+
+}  // namespace
