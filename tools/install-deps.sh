@@ -3,7 +3,7 @@
 # and generates the locales the time-stamp tests run under. Quiet when all is there.
 set -e
 # Extra package names may be given as arguments (make fuzz adds clang's).
-packages="$* cmake make g++ dpkg-dev qt6-base-dev libgtest-dev libbenchmark-dev fonts-dejavu-core fonts-dejavu-extra locales xvfb xauth x11-utils xdotool xclip imagemagick"
+packages="$* cmake make g++ dpkg-dev qt6-base-dev libgtest-dev libbenchmark-dev fonts-dejavu-core fonts-dejavu-extra locales xvfb xauth x11-utils xdotool xclip imagemagick ser2net"
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 missing=""

@@ -13,9 +13,11 @@ unset QT_QPA_PLATFORM
 
 XVFB_SCREEN=1600x1000x24 . "$here/tools/xvfb.sh"
 ports=$(mktemp -d /tmp/comterm-wine-XXXXXX)
-vdev=
+vdev= network_vdev= ser2net_pid=
 cleanup() {
     [ -n "$vdev" ] && kill "$vdev" 2>/dev/null && wait "$vdev" 2>/dev/null
+    [ -n "$network_vdev" ] && kill "$network_vdev" 2>/dev/null && wait "$network_vdev" 2>/dev/null
+    [ -n "$ser2net_pid" ] && kill "$ser2net_pid" 2>/dev/null && wait "$ser2net_pid" 2>/dev/null
     wineserver -k >/dev/null 2>&1 || true
     kill "$XVFB_PID" 2>/dev/null || true
     rm -rf "$ports"
@@ -38,10 +40,21 @@ wineserver -p >/dev/null 2>&1
 
 "$native/tools/comterm-vdev" --port 5 --pair 6 --ports "$ports" >"$ports/said" &
 vdev=$!
-for _ in $(seq 100); do [ -L "$ports/COM6" ] && break; sleep 0.05; done
-for port in 5 6; do
+# A second pair for ports on other machines: ser2net serves COM11's side on 127.0.0.1,
+# and the tests play the device on COM12.
+"$native/tools/comterm-vdev" --port 11 --pair 12 --ports "$ports" >"$ports/said-network" &
+network_vdev=$!
+for _ in $(seq 100); do [ -L "$ports/COM6" ] && [ -L "$ports/COM12" ] && break; sleep 0.05; done
+for port in 5 6 12; do
     ln -sfn "$(readlink "$ports/COM$port")" "$WINEPREFIX/dosdevices/com$port"
 done
+COMTERM_TEST_SER2NET=$((20000 + $$ % 20000))
+printf 'connection: &served\n    accepter: telnet(rfc2217),tcp,127.0.0.1,%s\n    connector: serialdev,%s,9600n81,local\n' \
+    "$COMTERM_TEST_SER2NET" "$(readlink "$ports/COM11")" >"$ports/ser2net.yaml"
+ser2net=$(command -v ser2net || echo /usr/sbin/ser2net)
+"$ser2net" -n -c "$ports/ser2net.yaml" >/dev/null 2>&1 &
+ser2net_pid=$!
+export COMTERM_TEST_SER2NET
 
 failed=0
 run() {
