@@ -1,4 +1,5 @@
-// Figures 1 and 2: the receive pump without a window, over a pseudo-terminal.
+// Figures 1 and 2: the receive pump without a window, over a pseudo-terminal, and over the
+// same one served by ser2net on 127.0.0.1.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -6,11 +7,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "bench/bench_support.h"
 #include "platform/application.h"
 #include "serial/com.h"
+#include "tools/ser2net_server.h"
 #include "tools/virtual_device.h"
 
 namespace {
@@ -46,10 +49,28 @@ bool WriteSome(int fd, const ByteString& bytes, size_t& offset) {
     return true;
 }
 
-// 1. The device writes a counting pattern as fast as the pump takes it.
-double DrainRun(double seconds, uint64_t& faults) {
+// The port the pump opens: the pseudo-terminal itself as 5, or the same one served by
+// ser2net on 127.0.0.1 as 9 (rfc2217://).
+class PortUnderTest {
+public:
+    explicit PortUnderTest(bool network) {
+        device.LinkAsPort(getenv("COMTERM_PORTS"), 5);
+        if (!network) return;
+        server = std::make_unique<Ser2netServer>(device.SlavePath());
+        const std::string link = std::string(getenv("COMTERM_PORTS")) + "/COM9";
+        unlink(link.c_str());
+        if (symlink(("rfc2217://127.0.0.1:" + std::to_string(server->telnetPort)).c_str(), link.c_str()) != 0) std::exit(1);
+        number = 9;
+    }
     VirtualDevice device;
-    device.LinkAsPort(getenv("COMTERM_PORTS"), 5);
+    std::unique_ptr<Ser2netServer> server;
+    uint8_t number = 5;
+};
+
+// 1. The device writes a counting pattern as fast as the pump takes it.
+double DrainRun(double seconds, bool network, uint64_t& faults) {
+    PortUnderTest port(network);
+    VirtualDevice& device = port.device;
     fcntl(device.MasterFd(), F_SETFL, O_NONBLOCK);
     Settings settings;
     TCom com(settings);
@@ -63,8 +84,8 @@ double DrainRun(double seconds, uint64_t& faults) {
         }
         received += text.size();
     };
-    if (!com.Open(5)) {
-        std::fprintf(stderr, "pump_bench: cannot open the virtual device as port 5\n");
+    if (!com.Open(port.number)) {
+        std::fprintf(stderr, "pump_bench: cannot open port %d\n", port.number);
         std::exit(1);
     }
     com.SetBaud(115200);
@@ -85,9 +106,9 @@ double DrainRun(double seconds, uint64_t& faults) {
 }
 
 // 2. Bursts of 16 bytes 100 ms apart: from the device's write to the receiver's call.
-void BurstLatency(int bursts) {
-    VirtualDevice device;
-    device.LinkAsPort(getenv("COMTERM_PORTS"), 5);
+void BurstLatency(int bursts, bool network) {
+    PortUnderTest port(network);
+    VirtualDevice& device = port.device;
     Settings settings;
     TCom com(settings);
     com.SplitAtCR = false;
@@ -102,8 +123,8 @@ void BurstLatency(int bursts) {
                 latencies.push_back(std::chrono::duration<double, std::milli>(now - written[index]).count());
         }
     };
-    if (!com.Open(5)) {
-        std::fprintf(stderr, "pump_bench: cannot open the virtual device as port 5\n");
+    if (!com.Open(port.number)) {
+        std::fprintf(stderr, "pump_bench: cannot open port %d\n", port.number);
         std::exit(1);
     }
     com.SetBaud(115200);
@@ -117,9 +138,10 @@ void BurstLatency(int bursts) {
     });
     while (static_cast<int>(latencies.size()) < bursts) RunEventsFor(0.1);
     writer.join();
-    Report("2", "burst latency p50", Percentile(latencies, 0.5), "ms");
-    Report("2", "burst latency p99", Percentile(latencies, 0.99), "ms");
-    Report("2", "burst latency max (against a bound of 55: 5 ms gap + two 25 ms ticks)", Percentile(latencies, 1.0), "ms");
+    const std::string through = network ? ", through ser2net" : "";
+    Report("2", "burst latency p50" + through, Percentile(latencies, 0.5), "ms");
+    Report("2", "burst latency p99" + through, Percentile(latencies, 0.99), "ms");
+    Report("2", "burst latency max (against a bound of 55: 5 ms gap + two 25 ms ticks)" + through, Percentile(latencies, 1.0), "ms");
 }
 
 }  // namespace
@@ -131,12 +153,15 @@ int main(int argc, char** argv) {
     char directory[] = "/tmp/comterm-bench-XXXXXX";
     setenv("COMTERM_PORTS", mkdtemp(directory), 1);
 
-    std::vector<double> rates;
     uint64_t faults = 0;
-    for (int run = 0; run < (smoke ? 1 : 3); ++run) rates.push_back(DrainRun(smoke ? 0.5 : 5.0, faults));
-    Report("1", "pump drain rate (median)", Median(rates), "MB/s");
+    for (bool network : {false, true}) {
+        std::vector<double> rates;
+        for (int run = 0; run < (smoke ? 1 : 3); ++run) rates.push_back(DrainRun(smoke ? 0.5 : 5.0, network, faults));
+        Report("1", std::string("pump drain rate (median)") + (network ? ", through ser2net" : ""), Median(rates), "MB/s");
+    }
     Report("1", "bytes lost or reordered", static_cast<double>(faults), "bytes");
-    BurstLatency(smoke ? 5 : 200);
+    BurstLatency(smoke ? 5 : 200, false);
+    BurstLatency(smoke ? 5 : 200, true);
     rmdir(directory);
     if (faults != 0) {
         std::fprintf(stderr, "pump_bench: %llu bytes lost or reordered\n", static_cast<unsigned long long>(faults));

@@ -2,16 +2,11 @@
 // pseudo-terminal, reached through a port number linked to rfc2217:// or tcp://.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <fstream>
-#include <regex>
 #include <thread>
 
 #include "platform/driver.h"
@@ -19,6 +14,7 @@
 #include "platform/port_scan.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
+#include "tools/ser2net_server.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -26,78 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 using platform::ProcessEventsFor;
 using platform::ProcessEventsUntil;
-
-// A TCP port on 127.0.0.1 that nothing listens on now.
-uint16_t FreePort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
-// Someone listens on the port: found by failing to take it, since a probe that
-// connected would have the server open its serial side for a moment.
-bool Listening(uint16_t port) {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool taken = bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno == EADDRINUSE;
-    close(probe);
-    return taken;
-}
-
-// ser2net with a config of our own: telnet with RFC 2217 on one port, raw TCP on another,
-// both to the same serial device; ended by its PID.
-class Ser2net {
-public:
-    explicit Ser2net(const std::string& device) : telnetPort(FreePort()), tcpPort(FreePort()) {
-        char pattern[] = "/tmp/comterm-ser2net-XXXXXX.yaml";
-        const int file = mkstemps(pattern, 5);
-        close(file);
-        config = pattern;
-        std::ofstream(config) << "connection: &telnet\n    accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort
-                              << "\n    connector: serialdev," << device << ",9600n81,local\n"
-                              << "connection: &raw\n    accepter: tcp,127.0.0.1," << tcpPort
-                              << "\n    connector: serialdev," << device << ",9600n81,local\n";
-        Start();
-    }
-    ~Ser2net() {
-        Stop();
-        unlink(config.c_str());
-    }
-    void Start() {
-        pid = fork();
-        if (pid == 0) {
-            const int null = open("/dev/null", O_RDWR);
-            dup2(null, 1);
-            dup2(null, 2);
-            execlp("ser2net", "ser2net", "-n", "-c", config.c_str(), nullptr);
-            execl("/usr/sbin/ser2net", "ser2net", "-n", "-c", config.c_str(), nullptr);
-            _exit(127);
-        }
-        auto ready = [this] { return Listening(telnetPort) && Listening(tcpPort); };
-        for (int wait = 0; wait < 300 && !ready(); ++wait) std::this_thread::sleep_for(10ms);
-        ASSERT_TRUE(ready()) << "ser2net did not start: is it installed (tools/install-deps.sh)?";
-    }
-    void Stop() {
-        if (pid <= 0) return;
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-        pid = -1;
-    }
-    const uint16_t telnetPort, tcpPort;
-
-private:
-    std::string config;
-    pid_t pid = -1;
-};
 
 // The line speed the serial side has been set to.
 speed_t LineSpeed(const std::string& device) {
@@ -135,7 +59,7 @@ protected:
         return count;
     }
 
-    Ser2net server{device.SlavePath()};
+    Ser2netServer server{device.SlavePath()};
     TMainForm form;
     BoxWatcher watcher;
 };
@@ -200,7 +124,7 @@ TEST_F(NetworkPortTest, AServerThatStopsIsALostDeviceAndOneThatComesBackIsReconn
     server.Stop();
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 9 lost"); }, 5000));
     EXPECT_TRUE(form.Reconnecting());
-    server.Start();
+    ASSERT_TRUE(server.Start());
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 9 back"); }, 10000));
     ASSERT_TRUE(device.Write("again"));
     EXPECT_TRUE(ProcessEventsUntil([&] { return Shows("61 67 61 69 6E \r\n"); }));
@@ -230,7 +154,7 @@ TEST(NetworkPortFailure, EachUnreachableServerIsRefusedWithWhy) {
     struct Case {
         std::string target, why;
     } cases[] = {
-        {"rfc2217://127.0.0.1:" + std::to_string(FreePort()), "connection refused"},
+        {"rfc2217://127.0.0.1:" + std::to_string(Ser2netServer::FreePort()), "connection refused"},
         {"rfc2217://no-such-host.invalid:2001", "no such host"},
         {"rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port)), "never answered"},
         {"rfc2217://lab-pi", "HOST:PORT"},

@@ -326,6 +326,14 @@ TEST_F(PortTree, PortsCommandWithARootKeepsItsNumbersThere) {
               std::make_pair(1, std::string("comterm-ports: port numbers run from 0 to 255\n")));
     EXPECT_EQ(run("pin 7").first, 2) << "a usage error";
     EXPECT_FALSE(fs::exists(home + "/.config/comterm/ports"));
+
+    // A port on another machine: pinned by its address, listed with it.
+    EXPECT_EQ(run("--root '" + root + "' pin 9 rfc2217://lab-pi:2001").first, 0);
+    EXPECT_EQ(fs::read_symlink(root + "/ports/COM9"), "rfc2217://lab-pi:2001");
+    EXPECT_NE(run("--root '" + root + "'").second.find("\n9  rfc2217://lab-pi:2001\n"), std::string::npos);
+    EXPECT_EQ(run("--root '" + root + "' pin 9 rfc2217://lab-pi"),
+              std::make_pair(1, std::string("comterm-ports: rfc2217://lab-pi: expected rfc2217://HOST:PORT, PORT from 1 to 65535\n")));
+    EXPECT_EQ(fs::read_symlink(root + "/ports/COM9"), "rfc2217://lab-pi:2001") << "a bad address changes nothing";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -65,6 +66,24 @@ TEST_F(SettingsTest, ChoicesReadBackInANewRunAndUnknownKeysStay) {
     again.SetFlag("Milliseconds", false);
     EXPECT_EQ(platform::Settings(path).Text("FromALaterVersion"), "7");
     EXPECT_THROW(again.SetText("Find", "two\nlines"), std::invalid_argument);
+}
+
+// The user's own sections, the network ports among them, are read and survive every
+// change of a choice.
+TEST_F(SettingsTest, OtherSectionsAreReadAndKeptWhenAChoiceChanges) {
+    Put("[Ports]\n9 = rfc2217://lab-pi:2001\n10=tcp://[::1]:4000\n\n[comterm]\nMilliseconds=1\n[Mine]\nx=y\n");
+    platform::Settings settings(path);
+    const std::map<std::string, std::string> ports{{"9", "rfc2217://lab-pi:2001"}, {"10", "tcp://[::1]:4000"}};
+    EXPECT_EQ(settings.Section("Ports"), ports);
+    EXPECT_TRUE(settings.Flag("Milliseconds"));
+    EXPECT_EQ(settings.Text("9"), "") << "another section's keys are not ours";
+    settings.SetFlag("Milliseconds", false);
+    settings.SetText("LogFolder", "/tmp");
+    platform::Settings again(path);
+    EXPECT_EQ(again.Section("Ports"), ports);
+    EXPECT_EQ(again.Section("Mine"), (std::map<std::string, std::string>{{"x", "y"}}));
+    EXPECT_FALSE(again.Flag("Milliseconds"));
+    EXPECT_EQ(again.Text("LogFolder"), "/tmp");
 }
 
 TEST_F(SettingsTest, ADamagedFileGivesTheDefaultsSaysSoOnceAndStaysUntilAChoiceChanges) {

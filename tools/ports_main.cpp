@@ -10,7 +10,9 @@ namespace {
 
 const char Usage[] =
     "usage: comterm-ports            list the serial ports present, by number\n"
-    "       comterm-ports pin N DEV  make port N lead to device DEV (e.g. /dev/ttyUSB0)\n"
+    "       comterm-ports pin N DEV  make port N lead to device DEV (e.g. /dev/ttyUSB0), or to\n"
+    "                                a port served over the network: rfc2217://HOST:PORT\n"
+    "                                (RFC 2217, as ser2net serves it) or tcp://HOST:PORT\n"
     "       comterm-ports --help\n"
     "Before either: --root DIR looks for devices under DIR/dev and DIR/sys and keeps the\n"
     "numbers in DIR/ports (unless $COMTERM_PORTS is set), for trying the numbering on a\n"
