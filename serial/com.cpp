@@ -192,12 +192,15 @@ void TCom::Deliver() {
 
 // Pieces leave Received in one erase after the loop, so a backlog is not shifted once
 // per piece; bytes collected by ticks inside the receiver only append behind them. What
-// the receiver refuses stays in front.
+// the receiver refuses stays in front. The first piece takes the odd bytes, so the last,
+// the one a flood leaves in view, is whole.
 void TCom::DeliverChunk() {
     const auto deadline = std::chrono::steady_clock::now() + DeliveryBudget;
+    const size_t odd = MaxDelivery != 0 ? Received.size() % MaxDelivery : 0;
     size_t start = 0;
     do {
-        const size_t size = MaxDelivery != 0 ? std::min(MaxDelivery, Received.size() - start) : Received.size() - start;
+        const size_t left = Received.size() - start;
+        const size_t size = MaxDelivery == 0 ? left : start == 0 && odd != 0 ? odd : std::min(MaxDelivery, left);
         const size_t end = start + size;
         if (OnReceive) {
             try {

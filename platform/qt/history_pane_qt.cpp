@@ -71,6 +71,16 @@ QtHistoryPane::QtHistoryPane(QWidget* parent) : QPlainTextEdit(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTabChangesFocus(true);  // Tab moves on through the window, as in every other control
+    // A line counts as one row until it is laid out, so the scroll range grows after a
+    // long line is added: a view on the newest line stays on it as it grows. The view
+    // follows until the reader scrolls away from the end.
+    QScrollBar* bar = verticalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+        if (followNewest) ScrollTo(maximum);
+    });
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (!scrolling) followNewest = value >= bar->maximum();
+    });
 }
 
 bool QtHistoryPane::EndsWithLineBreak() const { return document()->lastBlock().length() == 1; }
@@ -132,7 +142,7 @@ uint32_t QtHistoryPane::ColorAt(int position) const {
     return ToBgr(at.charFormat().foreground().color());
 }
 
-bool QtHistoryPane::FollowingNewest() const { return verticalScrollBar()->value() >= verticalScrollBar()->maximum(); }
+bool QtHistoryPane::FollowingNewest() const { return followNewest; }
 
 // Inside an edit block a cursor that moves does not lay out the line it lands on, so
 // removing and adding cost their own text alone. They are two edits: as one, the layout
@@ -177,8 +187,9 @@ void QtHistoryPane::SetReaderView(const View& view) {
         setTextCursor(selection);
     }
     QScrollBar* bar = verticalScrollBar();
+    followNewest = view.followingNewest;
     if (view.followingNewest) {
-        bar->setValue(bar->maximum());
+        ScrollTo(bar->maximum());
         return;
     }
     const int top = ToDocument(view.top);
@@ -186,6 +197,12 @@ void QtHistoryPane::SetReaderView(const View& view) {
     const QTextLayout* layout = block.layout();
     const int row = layout && layout->lineCount() > 0 ? layout->lineForTextPosition(top - block.position()).lineNumber() : 0;
     bar->setValue(block.firstLineNumber() + std::max(row, 0));
+}
+
+void QtHistoryPane::ScrollTo(int value) {
+    scrolling = true;
+    verticalScrollBar()->setValue(value);
+    scrolling = false;
 }
 
 int QtHistoryPane::SelectedLength() const {

@@ -48,12 +48,15 @@ private:
     int ToDocument(int wholePosition) const;
     bool EndsWithLineBreak() const;
     bool FollowingNewest() const;
+    void ScrollTo(int value);  // as the program, not the reader
     int SelectedLength() const;  // of the user's selection, in whole-text characters
     void TakeBackPastCapacity(int typedFrom);
     int Room() const { return Capacity - TextLength(); }
     void ShowContextMenu(const QPoint& where);
 
     std::vector<QAction*> commandActions;  // owned by the window, whose shortcuts they are
+    bool followNewest = true;  // the view stays on the newest line
+    bool scrolling = false;    // the program, not the reader, moves the view
 };
 
 }  // namespace platform

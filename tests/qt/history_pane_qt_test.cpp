@@ -141,3 +141,25 @@ TEST(HistoryPane, TabMovesTheFocusOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// A flood's entries are long lines that replace all the history at once: a reader at
+// the newest line stays there, however many rows the new line wraps into.
+TEST(HistoryPane, AReaderAtTheNewestLineFollowsLongLinesThatReplaceTheRest) {
+    HistoryPane pane;
+    pane.resize(600, 300);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    constexpr int Free = HistoryPane::Capacity / 4;
+    for (char letter : std::string("abcd")) {
+        pane.AddHistoryLines({ByteString(30000, letter), ByteString(40000, static_cast<char>(letter + 1))}, 0, Free);
+        QApplication::processEvents();
+        QScrollBar* bar = pane.verticalScrollBar();
+        EXPECT_GT(bar->maximum(), 100) << "the long line's rows are counted";
+        EXPECT_EQ(bar->value(), bar->maximum()) << letter;
+        EXPECT_TRUE(pane.ReaderView().followingNewest) << letter;
+    }
+}
+
+}  // namespace
