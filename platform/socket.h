@@ -1,6 +1,7 @@
 #pragma once
 // A TCP connection to a serial port served over the network: made with a time limit on a
 // thread that may wait, then read by one thread and written by another.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -20,6 +21,12 @@ public:
     // on the GUI thread. Small writes go out at once (no Nagle delay).
     static std::unique_ptr<StreamSocket> Connect(const std::string& host, uint16_t port, Clock::time_point deadline,
                                                  std::string& error);
+
+    // What is left until the deadline, rounded up, in whole milliseconds: none once past.
+    static int64_t MillisecondsLeft(Clock::time_point deadline) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        return std::max<int64_t>(std::min<int64_t>(left + 1, 1 << 30), 0);
+    }
 
     // Sends data, waiting no later than the deadline; the count sent.
     virtual size_t Send(const char* data, size_t size, Clock::time_point deadline) = 0;

@@ -20,15 +20,10 @@ namespace {
 
 using Clock = StreamSocket::Clock;
 
-int MillisecondsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<int64_t>(left + 1, 0, 1 << 30));
-}
-
 // poll until the deadline (nullptr: without limit), resumed when a signal interrupts it.
 int PollUntil(pollfd* fds, nfds_t count, const Clock::time_point* deadline) {
     for (;;) {
-        const int ready = poll(fds, count, deadline ? MillisecondsLeft(*deadline) : -1);
+        const int ready = poll(fds, count, deadline ? static_cast<int>(StreamSocket::MillisecondsLeft(*deadline)) : -1);
         if (ready >= 0 || errno != EINTR) return ready;
     }
 }

@@ -14,11 +14,6 @@ namespace {
 
 using Clock = StreamSocket::Clock;
 
-DWORD MillisecondsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<DWORD>(std::clamp<int64_t>(left + 1, 0, 1 << 30));
-}
-
 void StartWinsock() {
     static const bool started = [] {
         WSADATA data;
@@ -34,7 +29,7 @@ bool WaitWritable(SOCKET socket, Clock::time_point deadline, bool& failed) {
     FD_ZERO(&failing);
     FD_SET(socket, &writable);
     FD_SET(socket, &failing);
-    const DWORD left = MillisecondsLeft(deadline);
+    const DWORD left = static_cast<DWORD>(StreamSocket::MillisecondsLeft(deadline));
     timeval wait{static_cast<long>(left / 1000), static_cast<long>(left % 1000 * 1000)};
     const int ready = select(0, nullptr, &writable, &failing, &wait);
     failed = ready < 0 || FD_ISSET(socket, &failing);
@@ -66,7 +61,7 @@ public:
 
     ByteSource::Wait WaitForBytes(const Clock::time_point* deadline) override {
         HANDLE events[2] = {arrived, stop};
-        const DWORD waited = WaitForMultipleObjects(2, events, FALSE, deadline ? MillisecondsLeft(*deadline) : INFINITE);
+        const DWORD waited = WaitForMultipleObjects(2, events, FALSE, deadline ? static_cast<DWORD>(StreamSocket::MillisecondsLeft(*deadline)) : INFINITE);
         if (waited == WAIT_OBJECT_0 + 1) return ByteSource::Wait::Closing;
         if (waited == WAIT_TIMEOUT) return ByteSource::Wait::Quiet;
         WSANETWORKEVENTS seen;
