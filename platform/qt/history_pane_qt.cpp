@@ -1,3 +1,4 @@
+#include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -189,6 +190,7 @@ void QtHistoryPane::SetReaderView(const View& view) {
     QScrollBar* bar = verticalScrollBar();
     followNewest = view.followingNewest;
     if (view.followingNewest) {
+        LayOutNewest();
         ScrollTo(bar->maximum());
         return;
     }
@@ -197,6 +199,16 @@ void QtHistoryPane::SetReaderView(const View& view) {
     const QTextLayout* layout = block.layout();
     const int row = layout && layout->lineCount() > 0 ? layout->lineForTextPosition(top - block.position()).lineNumber() : 0;
     bar->setValue(block.firstLineNumber() + std::max(row, 0));
+}
+
+// The rows of the lines that fill the view from the end, counted now rather than when
+// they are drawn, so the view goes to the end once, not again after the paint.
+void QtHistoryPane::LayOutNewest() {
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    qreal height = 0;
+    for (QTextBlock block = document()->lastBlock(); block.isValid() && height < viewport()->height();
+         block = block.previous())
+        height += layout->blockBoundingRect(block).height();
 }
 
 void QtHistoryPane::ScrollTo(int value) {

@@ -49,6 +49,7 @@ private:
     bool EndsWithLineBreak() const;
     bool FollowingNewest() const;
     void ScrollTo(int value);  // as the program, not the reader
+    void LayOutNewest();
     int SelectedLength() const;  // of the user's selection, in whole-text characters
     void TakeBackPastCapacity(int typedFrom);
     int Room() const { return Capacity - TextLength(); }
