@@ -122,7 +122,7 @@ void TCom::PollTick() {
     const bool holdingEnough = Received.size() >= HoldLimit;
     bool failed = false;
     if (!deliverFirst && !holdingEnough) {
-        platform::IoStatus status = ReadDone  ? platform::IoStatus::Completed
+        platform::IoStatus status = ReadDone ? platform::IoStatus::Completed
                                     : Device ? Device->CheckRead(BytesRead)
                                              : platform::IoStatus::Failed;
         ReadDone = false;
