@@ -95,7 +95,7 @@ void TMainForm::ShowGathered() {
     if (log && logKind == LogKind::Text)
         for (size_t at = 0; at < first; ++at) passedOver.push_back(gathered[at].Line());
     for (size_t at = first; at < gathered.size(); ++at) lines.push_back(gathered[at].Line());
-    AddShownLines(lines, ReceivedColor, FreeAfterReceiving, first, passedOver);
+    AddShownLines(lines, ReceivedColor, FreeAfterReceiving, first > 0, passedOver);
     gathered.clear();
 }
 
@@ -126,10 +126,10 @@ void TMainForm::AddShownLine(const ByteString& line, TColor Color, int keepFree)
     AddShownLines({line}, Color, keepFree);
 }
 
-void TMainForm::AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree, size_t passedOver,
+void TMainForm::AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree, bool afterPassedOver,
                               const std::vector<ByteString>& passedOverLines) {
     if (log) log->CatchUp();
-    MainRich->AddHistoryLines(lines, Color, keepFree, passedOver > 0);
+    MainRich->AddHistoryLines(lines, Color, keepFree, afterPassedOver);
     // Logged before the lines can be drawn, so nothing shown is missing from the log.
     if (log && logKind == LogKind::Text) {
         for (const ByteString& line : passedOverLines) log->Append(RecordedLine(line, Color));

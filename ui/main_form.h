@@ -113,9 +113,9 @@ private:
     void AddLine(const ByteString& Text, TColor Color, int keepFree);
     // Adds a line built already, and logs it.
     void AddShownLine(const ByteString& line, TColor Color, int keepFree);
-    // Entries passed over before these (passedOver of them, logged when given) leave
-    // nothing older in the history.
-    void AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree, size_t passedOver = 0,
+    // afterPassedOver: entries were passed over before these (logged from passedOverLines
+    // when logging text), so nothing older stays in the history.
+    void AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree, bool afterPassedOver = false,
                        const std::vector<ByteString>& passedOverLines = {});
     size_t FirstGatheredThatStays() const;
     ByteString Stamp() const;  // for a line added now
