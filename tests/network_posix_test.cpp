@@ -15,7 +15,9 @@
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "tools/ser2net_server.h"
+#include "ui/line_sender.h"
 #include "ui/main_form.h"
+#include "ui/port_session.h"
 
 namespace {
 
@@ -72,11 +74,11 @@ TEST_F(NetworkPortTest, BytesGoBothWaysWithEvery0xFFIntact) {
     form.LineEdit->SetText("AT");
     platform::PressKey(*form.LineEdit, platform::Key::Enter);
     EXPECT_EQ(device.Read(3, 2s), "AT\r");
-    form.InterpretEscapesClick();
+    form.Sender().InterpretEscapesClick();
     form.LineEdit->SetText("\\xFF\\xFF\\xFF\\x00");
     platform::PressKey(*form.LineEdit, platform::Key::Enter);
     EXPECT_EQ(device.Read(5, 2s), ByteString("\xFF\xFF\xFF\x00\r", 5)) << "0xFF reaches the line once each";
-    form.InterpretEscapesClick();
+    form.Sender().InterpretEscapesClick();
     EXPECT_TRUE(watcher.boxes.empty());
 }
 
@@ -123,7 +125,7 @@ TEST_F(NetworkPortTest, AServerThatStopsIsALostDeviceAndOneThatComesBackIsReconn
     Connect(9);
     server.Stop();
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 9 lost"); }, 5000));
-    EXPECT_TRUE(form.Reconnecting());
+    EXPECT_TRUE(form.Session().Reconnecting());
     ASSERT_TRUE(server.Start());
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 9 back"); }, 10000));
     ASSERT_TRUE(device.Write("again"));

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "tests/box_watcher.h"
+#include "ui/history_record.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -40,7 +41,7 @@ protected:
         const std::string& text = watcher.boxes[0].text;
         EXPECT_NE(text.find("Logging to " + path + " stopped: "), std::string::npos) << text;
         EXPECT_NE(text.find(why), std::string::npos) << text;
-        EXPECT_FALSE(form.Logging());
+        EXPECT_FALSE(form.Record().Logging());
         EXPECT_FALSE(platform::FindCommand(form.MainRich->ContextCommands(), "Log to File...").Checked());
         const std::string last = std::to_string(sent - 1) + ' ' + std::string(1000, 'x') + "\r\n";
         EXPECT_EQ(form.MainRich->Text().substr(form.MainRich->TextLength() - last.size()), last)
@@ -60,13 +61,13 @@ TEST_F(LogFaultTest, WhatIsNoRegularFileIsRefusedAtOnce) {
         SCOPED_TRACE(path);
         const auto start = std::chrono::steady_clock::now();
         try {
-            form.StartLog(path, TMainForm::LogKind::Bytes);
+            form.Record().StartLog(path, HistoryRecord::LogKind::Bytes);
             ADD_FAILURE() << "logging started";
         } catch (const std::runtime_error& error) {
             EXPECT_EQ(std::string(error.what()), "Could not open " + path + ": not a regular file");
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "a FIFO nobody reads is not waited on";
-        EXPECT_FALSE(form.Logging());
+        EXPECT_FALSE(form.Record().Logging());
     }
 }
 
@@ -74,7 +75,7 @@ TEST_F(LogFaultTest, AFolderThatCannotBeWrittenIsRefusedWithWhy) {
     if (geteuid() == 0) GTEST_SKIP() << "root writes in any folder";
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_THROW(
-        try { form.StartLog(folder + "/x.log", TMainForm::LogKind::Text); } catch (const std::runtime_error& error) {
+        try { form.Record().StartLog(folder + "/x.log", HistoryRecord::LogKind::Text); } catch (const std::runtime_error& error) {
             EXPECT_EQ(std::string(error.what()), "Could not open " + folder + "/x.log: Permission denied");
             throw;
         },
@@ -90,7 +91,7 @@ TEST_F(LogFaultTest, AFileSizeLimitReachedStopsLoggingWithOneBox) {
     rlimit limited = before;
     limited.rlim_cur = 50000;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    form.StartLog(path, TMainForm::LogKind::Text);
+    form.Record().StartLog(path, HistoryRecord::LogKind::Text);
     Stream(200);
     ExpectOneStopBox(path, "File too large");
     setrlimit(RLIMIT_FSIZE, &before);
@@ -106,7 +107,7 @@ TEST_F(LogFaultTest, AFileSizeLimitReachedStopsLoggingWithOneBox) {
 TEST_F(LogFaultTest, ALogFolderRemovedWhileLoggingStopsItWithOneBox) {
     const std::string path = folder + "/stick/session.log";
     fs::create_directories(folder + "/stick");
-    form.StartLog(path, TMainForm::LogKind::Text);
+    form.Record().StartLog(path, HistoryRecord::LogKind::Text);
     Stream(20);
     ASSERT_TRUE(ProcessEventsUntil([&] { return fs::exists(path) && fs::file_size(path) > 20000; }));
     fs::remove_all(folder + "/stick");

@@ -18,6 +18,7 @@
 #include "platform/settings.h"
 #include "tests/box_watcher.h"
 #include "tests/far_end.h"
+#include "ui/history_record.h"
 #include "ui/main_form.h"
 #include "ui/record.h"
 
@@ -91,7 +92,7 @@ TEST_F(RecordTest, SavedHistoryIsTheHistoryAsShownWithSentLinesMarked) {
     form.ComReceive("ok\x01\x84\rnext & last");
     const std::string end = platform::TextLineEnd;
 
-    form.SaveHistory(folder / "history.txt");
+    form.Record().SaveHistory(folder / "history.txt");
     const std::vector<std::string> lines = Lines(ReadFile(folder / "history.txt"));
     ASSERT_EQ(lines.size(), 3u) << ReadFile(folder / "history.txt");
     EXPECT_TRUE(std::regex_match(lines[0], std::regex("> " + Stamp + "AT<b>"))) << lines[0];
@@ -100,7 +101,7 @@ TEST_F(RecordTest, SavedHistoryIsTheHistoryAsShownWithSentLinesMarked) {
     EXPECT_EQ(ReadFile(folder / "history.txt").find('\r'), end == "\n" ? std::string::npos : lines[0].size())
         << "line ends are the system's, and only they hold a carriage return";
 
-    form.SaveHistory(folder / "history.HTML");
+    form.Record().SaveHistory(folder / "history.HTML");
     const std::string page = ReadFile(folder / "history.HTML");
     EXPECT_NE(page.find("<span class=\"sent\" style=\"color:#0000FF\">&gt; "), std::string::npos) << page;
     EXPECT_NE(page.find("AT&lt;b&gt;"), std::string::npos);
@@ -109,7 +110,7 @@ TEST_F(RecordTest, SavedHistoryIsTheHistoryAsShownWithSentLinesMarked) {
 
     WriteFile(folder / "old.txt", std::string(100000, 'x'));
     form.Button1Click();
-    form.SaveHistory(folder / "old.txt");
+    form.Record().SaveHistory(folder / "old.txt");
     EXPECT_EQ(ReadFile(folder / "old.txt"), "") << "a saved file is the history only";
 }
 
@@ -117,8 +118,8 @@ TEST_F(RecordTest, SavedHistoryIsTheHistoryAsShownWithSentLinesMarked) {
 // the way: the log holds every entry once, in order, as shown.
 TEST_F(RecordTest, TextLogHoldsEveryEntryOnceInOrderWhileTheHistoryMakesRoom) {
     WriteFile(folder / "session.log", "kept" + std::string(platform::TextLineEnd));
-    form.StartLog(folder / "session.log", TMainForm::LogKind::Text);
-    ASSERT_TRUE(form.Logging());
+    form.Record().StartLog(folder / "session.log", HistoryRecord::LogKind::Text);
+    ASSERT_TRUE(form.Record().Logging());
     std::vector<std::string> expected{"kept"};
     auto entry = [](int number) {
         char head[16];
@@ -139,8 +140,8 @@ TEST_F(RecordTest, TextLogHoldsEveryEntryOnceInOrderWhileTheHistoryMakesRoom) {
         if (number == 150) Connect();
     }
     EXPECT_LT(form.MainRich->TextLength(), 200 * 1000 - 150 * 1000) << "the history made room";
-    form.StopLog();
-    EXPECT_FALSE(form.Logging());
+    form.Record().StopLog();
+    EXPECT_FALSE(form.Record().Logging());
 
     const std::vector<std::string> lines = Lines(ReadFile(folder / "session.log"));
     ASSERT_EQ(lines.size(), expected.size());
@@ -170,7 +171,7 @@ TEST_F(RecordTest, AFloodIsLoggedWholeAndTheHistoryShowsItsEnd) {
         std::snprintf(counted, sizeof counted, "%09d,", number);
         pattern += counted;
     }
-    form.StartLog(folder / "flood.log", TMainForm::LogKind::Text);
+    form.Record().StartLog(folder / "flood.log", HistoryRecord::LogKind::Text);
     Connect();
     std::string sent;
     std::atomic<bool> written{false};
@@ -199,7 +200,7 @@ TEST_F(RecordTest, AFloodIsLoggedWholeAndTheHistoryShowsItsEnd) {
     flood.join();
     ASSERT_TRUE(ended) << "the history ends with the last bytes sent; " << sent.size() << " sent, the history ends with "
                        << text.substr(text.size() > 80 ? text.size() - 80 : 0);
-    form.StopLog();
+    form.Record().StopLog();
 
     std::string logged;
     for (const std::string& line : Lines(ReadFile(folder / "flood.log"))) logged += DataOf(line);
@@ -215,7 +216,7 @@ TEST_F(RecordTest, AFloodIsLoggedWholeAndTheHistoryShowsItsEnd) {
 TEST_F(RecordTest, BytesLogIsExactlyWhatTheDeviceSent) {
     WriteFile(folder / "raw.bin", "before");
     Connect();
-    form.StartLog(folder / "raw.bin", TMainForm::LogKind::Bytes);
+    form.Record().StartLog(folder / "raw.bin", HistoryRecord::LogKind::Bytes);
     std::string sent;
     for (int round = 0; round < 40; ++round)
         for (int byte = 0; byte < 256; ++byte) sent += static_cast<char>(byte);
@@ -223,12 +224,12 @@ TEST_F(RecordTest, BytesLogIsExactlyWhatTheDeviceSent) {
     ASSERT_TRUE(device.Write(sent));
     const std::string path = folder / "raw.bin";
     EXPECT_TRUE(ProcessEventsUntil([&] { return ReadFile(path).size() >= sent.size() + 6; }, 20000));
-    form.StopLog();
+    form.Record().StopLog();
     EXPECT_EQ(ReadFile(path), "before" + sent);
 }
 
 TEST_F(RecordTest, MillisecondStampsAreOffUntilTurnedOnAndKeptForTheNextStart) {
-    ASSERT_FALSE(form.Milliseconds());
+    ASSERT_FALSE(form.Record().Milliseconds());
     const std::regex seconds(R"([^ ]+ \d?\d[^0-9]\d\d[^0-9]\d\d( [AaPp][Mm])? x\r\n)");
     const std::regex thousandths(R"([^ ]+ \d?\d[^0-9]\d\d[^0-9]\d\d[.,]\d\d\d( [AaPp][Mm])? x\r\n)");
     form.AddHistoryLine("x", SentColor);
@@ -240,12 +241,12 @@ TEST_F(RecordTest, MillisecondStampsAreOffUntilTurnedOnAndKeptForTheNextStart) {
     EXPECT_TRUE(std::regex_match(form.MainRich->Text(), thousandths)) << form.MainRich->Text();
     {
         TMainForm next;
-        EXPECT_TRUE(next.Milliseconds()) << "kept in " << platform::Settings().Path();
+        EXPECT_TRUE(next.Record().Milliseconds()) << "kept in " << platform::Settings().Path();
         EXPECT_TRUE(platform::FindCommand(next.MainRich->ContextCommands(), "Time Stamps with Milliseconds").Checked());
     }
-    form.MillisecondsClick();
+    form.Record().MillisecondsClick();
     TMainForm after;
-    EXPECT_FALSE(after.Milliseconds());
+    EXPECT_FALSE(after.Record().Milliseconds());
 }
 
 TEST_F(RecordTest, FindSelectsEachMatchInTurnAndSaysWhenItWentRound) {
@@ -259,22 +260,22 @@ TEST_F(RecordTest, FindSelectsEachMatchInTurnAndSaysWhenItWentRound) {
         return std::make_pair(std::min(view.anchor, view.caret), std::max(view.anchor, view.caret));
     };
 
-    form.Find({"beta", false, true});
+    form.Record().Find({"beta", false, true});
     EXPECT_EQ(selection(), std::make_pair(first, first + 4));
-    form.Find({"62 65 74 61", false, true});
+    form.Record().Find({"62 65 74 61", false, true});
     EXPECT_EQ(selection(), std::make_pair(hex, hex + 11));
-    form.Find({"beta", false, true});
+    form.Record().Find({"beta", false, true});
     EXPECT_EQ(selection(), std::make_pair(first, first + 4)) << "round past the end";
-    form.FindClick();
-    ASSERT_NE(form.FindBoxShown(), nullptr);
-    EXPECT_TRUE(form.FindBoxShown()->Visible());
-    form.Find({"beta", false, true});
-    EXPECT_EQ(form.FindBoxShown()->Status(), "Went on from the start");
-    form.Find({"beta", true, true});
-    EXPECT_EQ(form.FindBoxShown()->Status(), "Not found: \"beta\"") << "case matters when asked";
+    form.Record().FindClick();
+    ASSERT_NE(form.Record().FindBoxShown(), nullptr);
+    EXPECT_TRUE(form.Record().FindBoxShown()->Visible());
+    form.Record().Find({"beta", false, true});
+    EXPECT_EQ(form.Record().FindBoxShown()->Status(), "Went on from the start");
+    form.Record().Find({"beta", true, true});
+    EXPECT_EQ(form.Record().FindBoxShown()->Status(), "Not found: \"beta\"") << "case matters when asked";
     EXPECT_EQ(selection(), std::make_pair(first, first + 4)) << "a miss leaves the selection";
-    form.Find({"Beta", true, false});
-    EXPECT_EQ(form.FindBoxShown()->Status(), "Went on from the end");
+    form.Record().Find({"Beta", true, false});
+    EXPECT_EQ(form.Record().FindBoxShown()->Status(), "Went on from the end");
     EXPECT_EQ(form.MainRich->Text(), text);
     EXPECT_TRUE(watcher.boxes.empty()) << "no box for a miss";
 }
@@ -283,11 +284,11 @@ TEST_F(RecordTest, TheMenusKeysRunItsCommandsFromTheInputLine) {
     form.ComReceive("one two one");
     form.LineEdit->SetFocus();
     platform::PressShortcut(*form.LineEdit, "Ctrl+F");
-    ASSERT_NE(form.FindBoxShown(), nullptr);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return form.FindBoxShown()->Visible(); }));
-    form.Find({"one", false, true});
+    ASSERT_NE(form.Record().FindBoxShown(), nullptr);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return form.Record().FindBoxShown()->Visible(); }));
+    form.Record().Find({"one", false, true});
     const int first = form.MainRich->ReaderView().caret;
-    form.FindBoxShown()->Close();
+    form.Record().FindBoxShown()->Close();
     form.LineEdit->SetFocus();
     platform::PressShortcut(*form.LineEdit, "F3");
     EXPECT_GT(form.MainRich->ReaderView().caret, first) << "the next one";
@@ -308,13 +309,13 @@ TEST_F(RecordTest, AFileThatCannotBeWrittenIsRefusedWithItsPathAndLosesNothing) 
     for (const std::string& path : cases) {
         SCOPED_TRACE(path);
         try {
-            form.StartLog(path, TMainForm::LogKind::Text);
+            form.Record().StartLog(path, HistoryRecord::LogKind::Text);
             ADD_FAILURE() << "logging started";
         } catch (const std::runtime_error& error) {
             EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
         }
-        EXPECT_FALSE(form.Logging());
-        EXPECT_THROW(form.SaveHistory(path), std::runtime_error);
+        EXPECT_FALSE(form.Record().Logging());
+        EXPECT_THROW(form.Record().SaveHistory(path), std::runtime_error);
         EXPECT_EQ(form.MainRich->Text(), history);
     }
     EXPECT_EQ(ReadFile(folder / "plain"), "x");

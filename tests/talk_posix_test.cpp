@@ -12,7 +12,9 @@
 #include "platform/posix/modem_lines.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
+#include "ui/line_sender.h"
 #include "ui/main_form.h"
+#include "ui/port_session.h"
 
 namespace {
 
@@ -27,7 +29,7 @@ protected:
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     }
     void TearDown() override {
-        if (reconnect) form.ReconnectClick();  // kept: the next test starts without it
+        if (reconnect) form.Session().ReconnectClick();  // kept: the next test starts without it
     }
     bool Shows(const std::string& text) { return form.MainRich->Text().find(text) != std::string::npos; }
     void TurnOnReconnect() {
@@ -43,14 +45,14 @@ TEST_F(LostAndBackTest, ADeviceThatComesBackUnderItsNumberIsOpenedAgain) {
     TurnOnReconnect();
     device.CloseMaster();
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 lost: the device went away"); }));
-    EXPECT_TRUE(form.Reconnecting());
+    EXPECT_TRUE(form.Session().Reconnecting());
     ProcessEventsFor(700);
     EXPECT_FALSE(Shows("back")) << "nothing there yet";
 
     VirtualDevice again;
     again.LinkAsPort(ports.Path(), 5);
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 back"); }));
-    EXPECT_FALSE(form.Reconnecting());
+    EXPECT_FALSE(form.Session().Reconnecting());
     ASSERT_TRUE(again.Write("hello"));
     EXPECT_TRUE(ProcessEventsUntil([&] { return Shows(" hello\r\n"); }));
     form.LineEdit->SetText("still talking");
@@ -78,10 +80,10 @@ TEST_F(LostAndBackTest, WithoutReconnectingTheLostPortStaysAsItWas) {
 TEST_F(LostAndBackTest, DisconnectWhileWaitingStopsWaiting) {
     TurnOnReconnect();
     device.CloseMaster();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return form.Reconnecting(); }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return form.Session().Reconnecting(); }));
     form.ConnectButton->Click();
     EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
-    EXPECT_FALSE(form.Reconnecting());
+    EXPECT_FALSE(form.Session().Reconnecting());
     VirtualDevice again;
     again.LinkAsPort(ports.Path(), 5);
     ProcessEventsFor(800);
@@ -165,10 +167,10 @@ TEST_F(SendFileTest, TwentyMegabytesArriveWholeAndInOrder) {
     ComPort->SetBaud(921600);
     ByteString content(20 << 20, '\0');
     for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((i * 31 + i / 256) & 0xFF);
-    form.SendFile(Write(content));
+    form.Sender().SendFile(Write(content));
     ByteString arrived;
     std::thread reader([&] { arrived = device.Read(content.size(), 120s); });
-    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.SendingFile(); }, 120000));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 120000));
     reader.join();
     ASSERT_EQ(arrived.size(), content.size());
     EXPECT_TRUE(arrived == content);
@@ -177,7 +179,7 @@ TEST_F(SendFileTest, TwentyMegabytesArriveWholeAndInOrder) {
 
 TEST_F(SendFileTest, CancelStopsWithinHalfASecondAndSaysHowFarItGot) {
     ComPort->SetBaud(9600);
-    form.SendFile(Write(ByteString(1 << 20, 'x')));
+    form.Sender().SendFile(Write(ByteString(1 << 20, 'x')));
     std::atomic<bool> reading{true};
     std::thread reader([&] {  // a far end that reads at about 9600 baud
         while (reading) {
@@ -186,10 +188,10 @@ TEST_F(SendFileTest, CancelStopsWithinHalfASecondAndSaysHowFarItGot) {
         }
     });
     ProcessEventsFor(500);
-    ASSERT_TRUE(form.SendingFile());
+    ASSERT_TRUE(form.Sender().SendingFile());
     const auto cancelled = std::chrono::steady_clock::now();
-    form.SendProgress()->Cancel();
-    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.SendingFile(); }, 3000));
+    form.Sender().SendProgress()->Cancel();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 3000));
     EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(500));
     reading = false;
     reader.join();

@@ -2,10 +2,11 @@
 
 #include <chrono>
 
-#include "platform/port_scan.h"
+#include "ui/choices.h"
 #include "ui/display.h"
-#include "ui/file_sender.h"
-#include "ui/recall.h"
+#include "ui/history_record.h"
+#include "ui/line_sender.h"
+#include "ui/port_session.h"
 #include "ui/record.h"
 #include "ui/window_table.h"
 
@@ -45,25 +46,21 @@ TMainForm::TMainForm(TCom::TPortOpener openPort) {
     window->SetOnSettingChange([this] { localeTime = platform::ReadLocaleTimeSettings(); });
     portOpener = std::move(openPort);
     FormCreate();
-    MakeHistoryMenu();
-    MakeTalkMenus();
+    MakeFeatures();
     LineEdit->SetFocus();
 }
 
 TMainForm::~TMainForm() {
     MainRich->SetOnTextRemoved(nullptr);
-    reconnectTimer.SetEnabled(false);
-    sendWatch.SetEnabled(false);
-    sender.reset();  // before the port they write to
-    finishing.reset();
-    log.reset();
+    sender.reset();  // before the port it writes to
+    session.reset();
+    record.reset();
     if (ComPort == com.get()) ComPort = nullptr;
     com.reset();
     if (MainForm == this) MainForm = nullptr;
 }
 
 void TMainForm::FormCreate() {
-    PortEdit->SetHint([this] { return PresentPortsText(); });
     localeTime = platform::ReadLocaleTimeSettings();
     com = portOpener ? std::make_unique<TCom>(*this, portOpener) : std::make_unique<TCom>(*this);
     ComPort = com.get();
@@ -74,6 +71,22 @@ void TMainForm::FormCreate() {
     BaudCombo->SetItemIndex(0);
 }
 
+void TMainForm::MakeFeatures() {
+    choices = std::make_unique<Choices>();
+    record = std::make_unique<HistoryRecord>(*MainRich, *choices);
+    session = std::make_unique<PortSession>(*com, *choices, *this);
+    sender = std::make_unique<LineSender>(*com, *LineEdit, *choices, *this);
+    com->OnLost = [this] {
+        sender->EndSend();
+        session->PortLost();
+    };
+    PortEdit->SetHint([this] { return session->PresentPortsText(); });
+    std::vector<platform::MenuCommand> history = record->Commands();
+    history.push_back({"P&ort", "", {}, {}, session->Commands()});
+    MainRich->SetContextCommands(history);
+    LineEdit->SetContextCommands(sender->Commands());
+}
+
 void TMainForm::AddHistoryLine(const ByteString& Text, TColor Color) { AddLine(Text, Color, 0); }
 
 void TMainForm::ComReceive(const ByteString& Text) {
@@ -82,7 +95,7 @@ void TMainForm::ComReceive(const ByteString& Text) {
 }
 
 void TMainForm::GatherReceived(const ByteString& Text) {
-    if (log && logKind == LogKind::Bytes) log->Append(Text);
+    record->LogReceivedBytes(Text);
     gathered.push_back({Text, Stamp(), FormatIndex()});
 }
 
@@ -92,7 +105,7 @@ void TMainForm::ShowGathered() {
     if (gathered.empty()) return;
     const size_t first = FirstGatheredThatStays();
     std::vector<ByteString> passedOver, lines;
-    if (log && logKind == LogKind::Text)
+    if (record->LoggingText())
         for (size_t at = 0; at < first; ++at) passedOver.push_back(gathered[at].Line());
     for (size_t at = first; at < gathered.size(); ++at) lines.push_back(gathered[at].Line());
     AddShownLines(lines, ReceivedColor, FreeAfterReceiving, first > 0, passedOver);
@@ -115,26 +128,24 @@ size_t TMainForm::FirstGatheredThatStays() const {
 
 // keepFree > 0: remove the oldest lines first so that this much stays free after the line.
 void TMainForm::AddLine(const ByteString& Text, TColor Color, int keepFree) {
-    AddShownLine(BuildHistoryLine(Text, FormatIndex(), Stamp()), Color, keepFree);
+    AddShownLines({BuildHistoryLine(Text, FormatIndex(), Stamp())}, Color, keepFree);
+}
+
+void TMainForm::AddNote(const ByteString& Text, TColor Color) {
+    AddShownLines({Stamp() + ' ' + Text}, Color, FreeAfterReceiving);
 }
 
 ByteString TMainForm::Stamp() const {
-    return FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()), milliseconds);
-}
-
-void TMainForm::AddShownLine(const ByteString& line, TColor Color, int keepFree) {
-    AddShownLines({line}, Color, keepFree);
+    return FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()), record->Milliseconds());
 }
 
 void TMainForm::AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree, bool afterPassedOver,
                               const std::vector<ByteString>& passedOverLines) {
-    if (log) log->CatchUp();
+    record->CatchUp();
     MainRich->AddHistoryLines(lines, Color, keepFree, afterPassedOver);
     // Logged before the lines can be drawn, so nothing shown is missing from the log.
-    if (log && logKind == LogKind::Text) {
-        for (const ByteString& line : passedOverLines) log->Append(RecordedLine(line, Color));
-        for (const ByteString& line : lines) log->Append(RecordedLine(line, Color));
-    }
+    record->LogLines(passedOverLines, Color);
+    record->LogLines(lines, Color);
     MainRich->SetFocus();
     LineEdit->SetFocus();
 }
@@ -143,7 +154,3 @@ bool TMainForm::TwoStopBitsChecked() const { return TwoStopBits->Checked(); }
 
 int TMainForm::FormatIndex() const { return FormatRadios->ItemIndex(); }
 
-std::string TMainForm::PresentPortsText() const {
-    const std::string ports = platform::ListPorts(platform::PortRoots::System());
-    return lastConnectFailure.empty() ? ports : "Connect failed: " + lastConnectFailure + "\n\n" + ports;
-}

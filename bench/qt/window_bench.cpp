@@ -25,6 +25,7 @@
 #include "tools/virtual_device.h"
 #include "platform/application.h"
 #include "platform/qt/controls_qt.h"
+#include "ui/history_record.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -340,7 +341,7 @@ double StreamCpuPerMegabyte(const QString& vdev, LogMode mode, bool smoke) {
     char folder[] = "/tmp/comterm-bench-log-XXXXXX";
     const std::string path = std::string(mkdtemp(folder)) + "/stream.log";
     if (mode != LogMode::None)
-        terminal.form.StartLog(path, mode == LogMode::Text ? TMainForm::LogKind::Text : TMainForm::LogKind::Bytes);
+        terminal.form.Record().StartLog(path, mode == LogMode::Text ? HistoryRecord::LogKind::Text : HistoryRecord::LogKind::Bytes);
     Device device(vdev, {"--stream", "100000"});
     terminal.Connect();
     RunEventsFor(0.2);
@@ -353,7 +354,7 @@ double StreamCpuPerMegabyte(const QString& vdev, LogMode mode, bool smoke) {
     const uint64_t sent = device.Stop();
     for (int wait = 0; wait < 100 && terminal.shown < sent; ++wait) RunEventsFor(0.05);
     terminal.form.ConnectButton->Click();
-    terminal.form.StopLog();
+    terminal.form.Record().StopLog();
     std::ifstream log(path, std::ios::binary | std::ios::ate);
     const uint64_t logged = log ? static_cast<uint64_t>(log.tellg()) : 0;
     std::remove(path.c_str());
@@ -403,9 +404,9 @@ void SlowDiskStall(const QString& vdev, bool smoke) {
         char folder[] = "/tmp/comterm-bench-slow-XXXXXX";
         const std::string path = std::string(mkdtemp(folder)) + "/slow.log";
         if (logging)
-            terminal.form.StartLog(
+            terminal.form.Record().StartLog(
                 std::make_unique<SlowFile>(platform::RecordFile::Open(path, platform::RecordFile::Start::Append)), path,
-                TMainForm::LogKind::Text);
+                HistoryRecord::LogKind::Text);
         Device device(vdev, {"--stream", "100000"});
         terminal.Connect();
         std::vector<double> answers;
@@ -420,9 +421,9 @@ void SlowDiskStall(const QString& vdev, bool smoke) {
         running = false;
         prober.join();
         device.Stop();
-        const bool stillLogging = terminal.form.Logging();
+        const bool stillLogging = terminal.form.Record().Logging();
         terminal.form.ConnectButton->Click();
-        terminal.form.StopLog();
+        terminal.form.Record().StopLog();
         std::remove(path.c_str());
         rmdir(folder);
         const std::string name = logging ? "text log to a disk of 50 ms a write" : "no log";

@@ -103,6 +103,16 @@ ByteString ToBytes(const QString& text) {
     return ByteString(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
+QKeySequence KeySequenceOf(const ByteString& keys) {
+    const Shortcut shortcut = ParseShortcut(keys);
+    const Qt::Key key = shortcut.letter ? static_cast<Qt::Key>(Qt::Key_A + (shortcut.letter - 'A'))
+                                        : static_cast<Qt::Key>(Qt::Key_F1 + (shortcut.function - 1));
+    Qt::KeyboardModifiers held = Qt::NoModifier;
+    if (shortcut.ctrl) held |= Qt::ControlModifier;
+    if (shortcut.shift) held |= Qt::ShiftModifier;
+    return QKeySequence(QKeyCombination(held, key));
+}
+
 QWidget* WidgetOf(const Control& control) { return dynamic_cast<const Drawn&>(control).Widget(); }
 
 void AddMenuCommands(QMenu* menu, const std::vector<MenuCommand>& commands) {
@@ -116,7 +126,7 @@ void AddMenuCommands(QMenu* menu, const std::vector<MenuCommand>& commands) {
             action->setEnabled(false);
             continue;
         }
-        if (!command.Keys.empty()) action->setShortcut(QKeySequence(FromBytes(command.Keys)));
+        if (!command.Keys.empty()) action->setShortcut(KeySequenceOf(command.Keys));
         if (command.Checked) {
             action->setCheckable(true);
             action->setChecked(command.Checked());

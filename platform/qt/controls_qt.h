@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,6 +20,8 @@ namespace platform {
 // Texts cross as Latin-1, the single-byte page of a Qt program; above U+00FF is '?'.
 QString FromBytes(const ByteString& bytes);
 ByteString ToBytes(const QString& text);
+// The key sequence of a shortcut written as the menus write it ("Ctrl+F", "Shift+F3").
+QKeySequence KeySequenceOf(const ByteString& keys);
 
 // What every control of this backend has: the widget that draws it.
 class Drawn {

@@ -21,13 +21,8 @@ void PressKey(Control& control, Key key, int modifiers) {
 }
 
 void PressShortcut(Control& control, const ByteString& text) {
-    const Shortcut shortcut = ParseShortcut(text);
-    const Qt::Key key = shortcut.letter ? static_cast<Qt::Key>(Qt::Key_A + (shortcut.letter - 'A'))
-                                        : static_cast<Qt::Key>(Qt::Key_F1 + (shortcut.function - 1));
-    Qt::KeyboardModifiers held = Qt::NoModifier;
-    if (shortcut.ctrl) held |= Qt::ControlModifier;
-    if (shortcut.shift) held |= Qt::ShiftModifier;
-    QTest::keyClick(WidgetOf(control), key, held);
+    const QKeyCombination pressed = KeySequenceOf(text)[0];
+    QTest::keyClick(WidgetOf(control), pressed.key(), pressed.keyboardModifiers());
 }
 
 // Idle while nothing happens, as the program's own loop is.

@@ -275,7 +275,7 @@ void QtHistoryPane::ContextCommandsChanged() {
     for (const MenuCommand& command : ContextCommands()) {
         if (command.Keys.empty()) continue;
         auto* action = new QAction(window());
-        action->setShortcut(QKeySequence(QString::fromLatin1(command.Keys.c_str())));
+        action->setShortcut(KeySequenceOf(command.Keys));
         action->setShortcutContext(Qt::WindowShortcut);
         std::function<void()> run = command.Run;
         QObject::connect(action, &QAction::triggered, [run] { RunGuarded(run); });

@@ -1,24 +1,18 @@
 // The history's context menu: find, save the history, log to a file, millisecond stamps.
 // What the user turns on here is kept for the next start.
+#include "ui/history_record.h"
+
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
 
 #include "platform/cp437.h"
 #include "platform/file_dialog.h"
+#include "platform/locale.h"
 #include "ui/find.h"
-#include "ui/main_form.h"
 #include "ui/record.h"
 
 namespace {
-
-// The settings file's keys.
-const char* const LogFolderKey = "LogFolder";
-const char* const LogTypeKey = "LogType";  // "text" or "bytes"
-const char* const SaveFolderKey = "SaveFolder";
-const char* const MillisecondsKey = "Milliseconds";
-const char* const FindTextKey = "FindText";
-const char* const FindMatchCaseKey = "FindMatchCase";
 
 constexpr int LogWatchMs = 200;
 
@@ -31,55 +25,59 @@ std::string NameForNow() {
 
 }  // namespace
 
-void TMainForm::MakeHistoryMenu() {
-    milliseconds = settings.Flag(MillisecondsKey);
+HistoryRecord::HistoryRecord(platform::HistoryPane& pane, Choices& choices)
+    : pane(pane), choices(choices), milliseconds(choices.Flag(Choice::Milliseconds)) {
     logWatch.SetEnabled(false);
     logWatch.SetInterval(LogWatchMs);
     logWatch.SetOnTimer([this] { WatchLog(); });
-    MainRich->SetContextCommands({
+}
+
+HistoryRecord::~HistoryRecord() { StopLog(); }
+
+std::vector<platform::MenuCommand> HistoryRecord::Commands() {
+    return {
         {"&Find...", "Ctrl+F", [this] { FindClick(); }, {}},
         {"Find &Next", "F3", [this] { FindAgain(true); }, {}},
         {"Find &Previous", "Shift+F3", [this] { FindAgain(false); }, {}},
         {"Sa&ve History As...", "Ctrl+S", [this] { SaveHistoryClick(); }, {}},
         {"&Log to File...", "", [this] { LogToFileClick(); }, [this] { return Logging(); }},
         {"Time Stamps with &Milliseconds", "", [this] { MillisecondsClick(); }, [this] { return milliseconds; }},
-        {"P&ort", "", {}, {}, PortCommands()},
-    });
+    };
 }
 
-platform::FindBox& TMainForm::ShownFindBox() {
+platform::FindBox& HistoryRecord::ShownFindBox() {
     if (!findBox) {
-        findBox = platform::MakeFindBox(*MainRich);
+        findBox = platform::MakeFindBox(pane);
         findBox->SetOnFind([this](const platform::FindRequest& request) { Find(request); });
     }
     if (!findBox->Visible())
-        findBox->Show(platform::Cp437FromUtf8(settings.Text(FindTextKey)), settings.Flag(FindMatchCaseKey));
+        findBox->Show(platform::Cp437FromUtf8(choices.Text(Choice::FindText)), choices.Flag(Choice::FindMatchCase));
     return *findBox;
 }
 
-void TMainForm::FindClick() { ShownFindBox().Show({}, false); }
+void HistoryRecord::FindClick() { ShownFindBox().Show({}, false); }
 
-void TMainForm::FindAgain(bool forward) {
-    const ByteString text = platform::Cp437FromUtf8(settings.Text(FindTextKey));
+void HistoryRecord::FindAgain(bool forward) {
+    const ByteString text = platform::Cp437FromUtf8(choices.Text(Choice::FindText));
     if (text.empty()) {
         FindClick();
         return;
     }
-    Find({text, settings.Flag(FindMatchCaseKey), forward});
+    Find({text, choices.Flag(Choice::FindMatchCase), forward});
 }
 
-void TMainForm::Find(const platform::FindRequest& request) {
-    if (platform::Utf8FromCp437(request.Text) != settings.Text(FindTextKey))
-        settings.SetText(FindTextKey, platform::Utf8FromCp437(request.Text));
-    if (request.MatchCase != settings.Flag(FindMatchCaseKey)) settings.SetFlag(FindMatchCaseKey, request.MatchCase);
-    const platform::HistoryPane::View view = MainRich->ReaderView();
+void HistoryRecord::Find(const platform::FindRequest& request) {
+    if (platform::Utf8FromCp437(request.Text) != choices.Text(Choice::FindText))
+        choices.SetText(Choice::FindText, platform::Utf8FromCp437(request.Text));
+    if (request.MatchCase != choices.Flag(Choice::FindMatchCase)) choices.SetFlag(Choice::FindMatchCase, request.MatchCase);
+    const platform::HistoryPane::View view = pane.ReaderView();
     const int from = request.Forward ? std::max(view.anchor, view.caret) : std::min(view.anchor, view.caret);
-    const FoundText found = FindText(MainRich->Text(), request.Text, from, request.Forward, request.MatchCase);
+    const FoundText found = FindText(pane.Text(), request.Text, from, request.Forward, request.MatchCase);
     ByteString status;
     if (found.position < 0) {
         status = "Not found: \"" + request.Text + "\"";
     } else {
-        MainRich->SelectAndShow(found.position, found.position + static_cast<int>(request.Text.size()));
+        pane.SelectAndShow(found.position, found.position + static_cast<int>(request.Text.size()));
         if (found.wrapped) status = request.Forward ? "Went on from the start" : "Went on from the end";
     }
     // Said in the find box, shown for a miss even when it was closed.
@@ -89,31 +87,31 @@ void TMainForm::Find(const platform::FindRequest& request) {
         ShownFindBox().SetStatus(status);
 }
 
-void TMainForm::SaveHistoryClick() {
+void HistoryRecord::SaveHistoryClick() {
     platform::SaveDialogRequest request;
     request.Title = "Save History As";
-    request.Folder = settings.Text(SaveFolderKey);
+    request.Folder = choices.Text(Choice::SaveFolder);
     request.Name = NameForNow() + ".txt";
     request.Types = {{"Text as shown", {"txt", "log"}}, {"Web page in colour", {"html"}}};
     const platform::SaveDialogAnswer answer = platform::AskSaveFile(request);
     if (answer.Path.empty()) return;
     SaveHistory(answer.Path);
-    if (FolderOf(answer.Path) != request.Folder) settings.SetText(SaveFolderKey, FolderOf(answer.Path));
+    if (FolderOf(answer.Path) != request.Folder) choices.SetText(Choice::SaveFolder, FolderOf(answer.Path));
 }
 
-void TMainForm::SaveHistory(const std::string& path) {
-    platform::WriteWholeFile(path, IsHtmlName(path) ? HistoryAsHtml(*MainRich) : HistoryAsText(*MainRich));
+void HistoryRecord::SaveHistory(const std::string& path) {
+    platform::WriteWholeFile(path, IsHtmlName(path) ? HistoryAsHtml(pane) : HistoryAsText(pane));
 }
 
-void TMainForm::LogToFileClick() {
+void HistoryRecord::LogToFileClick() {
     if (log) {
         StopLog();
         return;
     }
-    const bool bytes = settings.Text(LogTypeKey) == "bytes";
+    const bool bytes = choices.Text(Choice::LogType) == "bytes";
     platform::SaveDialogRequest request;
     request.Title = "Log to File";
-    request.Folder = settings.Text(LogFolderKey);
+    request.Folder = choices.Text(Choice::LogFolder);
     request.Name = NameForNow() + (bytes ? ".bin" : ".log");
     request.Types = {{"Text as shown", {"log", "txt"}}, {"Received bytes", {"bin"}}};
     request.TypeIndex = bytes ? 1 : 0;
@@ -122,27 +120,40 @@ void TMainForm::LogToFileClick() {
     if (answer.Path.empty()) return;
     StartLog(answer.Path, answer.TypeIndex == 1 ? LogKind::Bytes : LogKind::Text);
     const char* type = logKind == LogKind::Bytes ? "bytes" : "text";
-    if (settings.Text(LogTypeKey, "text") != type) settings.SetText(LogTypeKey, type);
-    if (FolderOf(answer.Path) != request.Folder) settings.SetText(LogFolderKey, FolderOf(answer.Path));
+    if (choices.Text(Choice::LogType) != type) choices.SetText(Choice::LogType, type);
+    if (FolderOf(answer.Path) != request.Folder) choices.SetText(Choice::LogFolder, FolderOf(answer.Path));
 }
 
-void TMainForm::StartLog(const std::string& path, LogKind kind) {
+void HistoryRecord::StartLog(const std::string& path, LogKind kind) {
     StartLog(platform::RecordFile::Open(path, platform::RecordFile::Start::Append), path, kind);
 }
 
-void TMainForm::StartLog(std::unique_ptr<platform::RecordFile> file, const std::string& path, LogKind kind) {
+void HistoryRecord::StartLog(std::unique_ptr<platform::RecordFile> file, const std::string& path, LogKind kind) {
     StopLog();
     log = std::make_unique<platform::RecordWriter>(std::move(file), path);
     logKind = kind;
     logWatch.SetEnabled(true);
 }
 
-void TMainForm::StopLog() {
+void HistoryRecord::StopLog() {
     logWatch.SetEnabled(false);
     log.reset();
 }
 
-void TMainForm::WatchLog() {
+void HistoryRecord::LogReceivedBytes(const ByteString& bytes) {
+    if (log && logKind == LogKind::Bytes) log->Append(bytes);
+}
+
+void HistoryRecord::LogLines(const std::vector<ByteString>& lines, uint32_t color) {
+    if (!LoggingText()) return;
+    for (const ByteString& line : lines) log->Append(RecordedLine(line, color));
+}
+
+void HistoryRecord::CatchUp() {
+    if (log) log->CatchUp();
+}
+
+void HistoryRecord::WatchLog() {
     const std::string failure = log ? log->Failure() : "";
     if (failure.empty()) return;
     const std::string path = log->Path();
@@ -150,7 +161,7 @@ void TMainForm::WatchLog() {
     throw std::runtime_error("Logging to " + path + " stopped: " + failure + ". What was logged until then stays in the file");
 }
 
-void TMainForm::MillisecondsClick() {
+void HistoryRecord::MillisecondsClick() {
     milliseconds = !milliseconds;
-    settings.SetFlag(MillisecondsKey, milliseconds);
+    choices.SetFlag(Choice::Milliseconds, milliseconds);
 }

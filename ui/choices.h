@@ -1,0 +1,45 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/settings.h"
+
+// What the user turns on is kept for the next start: each choice is one row of the
+// table in choices.cpp, read and written here through typed accessors, so every feature
+// keeps its choices the same way and the settings file reads the same.
+enum class Choice {
+    Milliseconds,
+    FindText,
+    FindMatchCase,
+    SaveFolder,
+    LogFolder,
+    LogType,
+    LineEnd,
+    InterpretEscapes,
+    SentLines,
+    SendFolder,
+    Dtr,
+    Rts,
+    LowAtConnect,
+    Reconnect,
+};
+
+class Choices {
+public:
+    explicit Choices(std::string path = platform::Settings::DefaultPath());
+
+    // A flag is kept as "1" or "0"; anything else, or nothing, gives its default.
+    bool Flag(Choice choice) const;
+    void SetFlag(Choice choice, bool on);
+    // A text, or one of a list of words; a word the list does not hold gives the default.
+    std::string Text(Choice choice) const;
+    void SetText(Choice choice, const std::string& value);
+    // A list is kept as numbered keys, the first entry under 1; it ends at the first gap.
+    std::vector<std::string> List(Choice choice) const;
+    void SetList(Choice choice, const std::vector<std::string>& entries);
+
+    const std::string& Path() const { return settings.Path(); }
+
+private:
+    platform::Settings settings;
+};

@@ -1,0 +1,14 @@
+#pragma once
+#include "platform/byte_string.h"
+#include "ui/display.h"
+
+// What a feature may add to the history: a line under the window's own rules (the
+// display format, the capacity error), or a stamped note of comterm's own, said as it is.
+class HistoryLines {
+public:
+    virtual void AddHistoryLine(const ByteString& Text, TColor Color) = 0;
+    virtual void AddNote(const ByteString& Text, TColor Color = NoteColor) = 0;
+
+protected:
+    ~HistoryLines() = default;
+};

@@ -1,0 +1,64 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/byte_string.h"
+#include "platform/find_box.h"
+#include "platform/history_pane.h"
+#include "platform/menu.h"
+#include "platform/periodic_timer.h"
+#include "platform/record_file.h"
+#include "ui/choices.h"
+
+// Keeping a record of the history: Find, Save History As, Log to File and millisecond
+// stamps. It reads and selects in the pane; the window hands it every entry to log.
+class HistoryRecord {
+public:
+    enum class LogKind { Text, Bytes };
+
+    HistoryRecord(platform::HistoryPane& pane, Choices& choices);
+    ~HistoryRecord();
+
+    // The history menu's items for these.
+    std::vector<platform::MenuCommand> Commands();
+
+    void FindClick();              // the find box, with the last find
+    void FindAgain(bool forward);  // the last find again, or the find box for a first
+    void Find(const platform::FindRequest& request);
+    platform::FindBox* FindBoxShown() const { return findBox.get(); }
+
+    void SaveHistoryClick();                    // asks where, then saves
+    void SaveHistory(const std::string& path);  // as text, or as a web page for .html
+
+    void LogToFileClick();  // asks where and starts logging, or stops it
+    // From now on every entry (Text) or every received byte (Bytes) is appended to the
+    // file; throws, logging nothing, when it cannot be opened.
+    void StartLog(const std::string& path, LogKind kind);
+    void StartLog(std::unique_ptr<platform::RecordFile> file, const std::string& path, LogKind kind);
+    void StopLog();
+    bool Logging() const { return log != nullptr; }
+    bool LoggingText() const { return log && logKind == LogKind::Text; }
+
+    // What the window hands on: bytes as received, and entries as added (after any that
+    // the history passed over). CatchUp before adding lets a slow disk set the pace.
+    void LogReceivedBytes(const ByteString& bytes);
+    void LogLines(const std::vector<ByteString>& lines, uint32_t color);
+    void CatchUp();
+
+    void MillisecondsClick();
+    bool Milliseconds() const { return milliseconds; }
+
+private:
+    platform::FindBox& ShownFindBox();
+    // A log that failed ends with one box, whatever the number of entries it refused.
+    void WatchLog();
+
+    platform::HistoryPane& pane;
+    Choices& choices;
+    bool milliseconds;
+    std::unique_ptr<platform::FindBox> findBox;
+    std::unique_ptr<platform::RecordWriter> log;
+    LogKind logKind = LogKind::Text;
+    platform::PeriodicTimer logWatch;
+};

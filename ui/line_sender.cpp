@@ -1,0 +1,172 @@
+// Sending the input line the device's way (line end, escapes), recall of sent lines, and
+// Send File.
+#include "ui/line_sender.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/file_dialog.h"
+#include "ui/escapes.h"
+#include "ui/file_sender.h"
+
+namespace {
+
+constexpr int SendWatchMs = 100;
+
+struct LineEndName {
+    LineSender::LineEnd end;
+    const char* key;
+    const char* caption;
+    const char* bytes;
+};
+const LineEndName LineEnds[] = {
+    {LineSender::LineEnd::CR, "CR", "&CR", "\r"},
+    {LineSender::LineEnd::LF, "LF", "&LF", "\n"},
+    {LineSender::LineEnd::CRLF, "CRLF", "CR L&F", "\r\n"},
+    {LineSender::LineEnd::None, "None", "&None", ""},
+};
+
+const LineEndName& NameOf(LineSender::LineEnd end) {
+    for (const LineEndName& name : LineEnds)
+        if (name.end == end) return name;
+    return LineEnds[0];
+}
+
+std::vector<ByteString> KeptLines(const Choices& choices) {
+    const std::vector<std::string> kept = choices.List(Choice::SentLines);
+    return {kept.begin(), kept.end()};
+}
+
+}  // namespace
+
+LineSender::LineSender(TCom& port, platform::Edit& input, Choices& choices, HistoryLines& history)
+    : port(port),
+      input(input),
+      choices(choices),
+      history(history),
+      interpretEscapes(choices.Flag(Choice::InterpretEscapes)),
+      recall(KeptLines(choices)) {
+    for (const LineEndName& name : LineEnds)
+        if (choices.Text(Choice::LineEnd) == name.key) lineEnd = name.end;
+    sendWatch.SetEnabled(false);
+    sendWatch.SetInterval(SendWatchMs);
+    sendWatch.SetOnTimer([this] { WatchSend(); });
+    input.SetOnRecallKey([this](bool older) { RecallKey(older); });
+}
+
+LineSender::~LineSender() {
+    sendWatch.SetEnabled(false);
+    input.SetOnRecallKey(nullptr);
+    sender.reset();  // before the port they write to
+    finishing.reset();
+}
+
+std::vector<platform::MenuCommand> LineSender::Commands() {
+    std::vector<platform::MenuCommand> ends;
+    for (const LineEndName& name : LineEnds) {
+        const LineEnd end = name.end;
+        ends.push_back({name.caption, "", [this, end] { SetLineEnd(end); }, [this, end] { return lineEnd == end; }});
+    }
+    return {
+        {"Line &End", "", {}, {}, ends},
+        {"Interpret &Escapes", "", [this] { InterpretEscapesClick(); }, [this] { return interpretEscapes; }},
+        {"Send &File...", "", [this] { SendFileClick(); }, {}},
+    };
+}
+
+void LineSender::SendLine(const ByteString& typed) {
+    const ByteString bytes = interpretEscapes ? InterpretEscapes(typed) : typed;
+    history.AddHistoryLine(bytes, SentColor);
+    port.SendBytes(bytes + LineEndBytes());
+    RememberSent(typed);
+}
+
+ByteString LineSender::LineEndBytes() const { return NameOf(lineEnd).bytes; }
+
+void LineSender::SetLineEnd(LineEnd end) {
+    lineEnd = end;
+    choices.SetText(Choice::LineEnd, NameOf(end).key);
+}
+
+void LineSender::InterpretEscapesClick() {
+    interpretEscapes = !interpretEscapes;
+    choices.SetFlag(Choice::InterpretEscapes, interpretEscapes);
+}
+
+void LineSender::RememberSent(const ByteString& line) {
+    const std::vector<ByteString> before = recall.Lines();
+    recall.Sent(line);
+    if (recall.Lines() != before) choices.SetList(Choice::SentLines, {recall.Lines().begin(), recall.Lines().end()});
+}
+
+void LineSender::RecallKey(bool older) {
+    const std::optional<ByteString> line = older ? recall.Older(input.Text()) : recall.Newer();
+    if (line) input.SetText(*line);
+}
+
+void LineSender::SendFileClick() {
+    if (!port.IsOpen()) throw std::runtime_error("Connect first: a file goes to the connected device");
+    if (sender) return;
+    const std::string path = platform::AskOpenFile("Send File", choices.Text(Choice::SendFolder));
+    if (path.empty()) return;
+    SendFile(path);
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder != choices.Text(Choice::SendFolder)) choices.SetText(Choice::SendFolder, folder);
+}
+
+void LineSender::SendFile(const std::string& path) {
+    if (sender || !port.IsOpen()) return;
+    FinishSend(true);  // a cancelled file's last piece
+    TCom* to = &port;
+    sender = std::make_unique<FileSender>(path, PieceSizeFor(port.LineState().BaudRate),
+                                          [to](const ByteString& piece) { return to->SendBytesFromAnyThread(piece); });
+    sendingName = std::filesystem::path(path).filename().string();
+    sendStart = std::chrono::steady_clock::now();
+    progress = platform::ShowProgressBox(input, "Sending " + sendingName);
+    // What the driver still holds goes too, so the line falls quiet at once.
+    progress->SetOnCancel([this] {
+        if (!sender) return;
+        sender->Cancel();
+        port.DiscardPendingOutput();
+        FinishSend(false);
+    });
+    WatchSend();
+    sendWatch.SetEnabled(true);
+}
+
+void LineSender::WatchSend() {
+    if (!sender) return;
+    if (sender->Done()) {
+        FinishSend(true);
+        return;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sendStart).count();
+    const uint64_t sent = sender->Sent(), total = sender->Total();
+    const uint64_t rate = seconds > 0 ? static_cast<uint64_t>(static_cast<double>(sent) / seconds) : 0;
+    progress->SetText(std::to_string(sent) + " of " + std::to_string(total) + " bytes sent, " + std::to_string(rate / 1000) +
+                      " kB/s");
+    progress->SetPercent(total ? static_cast<int>(sent * 100 / total) : 100);
+}
+
+// Said once, in the sent colour, however the send ended. A cancel does not wait for the
+// piece on its way (a tenth of a second of the line at most): its thread is let finish,
+// and joined by the next call that waits, before the port closes or the next file starts.
+void LineSender::FinishSend(bool waitForPiece) {
+    if (waitForPiece) finishing.reset();
+    if (!sender) return;
+    sendWatch.SetEnabled(false);
+    progress.reset();
+    sender->Cancel();  // a send cut short by Disconnect or a lost port
+    if (waitForPiece) sender->Stop();
+    const bool whole = sender->Done() && sender->Sent() == sender->Total() && sender->Failure().empty();
+    const std::string sent = std::to_string(sender->Sent()), total = std::to_string(sender->Total());
+    const std::string failure = sender->Failure();
+    finishing = std::move(sender);
+    if (waitForPiece) finishing.reset();
+    ByteString said = "Sent file " + sendingName + ": " + sent + " bytes";
+    if (!failure.empty())
+        said = "Sending file " + sendingName + " stopped after " + sent + " of " + total + " bytes: " + failure;
+    else if (!whole)
+        said = "Sending file " + sendingName + " cancelled after " + sent + " of " + total + " bytes";
+    history.AddNote(said, SentColor);
+}

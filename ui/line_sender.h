@@ -1,0 +1,71 @@
+#pragma once
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/byte_string.h"
+#include "platform/controls.h"
+#include "platform/menu.h"
+#include "platform/periodic_timer.h"
+#include "platform/progress_box.h"
+#include "serial/com.h"
+#include "ui/choices.h"
+#include "ui/history_lines.h"
+#include "ui/recall.h"
+
+class FileSender;
+
+// What goes to the device from the input line: the line end, escapes, recall of lines
+// sent before, and Send File with its progress box.
+class LineSender {
+public:
+    enum class LineEnd { CR, LF, CRLF, None };
+
+    // input: the line typed in, whose menu and Up and Down keys this takes.
+    LineSender(TCom& port, platform::Edit& input, Choices& choices, HistoryLines& history);
+    ~LineSender();
+
+    // The input line's menu.
+    std::vector<platform::MenuCommand> Commands();
+
+    // Echoes and sends a typed line with the line end, and keeps it for recall. A
+    // malformed escape stops it: nothing echoed, nothing sent.
+    void SendLine(const ByteString& typed);
+
+    void SetLineEnd(LineEnd end);
+    LineEnd CurrentLineEnd() const { return lineEnd; }
+    void InterpretEscapesClick();
+    bool InterpretingEscapes() const { return interpretEscapes; }
+    void RecallKey(bool older);  // Up and Down in the input line
+    const std::vector<ByteString>& SentLines() const { return recall.Lines(); }
+
+    // Send File: the file's bytes go to the device unchanged while the window goes on.
+    void SendFileClick();                    // asks which file, then sends it
+    void SendFile(const std::string& path);  // throws when it cannot be read
+    bool SendingFile() const { return sender != nullptr; }
+    platform::ProgressBox* SendProgress() const { return progress.get(); }
+    // The port is closing or gone: a file on its way ends, and says how far it got.
+    void EndSend() { FinishSend(true); }
+
+private:
+    ByteString LineEndBytes() const;
+    void RememberSent(const ByteString& line);
+    void WatchSend();
+    // Ends a file being sent and says how it went.
+    void FinishSend(bool waitForPiece);
+
+    TCom& port;
+    platform::Edit& input;
+    Choices& choices;
+    HistoryLines& history;
+    LineEnd lineEnd = LineEnd::CR;
+    bool interpretEscapes;
+    LineRecall recall;
+    std::unique_ptr<FileSender> sender;
+    std::unique_ptr<FileSender> finishing;  // cancelled, its last piece on its way
+    std::string sendingName;
+    std::unique_ptr<platform::ProgressBox> progress;
+    std::chrono::steady_clock::time_point sendStart;
+    platform::PeriodicTimer sendWatch;
+};

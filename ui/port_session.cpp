@@ -1,0 +1,147 @@
+// The Port menu (DTR, RTS, break, modem lines, reconnecting), and what happens when the
+// port goes away and comes back.
+#include "ui/port_session.h"
+
+#include <stdexcept>
+
+#include "platform/application.h"
+#include "platform/port_scan.h"
+#include "platform/serial_device.h"
+
+namespace {
+
+constexpr int BreakMs = 250;
+constexpr int ReconnectCheckMs = 300;
+
+ByteString PortName(uint8_t port) { return "port " + std::to_string(port); }
+
+}  // namespace
+
+PortSession::PortSession(TCom& port, Choices& choices, HistoryLines& history)
+    : port(port),
+      choices(choices),
+      history(history),
+      dtrChoice(choices.Flag(Choice::Dtr)),
+      rtsChoice(choices.Flag(Choice::Rts)),
+      lowAtConnect(choices.Flag(Choice::LowAtConnect)),
+      reconnect(choices.Flag(Choice::Reconnect)) {
+    port.ModemLinesLowAtOpen = lowAtConnect;
+    reconnectTimer.SetEnabled(false);
+    reconnectTimer.SetInterval(ReconnectCheckMs);
+    reconnectTimer.SetOnTimer([this] { TryReconnect(); });
+}
+
+PortSession::~PortSession() { reconnectTimer.SetEnabled(false); }
+
+std::vector<platform::MenuCommand> PortSession::Commands() {
+    return {
+        {"&DTR", "", [this] { DtrClick(); }, [this] { return DtrOn(); }},
+        {"&RTS", "", [this] { RtsClick(); }, [this] { return RtsOn(); }},
+        {"DTR and RTS &Low at Connect", "", [this] { LowAtConnectClick(); }, [this] { return lowAtConnect; }},
+        {"Send &Break", "", [this] { SendBreakClick(); }, {}},
+        {"", "", {}, {}, {}, [this] { return ModemLinesText(); }},
+        {"Reconnect &Automatically", "", [this] { ReconnectClick(); }, [this] { return reconnect; }},
+    };
+}
+
+bool PortSession::Open(uint8_t number) {
+    if (port.Open(number)) {
+        lastConnectFailure.clear();
+        return true;
+    }
+    lastConnectFailure = platform::LastOpenFailure();
+    platform::Diagnose(platform::Application::Instance()->Title() + ": " + lastConnectFailure);
+    return false;
+}
+
+void PortSession::Connected(uint8_t number, int32_t baud) {
+    connectedPort = number;
+    connectedBaud = baud;
+    lineDtr = dtrChoice && !lowAtConnect;
+    lineRts = rtsChoice && !lowAtConnect;
+    ApplyModemLines(true);
+    connected = true;
+}
+
+void PortSession::Disconnected() {
+    reconnectTimer.SetEnabled(false);
+    connected = false;
+}
+
+std::string PortSession::PresentPortsText() const {
+    const std::string ports = platform::ListPorts(platform::PortRoots::System());
+    return lastConnectFailure.empty() ? ports : "Connect failed: " + lastConnectFailure + "\n\n" + ports;
+}
+
+// While connected the marks show the lines as they stand; otherwise what Connect will do.
+bool PortSession::DtrOn() const { return connected ? lineDtr : dtrChoice && !lowAtConnect; }
+bool PortSession::RtsOn() const { return connected ? lineRts : rtsChoice && !lowAtConnect; }
+
+void PortSession::DtrClick() {
+    dtrChoice = lineDtr = !DtrOn();
+    choices.SetFlag(Choice::Dtr, dtrChoice);
+    ApplyModemLines(false);
+}
+
+void PortSession::RtsClick() {
+    rtsChoice = lineRts = !RtsOn();
+    choices.SetFlag(Choice::Rts, rtsChoice);
+    ApplyModemLines(false);
+}
+
+// A port opens with both lines raised: at Connect only a choice otherwise asks anything
+// of it.
+void PortSession::ApplyModemLines(bool atConnect) {
+    if (!port.IsOpen() || (atConnect && lineDtr && lineRts && !lowAtConnect)) return;
+    if (!port.SetModemControl(lineDtr, lineRts)) history.AddNote(PortName(connectedPort) + " cannot set DTR and RTS");
+}
+
+void PortSession::LowAtConnectClick() {
+    lowAtConnect = port.ModemLinesLowAtOpen = !lowAtConnect;
+    choices.SetFlag(Choice::LowAtConnect, lowAtConnect);
+}
+
+void PortSession::SendBreakClick() {
+    if (!port.IsOpen()) return;
+    if (!port.SendBreak(BreakMs)) throw std::runtime_error("This device cannot send a break");
+}
+
+ByteString PortSession::ModemLinesText() {
+    if (!port.IsOpen()) return "Modem lines: not connected";
+    platform::SerialDevice::ModemStatus status;
+    if (!port.GetModemStatus(status)) return "Modem lines: not available on this device";
+    auto line = [](const char* name, bool on) { return ByteString(name) + (on ? " on" : " off"); };
+    return line("CTS", status.cts) + "  " + line("DSR", status.dsr) + "  " + line("CD", status.cd) + "  " +
+           line("RI", status.ri);
+}
+
+void PortSession::ReconnectClick() {
+    reconnect = !reconnect;
+    choices.SetFlag(Choice::Reconnect, reconnect);
+    if (!reconnect) reconnectTimer.SetEnabled(false);
+}
+
+// Without reconnecting the port stays open and deaf, as a stalled port always has; with
+// it, the dead device is let go, so that the same number can be opened when it is back.
+void PortSession::PortLost() {
+    history.AddNote(PortName(connectedPort) + " lost: the device went away");
+    if (!reconnect || !connected) return;
+    port.Close();
+    lastReconnectFailure.clear();
+    reconnectTimer.SetEnabled(true);
+}
+
+// Disconnect, and turning reconnecting off, stop the timer that calls this.
+void PortSession::TryReconnect() {
+    if (!platform::PortPresent(connectedPort)) return;
+    if (!port.Open(connectedPort)) {
+        const std::string failure = platform::LastOpenFailure();
+        if (failure != lastReconnectFailure) history.AddNote(PortName(connectedPort) + " is back but cannot be opened: " + failure);
+        lastReconnectFailure = failure;
+        return;
+    }
+    reconnectTimer.SetEnabled(false);
+    if (connectedBaud) port.SetBaud(connectedBaud);
+    ApplyModemLines(true);
+    history.AddNote(PortName(connectedPort) + " back");
+}

@@ -1,0 +1,59 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/byte_string.h"
+#include "platform/menu.h"
+#include "platform/periodic_timer.h"
+#include "serial/com.h"
+#include "ui/choices.h"
+#include "ui/history_lines.h"
+
+// The connected port beyond opening it: why the last Connect failed, DTR and RTS, a
+// break, the modem lines, and what happens when the port goes away and comes back.
+// The window's commands tell it when they connect and disconnect.
+class PortSession {
+public:
+    PortSession(TCom& port, Choices& choices, HistoryLines& history);
+    ~PortSession();
+
+    // The Port menu.
+    std::vector<platform::MenuCommand> Commands();
+
+    // Opens the port, keeping why it failed for the port list and standard error.
+    bool Open(uint8_t port);
+    // The commands' word: connected at this rate (0: none chosen), or not any more.
+    void Connected(uint8_t port, int32_t baud);
+    void Disconnected();
+    // The ports present, after why the last Connect failed where it did.
+    std::string PresentPortsText() const;
+
+    void DtrClick();
+    void RtsClick();
+    bool DtrOn() const;
+    bool RtsOn() const;
+    void LowAtConnectClick();
+    void SendBreakClick();
+    ByteString ModemLinesText();
+    void ReconnectClick();
+    bool Reconnecting() const { return reconnectTimer.Enabled(); }
+    // The port reported itself gone.
+    void PortLost();
+
+private:
+    void ApplyModemLines(bool atConnect);
+    void TryReconnect();
+
+    TCom& port;
+    Choices& choices;
+    HistoryLines& history;
+    std::string lastConnectFailure;
+    bool connected = false;
+    bool dtrChoice, rtsChoice, lowAtConnect, reconnect;
+    bool lineDtr = true, lineRts = true;  // as the lines stand while connected
+    uint8_t connectedPort = 0;
+    int32_t connectedBaud = 0;  // 0: none chosen
+    std::string lastReconnectFailure;
+    platform::PeriodicTimer reconnectTimer;
+};
