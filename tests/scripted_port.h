@@ -23,6 +23,7 @@ struct ScriptedLine {
     bool deviceOpen = false;
     // The modem lines as the device was asked to set them, and what it tells of its own.
     bool dtr = true, rts = true;
+    bool refuseModemControl = false;
     bool lowAtOpen = false;  // how the last open asked for them
     std::vector<int> breaks;  // each break's length, ms
     bool hasModemStatus = true;
@@ -74,6 +75,7 @@ public:
         return static_cast<int32_t>(size);
     }
     bool SetModemControl(bool dtr, bool rts) override {
+        if (line.refuseModemControl) return false;
         line.dtr = dtr;
         line.rts = rts;
         return true;

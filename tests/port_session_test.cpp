@@ -1,0 +1,96 @@
+// The port session through its own narrow interface: a scripted device, the notes it
+// would add to the history, and choices in a file of the test's.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "tests/scripted_port.h"
+#include "ui/port_session.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct NoSettings : TComSettings {
+    bool TwoStopBitsChecked() const override { return false; }
+    int FormatIndex() const override { return 1; }
+};
+
+struct HeardNotes : HistoryLines {
+    std::vector<ByteString> notes;
+    void AddHistoryLine(const ByteString& text, TColor) override { notes.push_back(text); }
+    void AddNote(const ByteString& text, TColor) override { notes.push_back(text); }
+};
+
+class PortSessionTest : public ::testing::Test {
+protected:
+    PortSessionTest() : path((fs::temp_directory_path() / ("comterm-session-" + std::to_string(std::random_device{}()))).string()) {}
+    ~PortSessionTest() override {
+        std::error_code ignored;
+        fs::remove(path, ignored);
+    }
+    std::string path;
+    NoSettings settings;
+    ScriptedLine line;
+    HeardNotes heard;
+};
+
+// The choice the user made holds at every Connect, whatever the lines were before.
+TEST_F(PortSessionTest, EachConnectAsksTheLinesTheChoicesSay) {
+    struct Case {
+        bool dtrOff, lowAtConnect;
+        bool dtr, rts;  // as the device has them after Connect
+    };
+    const Case cases[] = {{false, false, true, true}, {true, false, false, true}, {false, true, false, false}};
+    for (const Case& c : cases) {
+        fs::remove(path);
+        Choices choices(path);
+        if (c.dtrOff) choices.SetFlag(Choice::Dtr, false);
+        if (c.lowAtConnect) choices.SetFlag(Choice::LowAtConnect, true);
+        TCom port(settings, ScriptedOpener(line));
+        PortSession session(port, choices, heard);
+        line.dtr = line.rts = true;
+        ASSERT_TRUE(session.Open(5));
+        session.Connected(5, 9600);
+        EXPECT_EQ(line.dtr, c.dtr);
+        EXPECT_EQ(line.rts, c.rts);
+        EXPECT_EQ(session.DtrOn(), c.dtr);
+        session.Disconnected();
+        port.Close();
+    }
+    EXPECT_TRUE(heard.notes.empty());
+}
+
+TEST_F(PortSessionTest, ADeviceThatCannotSetTheLinesIsSaidOnceAClick) {
+    Choices choices(path);
+    TCom port(settings, ScriptedOpener(line));
+    PortSession session(port, choices, heard);
+    ASSERT_TRUE(session.Open(7));
+    session.Connected(7, 9600);
+    line.refuseModemControl = true;
+    session.DtrClick();
+    ASSERT_EQ(heard.notes.size(), 1u);
+    EXPECT_EQ(heard.notes[0], "port 7 cannot set DTR and RTS");
+    EXPECT_FALSE(Choices(path).Flag(Choice::Dtr)) << "the choice is kept all the same";
+}
+
+TEST_F(PortSessionTest, ALostPortIsSaidAndStaysOpenUnlessReconnecting) {
+    Choices choices(path);
+    TCom port(settings, ScriptedOpener(line));
+    PortSession session(port, choices, heard);
+    ASSERT_TRUE(session.Open(5));
+    session.Connected(5, 9600);
+    session.PortLost();
+    EXPECT_EQ(heard.notes, (std::vector<ByteString>{"port 5 lost: the device went away"}));
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_FALSE(session.Reconnecting());
+    session.ReconnectClick();
+    session.PortLost();
+    EXPECT_FALSE(port.IsOpen()) << "let go, so the number can open again";
+    EXPECT_TRUE(session.Reconnecting());
+    session.Disconnected();
+    EXPECT_FALSE(session.Reconnecting());
+}
+
+}  // namespace
