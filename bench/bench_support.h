@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/driver.h"
+#include "platform/window/driver.h"
 
 inline void Report(const std::string& figure, const std::string& name, double value, const std::string& unit) {
     std::printf("{\"figure\": \"%s\", \"name\": \"%s\", \"value\": %.6g, \"unit\": \"%s\"}\n", figure.c_str(),

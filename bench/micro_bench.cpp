@@ -7,8 +7,8 @@
 #include <random>
 
 #include "bench/bench_support.h"
-#include "platform/application.h"
-#include "platform/history_pane.h"
+#include "platform/window/application.h"
+#include "platform/window/history_pane.h"
 #include "ui/display.h"
 #include "ui/main_form.h"
 

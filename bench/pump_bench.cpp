@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "bench/bench_support.h"
-#include "platform/application.h"
+#include "platform/window/application.h"
 #include "serial/com.h"
 #include "tools/ser2net_server.h"
 #include "tools/virtual_device.h"

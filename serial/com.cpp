@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/memory.h"
+#include "platform/device/memory.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "platform/byte_string.h"
-#include "platform/periodic_timer.h"
-#include "platform/serial_device.h"
+#include "platform/window/periodic_timer.h"
+#include "platform/device/serial_device.h"
 
 // The two window settings the port reads at the moment it is called.
 class TComSettings {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/driver.h"
+#include "platform/window/driver.h"
 
 struct ShownBox {
     std::string text;

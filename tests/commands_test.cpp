@@ -3,10 +3,10 @@
 
 #include <regex>
 
-#include "platform/application.h"
-#include "platform/driver.h"
-#include "platform/history_pane.h"
-#include "platform/serial_device.h"
+#include "platform/window/application.h"
+#include "platform/window/driver.h"
+#include "platform/window/history_pane.h"
+#include "platform/device/serial_device.h"
 #include "tests/box_watcher.h"
 #include "tests/far_end.h"
 #include "ui/main_form.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/application.h"
+#include "platform/window/application.h"
 #include "ui/main_form.h"
 
 int main(int argc, char** argv) {

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
-#include "platform/application.h"
-#include "platform/error_handler.h"
-#include "platform/periodic_timer.h"
+#include "platform/window/application.h"
+#include "platform/window/error_handler.h"
+#include "platform/window/periodic_timer.h"
 #include "tests/box_watcher.h"
 
 namespace {

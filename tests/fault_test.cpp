@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "bench/bench_support.h"
-#include "platform/driver.h"
-#include "platform/history_pane.h"
-#include "platform/serial_device.h"
-#include "platform/posix/uucp_lock.h"
+#include "platform/window/driver.h"
+#include "platform/window/history_pane.h"
+#include "platform/device/serial_device.h"
+#include "platform/device/posix/uucp_lock.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "ui/main_form.h"

@@ -4,8 +4,8 @@
 #include <regex>
 #include <thread>
 
-#include "platform/driver.h"
-#include "platform/history_pane.h"
+#include "platform/window/driver.h"
+#include "platform/window/history_pane.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "ui/main_form.h"

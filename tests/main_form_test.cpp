@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <regex>
 
-#include "platform/driver.h"
-#include "platform/history_pane.h"
+#include "platform/window/driver.h"
+#include "platform/window/history_pane.h"
 #include "tests/box_watcher.h"
 #include "ui/main_form.h"
 

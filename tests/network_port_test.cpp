@@ -1,8 +1,8 @@
 // The network port's portable parts: its address, and the telnet side byte by byte.
 #include <gtest/gtest.h>
 
-#include "platform/network_port.h"
-#include "platform/telnet.h"
+#include "platform/device/network_port.h"
+#include "platform/device/telnet.h"
 
 namespace {
 

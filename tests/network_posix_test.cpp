@@ -9,9 +9,9 @@
 
 #include <thread>
 
-#include "platform/driver.h"
-#include "platform/menu.h"
-#include "platform/port_scan.h"
+#include "platform/window/driver.h"
+#include "platform/window/menu.h"
+#include "platform/device/port_scan.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "tools/ser2net_server.h"

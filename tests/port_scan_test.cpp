@@ -11,11 +11,11 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/posix/port_map.h"
-#include "platform/driver.h"
-#include "platform/port_scan.h"
-#include "platform/serial_device.h"
-#include "platform/posix/uucp_lock.h"
+#include "platform/device/posix/port_map.h"
+#include "platform/window/driver.h"
+#include "platform/device/port_scan.h"
+#include "platform/device/serial_device.h"
+#include "platform/device/posix/uucp_lock.h"
 #include "serial/com.h"
 #include "tests/port_fixture.h"
 

@@ -30,6 +30,17 @@ protected:
         std::error_code ignored;
         fs::remove(path, ignored);
     }
+    // A session on a scripted port, connected as Connect leaves it.
+    struct Session {
+        Session(PortSessionTest& test, uint8_t number)
+            : choices(test.path), port(test.settings, ScriptedOpener(test.line)), session(port, choices, test.heard) {
+            EXPECT_TRUE(session.Open(number));
+            session.Connected(number, 9600);
+        }
+        Choices choices;
+        TCom port;
+        PortSession session;
+    };
     std::string path;
     NoSettings settings;
     ScriptedLine line;
@@ -45,42 +56,31 @@ TEST_F(PortSessionTest, EachConnectAsksTheLinesTheChoicesSay) {
     const Case cases[] = {{false, false, true, true}, {true, false, false, true}, {false, true, false, false}};
     for (const Case& c : cases) {
         fs::remove(path);
-        Choices choices(path);
-        if (c.dtrOff) choices.SetFlag(Choice::Dtr, false);
-        if (c.lowAtConnect) choices.SetFlag(Choice::LowAtConnect, true);
-        TCom port(settings, ScriptedOpener(line));
-        PortSession session(port, choices, heard);
+        Choices before(path);
+        before.SetFlag(Choice::Dtr, !c.dtrOff);
+        before.SetFlag(Choice::LowAtConnect, c.lowAtConnect);
         line.dtr = line.rts = true;
-        ASSERT_TRUE(session.Open(5));
-        session.Connected(5, 9600);
+        Session connected(*this, 5);
         EXPECT_EQ(line.dtr, c.dtr);
         EXPECT_EQ(line.rts, c.rts);
-        EXPECT_EQ(session.DtrOn(), c.dtr);
-        session.Disconnected();
-        port.Close();
+        EXPECT_EQ(connected.session.DtrOn(), c.dtr);
     }
     EXPECT_TRUE(heard.notes.empty());
 }
 
 TEST_F(PortSessionTest, ADeviceThatCannotSetTheLinesIsSaidOnceAClick) {
-    Choices choices(path);
-    TCom port(settings, ScriptedOpener(line));
-    PortSession session(port, choices, heard);
-    ASSERT_TRUE(session.Open(7));
-    session.Connected(7, 9600);
+    Session connected(*this, 7);
     line.refuseModemControl = true;
-    session.DtrClick();
+    connected.session.DtrClick();
     ASSERT_EQ(heard.notes.size(), 1u);
     EXPECT_EQ(heard.notes[0], "port 7 cannot set DTR and RTS");
     EXPECT_FALSE(Choices(path).Flag(Choice::Dtr)) << "the choice is kept all the same";
 }
 
 TEST_F(PortSessionTest, ALostPortIsSaidAndStaysOpenUnlessReconnecting) {
-    Choices choices(path);
-    TCom port(settings, ScriptedOpener(line));
-    PortSession session(port, choices, heard);
-    ASSERT_TRUE(session.Open(5));
-    session.Connected(5, 9600);
+    Session connected(*this, 5);
+    PortSession& session = connected.session;
+    TCom& port = connected.port;
     session.PortLost();
     EXPECT_EQ(heard.notes, (std::vector<ByteString>{"port 5 lost: the device went away"}));
     EXPECT_TRUE(port.IsOpen());

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/serial_device.h"
+#include "platform/device/serial_device.h"
 #include "tests/far_end.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/driver.h"
-#include "platform/history_pane.h"
-#include "platform/record_file.h"
-#include "platform/settings.h"
+#include "platform/window/driver.h"
+#include "platform/window/history_pane.h"
+#include "platform/files/record_file.h"
+#include "platform/files/settings.h"
 #include "tests/box_watcher.h"
 #include "tests/far_end.h"
 #include "ui/history_record.h"

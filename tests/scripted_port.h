@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/byte_string.h"
-#include "platform/serial_device.h"
+#include "platform/device/serial_device.h"
 
 struct ScriptedLine {
     ByteString input;          // bytes that have arrived at the port

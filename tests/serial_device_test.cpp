@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/port_map.h"
-#include "platform/serial_device.h"
-#include "platform/posix/uucp_lock.h"
+#include "platform/device/posix/port_map.h"
+#include "platform/device/serial_device.h"
+#include "platform/device/posix/uucp_lock.h"
 #include "serial/com.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"

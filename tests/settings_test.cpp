@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/settings.h"
+#include "platform/files/settings.h"
 
 namespace {
 

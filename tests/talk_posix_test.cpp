@@ -9,7 +9,7 @@
 #include <regex>
 #include <thread>
 
-#include "platform/posix/modem_lines.h"
+#include "platform/device/posix/modem_lines.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "ui/line_sender.h"

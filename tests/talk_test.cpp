@@ -7,7 +7,7 @@
 #include <fstream>
 #include <regex>
 
-#include "platform/driver.h"
+#include "platform/window/driver.h"
 #include "tests/box_watcher.h"
 #include "tests/far_end.h"
 #include "tests/scripted_port.h"

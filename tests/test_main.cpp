@@ -2,7 +2,7 @@
 // and the central error handler need it.
 #include <gtest/gtest.h>
 
-#include "platform/application.h"
+#include "platform/window/application.h"
 #include "tests/box_watcher.h"
 
 int main(int argc, char** argv) {

@@ -2,8 +2,8 @@
 
 #include <regex>
 
-#include "platform/cp437.h"
-#include "platform/locale.h"
+#include "platform/window/cp437.h"
+#include "platform/window/locale.h"
 #include "ui/display.h"
 
 namespace {

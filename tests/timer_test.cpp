@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/error_handler.h"
-#include "platform/periodic_timer.h"
+#include "platform/window/error_handler.h"
+#include "platform/window/periodic_timer.h"
 #include "tests/box_watcher.h"
 
 namespace {

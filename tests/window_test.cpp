@@ -1,8 +1,8 @@
 // The window service through its interfaces alone: anchors, tab order, Esc, key handler.
 #include <gtest/gtest.h>
 
-#include "platform/driver.h"
-#include "platform/window.h"
+#include "platform/window/driver.h"
+#include "platform/window/window.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/port_scan.h"
+#include "platform/device/port_scan.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/posix/port_map.h"
+#include "platform/device/posix/port_map.h"
 #include "tools/virtual_device.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "tools/virtual_device.h"
 
-#include "platform/posix/port_map.h"
+#include "platform/device/posix/port_map.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/settings.h"
+#include "platform/files/settings.h"
 
 // What the user turns on is kept for the next start: each choice is one row of the
 // table in choices.cpp, read and written here through typed accessors, so every feature

@@ -1,5 +1,5 @@
 // The terminal commands: connect and disconnect on one button, send on Enter, clear.
-#include "platform/message_box.h"
+#include "platform/window/message_box.h"
 #include "ui/line_sender.h"
 #include "ui/main_form.h"
 #include "ui/port_session.h"

@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "platform/byte_string.h"
-#include "platform/locale.h"
+#include "platform/window/locale.h"
 
 // Display conversions: plain functions from byte string to byte string.
 

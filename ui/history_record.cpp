@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "platform/cp437.h"
-#include "platform/file_dialog.h"
-#include "platform/locale.h"
+#include "platform/window/cp437.h"
+#include "platform/window/file_dialog.h"
+#include "platform/window/locale.h"
 #include "ui/find.h"
 #include "ui/record.h"
 

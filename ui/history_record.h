@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "platform/byte_string.h"
-#include "platform/find_box.h"
-#include "platform/history_pane.h"
-#include "platform/menu.h"
-#include "platform/periodic_timer.h"
-#include "platform/record_file.h"
+#include "platform/window/find_box.h"
+#include "platform/window/history_pane.h"
+#include "platform/window/menu.h"
+#include "platform/window/periodic_timer.h"
+#include "platform/files/record_file.h"
 #include "ui/choices.h"
 
 // Keeping a record of the history: Find, Save History As, Log to File and millisecond

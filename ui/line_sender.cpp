@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "platform/file_dialog.h"
+#include "platform/window/file_dialog.h"
 #include "ui/escapes.h"
 #include "ui/file_sender.h"
 

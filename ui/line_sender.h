@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "platform/byte_string.h"
-#include "platform/controls.h"
-#include "platform/menu.h"
-#include "platform/periodic_timer.h"
-#include "platform/progress_box.h"
+#include "platform/window/controls.h"
+#include "platform/window/menu.h"
+#include "platform/window/periodic_timer.h"
+#include "platform/window/progress_box.h"
 #include "serial/com.h"
 #include "ui/choices.h"
 #include "ui/history_lines.h"

@@ -1,4 +1,4 @@
-#include "platform/application.h"
+#include "platform/window/application.h"
 #include "ui/main_form.h"
 
 int main(int argc, char** argv) {

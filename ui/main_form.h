@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "platform/byte_string.h"
-#include "platform/controls.h"
-#include "platform/history_pane.h"
-#include "platform/locale.h"
-#include "platform/window.h"
+#include "platform/window/controls.h"
+#include "platform/window/history_pane.h"
+#include "platform/window/locale.h"
+#include "platform/window/window.h"
 #include "serial/com.h"
 #include "ui/display.h"
 #include "ui/history_lines.h"

@@ -4,9 +4,9 @@
 
 #include <stdexcept>
 
-#include "platform/application.h"
-#include "platform/port_scan.h"
-#include "platform/serial_device.h"
+#include "platform/window/application.h"
+#include "platform/device/port_scan.h"
+#include "platform/device/serial_device.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "platform/byte_string.h"
-#include "platform/menu.h"
-#include "platform/periodic_timer.h"
+#include "platform/window/menu.h"
+#include "platform/window/periodic_timer.h"
 #include "serial/com.h"
 #include "ui/choices.h"
 #include "ui/history_lines.h"

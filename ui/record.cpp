@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "platform/cp437.h"
-#include "platform/record_file.h"
+#include "platform/window/cp437.h"
+#include "platform/files/record_file.h"
 #include "ui/display.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/byte_string.h"
-#include "platform/history_pane.h"
+#include "platform/window/history_pane.h"
 
 // How the history goes into a file, saved whole or logged entry by entry: UTF-8, the
 // system's line ends, a sent line marked "> " before its stamp. A carriage return inside

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/history_pane.h"
+#include "platform/window/history_pane.h"
 
 using platform::ControlKind;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 // A window and its controls as data: built by one routine, whatever draws them.
 struct WindowTable {

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "platform/application.h"
-#include "platform/qt/controls_qt.h"
+#include "platform/window/application.h"
+#include "platform/window/qt/controls_qt.h"
 #include "ui/main_form.h"
 
 namespace {

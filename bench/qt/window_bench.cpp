@@ -23,8 +23,8 @@
 
 #include "bench/bench_support.h"
 #include "tools/virtual_device.h"
-#include "platform/application.h"
-#include "platform/qt/controls_qt.h"
+#include "platform/window/application.h"
+#include "platform/window/qt/controls_qt.h"
 #include "ui/history_record.h"
 #include "ui/main_form.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/history_pane_qt.h"
+#include "platform/window/qt/history_pane_qt.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "ui/display.h"
 

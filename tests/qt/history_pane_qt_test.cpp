@@ -8,7 +8,7 @@
 #include <QTextBlock>
 #include <stdexcept>
 
-#include "platform/qt/history_pane_qt.h"
+#include "platform/window/qt/history_pane_qt.h"
 
 namespace {
 

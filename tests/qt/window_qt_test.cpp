@@ -11,9 +11,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "platform/driver.h"
-#include "platform/qt/controls_qt.h"
-#include "platform/qt/history_pane_qt.h"
+#include "platform/window/driver.h"
+#include "platform/window/qt/controls_qt.h"
+#include "platform/window/qt/history_pane_qt.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "ui/history_record.h"

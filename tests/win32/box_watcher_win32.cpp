@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/win32/gui_thread.h"
+#include "platform/window/win32/gui_thread.h"
 #include "tests/box_watcher.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // the platform's own serial device.
 #include <windows.h>
 
-#include "platform/serial_device.h"
+#include "platform/device/serial_device.h"
 #include "tests/far_end.h"
 
 struct FarEnd::Link {

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/driver.h"
-#include "platform/port_scan.h"
-#include "platform/serial_device.h"
-#include "platform/settings.h"
+#include "platform/window/driver.h"
+#include "platform/device/port_scan.h"
+#include "platform/device/serial_device.h"
+#include "platform/files/settings.h"
 #include "tests/box_watcher.h"
 #include "ui/line_sender.h"
 #include "ui/main_form.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/serial_device.h"
+#include "platform/device/serial_device.h"
 
 namespace {
 

@@ -1,0 +1,246 @@
+#include "platform/device/network_port.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "platform/window/application.h"
+#include "platform/device/receive_queue.h"
+#include "platform/device/socket.h"
+#include "platform/device/telnet.h"
+#include "platform/window/wait.h"
+
+namespace platform {
+namespace {
+
+const char RfcScheme[] = "rfc2217://";
+const char TcpScheme[] = "tcp://";
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
+bool LooksLikeNetworkPort(const std::string& text) { return StartsWith(text, RfcScheme) || StartsWith(text, TcpScheme); }
+
+bool ParseNetworkPort(const std::string& text, NetworkPort& address, std::string& error) {
+    const bool rfc2217 = StartsWith(text, RfcScheme);
+    if (!rfc2217 && !StartsWith(text, TcpScheme)) {
+        error = text + ": not rfc2217://HOST:PORT or tcp://HOST:PORT";
+        return false;
+    }
+    const std::string rest = text.substr(rfc2217 ? sizeof RfcScheme - 1 : sizeof TcpScheme - 1);
+    std::string host;
+    size_t colon;
+    if (!rest.empty() && rest[0] == '[') {
+        const size_t close = rest.find(']');
+        host = close == std::string::npos ? "" : rest.substr(1, close - 1);
+        colon = close == std::string::npos ? std::string::npos : close + 1;
+        if (colon != std::string::npos && (colon >= rest.size() || rest[colon] != ':')) colon = std::string::npos;
+    } else {
+        colon = rest.rfind(':');
+        host = colon == std::string::npos ? "" : rest.substr(0, colon);
+        if (host.find_first_of(":/[]") != std::string::npos) host.clear();
+    }
+    const std::string digits = colon == std::string::npos ? "" : rest.substr(colon + 1);
+    const bool numeric = !digits.empty() && digits.size() <= 5 && digits.find_first_not_of("0123456789") == std::string::npos;
+    const long number = numeric ? std::strtol(digits.c_str(), nullptr, 10) : 0;
+    if (host.empty() || host.find_first_of(" \t") != std::string::npos || number < 1 || number > 65535) {
+        error = text + ": expected " + (rfc2217 ? RfcScheme : TcpScheme) + "HOST:PORT, PORT from 1 to 65535";
+        return false;
+    }
+    address = {rfc2217, host, static_cast<uint16_t>(number)};
+    return true;
+}
+
+// The device: the socket read by the receive queue's thread, through the telnet layer for
+// rfc2217://, and written from the caller's.
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The socket as the reader's source: telnet's own bytes taken out and answered.
+class NetworkSource : public ByteSource {
+public:
+    NetworkSource(StreamSocket& socket, TelnetLink* telnet, std::mutex& telnetMutex, std::function<void(const ByteString&)> send)
+        : socket(socket), telnet(telnet), telnetMutex(telnetMutex), send(std::move(send)) {}
+    Wait WaitForBytes(const Clock::time_point* deadline) override { return socket.WaitForBytes(deadline); }
+    bool NothingWaiting() override { return socket.NothingWaiting(); }
+    void Wake() override { socket.Wake(); }
+
+    // Telnet's data is never longer than what carried it, so it fits where the wire's went.
+    long Read(char* buffer, size_t size) override {
+        const long got = socket.Receive(buffer, size);
+        if (got <= 0 || !telnet) return got;
+        ByteString data, reply;
+        {
+            std::lock_guard<std::mutex> guard(telnetMutex);
+            telnet->Receive(buffer, static_cast<size_t>(got), data, reply);
+        }
+        if (!reply.empty()) send(reply);
+        std::memcpy(buffer, data.data(), data.size());
+        return static_cast<long>(data.size());
+    }
+
+private:
+    StreamSocket& socket;
+    TelnetLink* telnet;
+    std::mutex& telnetMutex;
+    std::function<void(const ByteString&)> send;
+};
+
+ByteString BigEndian(uint32_t value, int bytes) {
+    ByteString encoded;
+    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) encoded += static_cast<char>((value >> shift) & 0xFF);
+    return encoded;
+}
+
+class NetworkSerialDevice : public SerialDevice {
+public:
+    NetworkSerialDevice(const NetworkPort& address, std::unique_ptr<StreamSocket> connected)
+        : rfc2217(address.rfc2217), name(address.host + ":" + std::to_string(address.port)), socket(std::move(connected)),
+          source(*socket, rfc2217 ? &telnet : nullptr, telnetMutex, [this](const ByteString& bytes) { SendWire(bytes); }),
+          received(source) {
+        line.BaudRate = 9600;
+        received.Start();
+    }
+    ~NetworkSerialDevice() override { received.Stop(); }
+
+    // rfc2217: the greeting out, then the server's word on the COM-PORT-OPTION, by the
+    // deadline. False when it never answers.
+    bool Greet(Clock::time_point deadline) {
+        if (!rfc2217) return true;
+        SendWire(TelnetLink::Greeting());
+        return WaitWhileDrawing([this] { return ComPortAnswered(); }, deadline);
+    }
+
+    bool SetupQueues(uint32_t, uint32_t) override { return true; }
+    bool SetReadIntervalTimeout(uint32_t milliseconds) override {
+        received.SetInterval(milliseconds);
+        return true;
+    }
+    bool GetLineSettings(LineSettings& settings) override {
+        settings = line;
+        return true;
+    }
+    // The far port takes 5 to 8 data bits; tcp:// carries bytes alone, settings kept for
+    // the write bound only.
+    bool SetLineSettings(const LineSettings& settings) override {
+        if (!rfc2217) {
+            line = settings;
+            return true;
+        }
+        if (settings.ByteSize < 5 || settings.ByteSize > 8 || !ComPortUsable()) return false;
+        SendWire(TelnetLink::ComPortCommand(TelnetLink::SetBaudRate, BigEndian(settings.BaudRate, 4)) +
+                 TelnetLink::ComPortCommand(TelnetLink::SetDataSize, BigEndian(settings.ByteSize, 1)) +
+                 TelnetLink::ComPortCommand(TelnetLink::SetParity, BigEndian(settings.Parity + 1u, 1)) +
+                 TelnetLink::ComPortCommand(TelnetLink::SetStopSize, BigEndian(StopSize(settings.StopBits), 1)));
+        line = settings;
+        return true;
+    }
+    IoStatus StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) override {
+        return received.StartRead(buffer, size, bytesRead);
+    }
+    IoStatus CheckRead(uint32_t& bytesRead) override { return received.CheckRead(bytesRead); }
+    bool NotifyOnArrival(std::function<void()> arrived) override { return received.NotifyOnArrival(std::move(arrived)); }
+
+    int32_t Write(const uint8_t* data, uint32_t size) override {
+        const ByteString bytes(reinterpret_cast<const char*>(data), size);
+        const ByteString wire = rfc2217 ? TelnetLink::Escaped(bytes) : bytes;
+        const size_t sent = SendWire(wire, Clock::now() + WriteBoundNow(size));
+        return sent == wire.size() ? static_cast<int32_t>(size) : 0;
+    }
+
+    bool SetModemControl(bool dtr, bool rts) override {
+        if (!ComPortUsable()) return false;
+        SendWire(Control(dtr ? TelnetLink::DtrOn : TelnetLink::DtrOff) + Control(rts ? TelnetLink::RtsOn : TelnetLink::RtsOff));
+        return true;
+    }
+    bool GetModemStatus(ModemStatus& status) override {
+        if (!ComPortUsable()) return false;
+        int state;
+        {
+            std::lock_guard<std::mutex> guard(telnetMutex);
+            state = std::max(telnet.ModemState(), 0);
+        }
+        status = {(state & 0x10) != 0, (state & 0x20) != 0, (state & 0x80) != 0, (state & 0x40) != 0};
+        return true;
+    }
+    bool SendBreak(int milliseconds) override {
+        if (!ComPortUsable()) return false;
+        SendWire(Control(TelnetLink::BreakOn));
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        SendWire(Control(TelnetLink::BreakOff));
+        return true;
+    }
+    void DiscardPendingOutput() override {
+        if (ComPortUsable()) SendWire(TelnetLink::ComPortCommand(TelnetLink::PurgeData, BigEndian(2, 1)));
+    }
+
+private:
+    static uint32_t StopSize(uint8_t stopBits) { return stopBits == LineSettings::TwoStopBits ? 2 : stopBits == 1 ? 3 : 1; }
+    static ByteString Control(uint8_t value) { return TelnetLink::ComPortCommand(TelnetLink::SetControl, BigEndian(value, 1)); }
+
+    bool ComPortAnswered() {
+        std::lock_guard<std::mutex> guard(telnetMutex);
+        return telnet.ComPortAccepted() || telnet.ComPortRefused();
+    }
+    // A server that refused the COM-PORT-OPTION keeps the settings it has: said once.
+    bool ComPortUsable() {
+        if (!rfc2217) return false;
+        std::lock_guard<std::mutex> guard(telnetMutex);
+        if (!telnet.ComPortRefused()) return true;
+        if (!toldRefused)
+            Diagnose("comterm: " + name + " does not take line settings or modem lines; the port works with the settings it has");
+        toldRefused = true;
+        return false;
+    }
+
+    size_t SendWire(const ByteString& bytes, Clock::time_point deadline = Clock::now() + std::chrono::seconds(1)) {
+        std::lock_guard<std::mutex> guard(sendMutex);
+        return socket->Send(bytes.data(), bytes.size(), deadline);
+    }
+
+    const bool rfc2217;
+    const std::string name;
+    std::unique_ptr<StreamSocket> socket;
+    std::mutex sendMutex;
+    std::mutex telnetMutex;
+    TelnetLink telnet;
+    bool toldRefused = false;
+    LineSettings line;
+    NetworkSource source;
+    ReceiveQueue received;
+};
+
+// The connection as the thread that makes it leaves it: kept alive by whichever of the
+// two ends last, since the opener stops waiting at the limit.
+struct Connecting {
+    std::atomic<bool> done{false};
+    std::unique_ptr<StreamSocket> socket;
+    std::string error;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> OpenNetworkPort(uint8_t port, const std::string& text) {
+    NetworkPort address;
+    std::string error;
+    if (!ParseNetworkPort(text, address, error)) return RefuseOpen(port, "", error);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(NetworkConnectLimitMs);
+    auto attempt = std::make_shared<Connecting>();
+    std::thread([attempt, address, deadline] {
+        attempt->socket = StreamSocket::Connect(address.host, address.port, deadline, attempt->error);
+        attempt->done = true;
+    }).detach();
+    if (!WaitWhileDrawing([&] { return attempt->done.load(); }, deadline))
+        return RefuseOpen(port, text, "no answer within " + std::to_string(NetworkConnectLimitMs / 1000) + " s");
+    if (!attempt->socket) return RefuseOpen(port, text, attempt->error);
+    auto device = std::make_unique<NetworkSerialDevice>(address, std::move(attempt->socket));
+    if (!device->Greet(deadline)) return RefuseOpen(port, text, "the server took the connection but never answered");
+    return device;
+}
+
+}  // namespace platform

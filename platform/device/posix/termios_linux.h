@@ -1,0 +1,29 @@
+#pragma once
+// Kept apart from <termios.h>: termios2 (any integer rate through BOTHER) comes from the
+// kernel's headers, which clash with glibc's.
+#include <asm/termbits.h>
+
+#include "platform/device/serial_device.h"
+
+namespace platform {
+
+// Every byte passes both ways unchanged: no echo, no CR/LF translation, no XON/XOFF,
+// no signals, no output processing; local line, receiver on.
+void MakeRaw(struct termios2& tio);
+
+// Writes rate, data bits, parity and stop bits into tio. False, with tio unchanged,
+// for what the port cannot express (a rate of 0, data bits other than 5 to 8, parity
+// other than none or even, stop bits other than one or two).
+bool ApplyLineSettings(const LineSettings& settings, struct termios2& tio);
+
+LineSettings ReadLineSettings(const struct termios2& tio);
+
+
+// Discards what waits in the driver: received and not yet read, or written and not yet sent.
+void DiscardInput(int fd);
+void DiscardOutput(int fd);
+
+bool GetTermios(int fd, struct termios2& tio);
+bool SetTermios(int fd, const struct termios2& tio);
+
+}  // namespace platform

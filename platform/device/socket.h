@@ -1,0 +1,41 @@
+#pragma once
+// A TCP connection to a serial port served over the network: made with a time limit on a
+// thread that may wait, then read by one thread and written by another.
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/device/receive_queue.h"
+
+namespace platform {
+
+class StreamSocket {
+public:
+    using Clock = std::chrono::steady_clock;
+    virtual ~StreamSocket() = default;
+
+    // Connects to host:port, the name lookup included, giving up at the deadline; nullptr
+    // with why in `error` ("no such host", "connection refused", "no answer"). Blocks: never
+    // on the GUI thread. Small writes go out at once (no Nagle delay).
+    static std::unique_ptr<StreamSocket> Connect(const std::string& host, uint16_t port, Clock::time_point deadline,
+                                                 std::string& error);
+
+    // What is left until the deadline, rounded up, in whole milliseconds: none once past.
+    static int64_t MillisecondsLeft(Clock::time_point deadline) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        return std::max<int64_t>(std::min<int64_t>(left + 1, 1 << 30), 0);
+    }
+
+    // Sends data, waiting no later than the deadline; the count sent.
+    virtual size_t Send(const char* data, size_t size, Clock::time_point deadline) = 0;
+    // For the reading thread: as ByteSource's, with Receive for Read (the count, 0 for
+    // nothing after all, -1 when the connection has ended).
+    virtual ByteSource::Wait WaitForBytes(const Clock::time_point* deadline) = 0;
+    virtual long Receive(char* buffer, size_t size) = 0;
+    virtual bool NothingWaiting() = 0;
+    virtual void Wake() = 0;
+};
+
+}  // namespace platform

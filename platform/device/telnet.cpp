@@ -1,0 +1,112 @@
+#include "platform/device/telnet.h"
+
+namespace platform {
+namespace {
+
+constexpr uint8_t Iac = 255, Dont = 254, Do = 253, Wont = 252, Will = 251, Sb = 250, Se = 240;
+constexpr uint8_t Binary = 0, SuppressGoAhead = 3, ComPortOption = 44;
+
+ByteString Negotiation(uint8_t verb, uint8_t option) {
+    return {static_cast<char>(Iac), static_cast<char>(verb), static_cast<char>(option)};
+}
+
+}  // namespace
+
+ByteString TelnetLink::Greeting() {
+    return Negotiation(Will, Binary) + Negotiation(Do, Binary) + Negotiation(Will, SuppressGoAhead) +
+           Negotiation(Do, SuppressGoAhead) + Negotiation(Will, ComPortOption);
+}
+
+ByteString TelnetLink::Escaped(const ByteString& data) {
+    ByteString wire;
+    wire.reserve(data.size());
+    for (char byte : data) {
+        wire += byte;
+        if (static_cast<uint8_t>(byte) == Iac) wire += byte;
+    }
+    return wire;
+}
+
+ByteString TelnetLink::ComPortCommand(uint8_t command, const ByteString& value) {
+    return ByteString{static_cast<char>(Iac), static_cast<char>(Sb), static_cast<char>(ComPortOption),
+                      static_cast<char>(command)} +
+           Escaped(value) + ByteString{static_cast<char>(Iac), static_cast<char>(Se)};
+}
+
+void TelnetLink::Receive(const char* bytes, size_t size, ByteString& data, ByteString& reply) {
+    for (size_t at = 0; at < size; ++at) {
+        const auto byte = static_cast<uint8_t>(bytes[at]);
+        switch (state) {
+            case State::Data:
+                if (byte == Iac) state = State::Iac;
+                else data += static_cast<char>(byte);
+                break;
+            case State::Iac:
+                if (byte == Iac) {
+                    data += static_cast<char>(byte);
+                    state = State::Data;
+                } else if (byte >= Will && byte <= Dont) {
+                    heardVerb = byte;
+                    state = State::Verb;
+                } else if (byte == Sb) {
+                    sub.clear();
+                    state = State::Sub;
+                } else {
+                    state = State::Data;  // NOP, GA and the like: nothing to do
+                }
+                break;
+            case State::Verb:
+                Negotiate(heardVerb, byte, reply);
+                state = State::Data;
+                break;
+            case State::Sub:
+                if (byte == Iac) state = State::SubIac;
+                else sub += static_cast<char>(byte);
+                break;
+            case State::SubIac:
+                if (byte == Iac) {
+                    sub += static_cast<char>(byte);
+                    state = State::Sub;
+                } else {  // SE ends it; anything else is a broken one, ended all the same
+                    SubNegotiation();
+                    state = State::Data;
+                }
+                break;
+        }
+    }
+}
+
+// Agrees to what it asked for and refuses everything else. An answer goes out only when
+// the option changes, so two sides never echo each other for ever.
+void TelnetLink::Negotiate(uint8_t verb, uint8_t option, ByteString& reply) {
+    const bool on = verb == Will || verb == Do;
+    const bool ours = verb == Do || verb == Dont;  // they speak of our side
+    if (ours && option == ComPortOption) {
+        const Agreed now = on ? Agreed::Yes : Agreed::No;
+        if (now == Agreed::No && comPort == Agreed::Yes) reply += Negotiation(Wont, option);
+        comPort = now;
+        return;
+    }
+    bool* side = nullptr;
+    if (option == Binary) side = ours ? &ourBinary : &theirBinary;
+    if (option == SuppressGoAhead) side = ours ? &ourNoGoAhead : &theirNoGoAhead;
+    if (!side) {  // not one of ours: refuse what is offered or asked, once
+        if (on) reply += Negotiation(ours ? Wont : Dont, option);
+        return;
+    }
+    if (*side == on) return;
+    *side = on;
+    reply += Negotiation(ours ? (on ? Will : Wont) : (on ? Do : Dont), option);
+}
+
+void TelnetLink::SubNegotiation() {
+    if (sub.size() < 2 || static_cast<uint8_t>(sub[0]) != ComPortOption) return;
+    const int command = static_cast<uint8_t>(sub[1]) - ServerOffset;
+    if (command < 0 || command >= 16) return;
+    int64_t value = 0;
+    for (size_t at = 2; at < sub.size() && at < 6; ++at) value = value << 8 | static_cast<uint8_t>(sub[at]);
+    answers[command] = value;
+    if (command == NotifyModemState && sub.size() >= 3) modemState = static_cast<uint8_t>(sub[2]);
+}
+
+}  // namespace platform

@@ -1,9 +1,0 @@
-#include <iostream>
-
-#include "platform/application.h"
-
-namespace platform {
-
-void Diagnose(const std::string& line) { std::cerr << line << std::endl; }
-
-}  // namespace platform

@@ -1,0 +1,85 @@
+#include "platform/window/cp437.h"
+
+
+namespace platform {
+namespace {
+
+const char16_t LowGlyphs[32] = {
+    0x0020, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
+    0x25D8, 0x25CB, 0x25D9, 0x2642, 0x2640, 0x000D, 0x266B, 0x263C,
+    0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7, 0x25AC, 0x21A8,
+    0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
+
+const char16_t HighGlyphs[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
+    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
+    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,
+    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,
+    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,
+    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
+
+}  // namespace
+
+char16_t Cp437Glyph(unsigned char byte) {
+    if (byte < 0x20) return LowGlyphs[byte];
+    if (byte == 0x7F) return 0x2302;
+    if (byte < 0x80) return byte;
+    return HighGlyphs[byte - 0x80];
+}
+
+unsigned char Cp437Byte(char16_t glyph) {
+    if (glyph >= 0x20 && glyph < 0x7F) return static_cast<unsigned char>(glyph);
+    for (int byte = 0; byte < 256; ++byte)
+        if (Cp437Glyph(static_cast<unsigned char>(byte)) == glyph) return static_cast<unsigned char>(byte);
+    return '?';
+}
+
+ByteString Cp437FromUtf8(const std::string& utf8) {
+    ByteString bytes;
+    for (size_t at = 0; at < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[at]);
+        const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        int taken = 1;
+        for (; length > 1 && taken < length && at + taken < utf8.size(); ++taken) {
+            const unsigned char next = static_cast<unsigned char>(utf8[at + taken]);
+            if ((next & 0xC0) != 0x80) break;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const bool whole = length > 0 && taken == length;
+        bytes += static_cast<char>(whole && code < 0x10000 ? Cp437Byte(static_cast<char16_t>(code)) : '?');
+        at += taken;
+    }
+    return bytes;
+}
+
+std::string Utf8FromCp437(const ByteString& bytes) {
+    std::string utf8;
+    utf8.reserve(bytes.size());
+    for (char byte : bytes) {
+        const char16_t glyph = Cp437Glyph(static_cast<unsigned char>(byte));
+        if (glyph < 0x80) {
+            utf8 += static_cast<char>(glyph);
+        } else if (glyph < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (glyph >> 6));
+            utf8 += static_cast<char>(0x80 | (glyph & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xE0 | (glyph >> 12));
+            utf8 += static_cast<char>(0x80 | ((glyph >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (glyph & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+#pragma once
+// What tests and benchmarks use to work the window as a user would, and to wait on the
+// message loop. Not part of the program.
+#include "platform/window/controls.h"
+#include "platform/window/window.h"
+
+namespace platform {
+
+enum class Key { Enter, KeypadEnter, Escape, Tab, Up, Down };
+enum KeyModifier : int { NoModifier = 0, ShiftModifier = 1 };
+
+// Presses and releases a key at a control, as the keyboard would: an open drop-down
+// list takes it first.
+void PressKey(Control& control, Key key, int modifiers = NoModifier);
+
+// Presses a shortcut ("Ctrl+F", "Shift+F3") at a control, as the keyboard would.
+void PressShortcut(Control& control, const ByteString& shortcut);
+
+// Runs the message loop for this long.
+void ProcessEventsFor(int milliseconds);
+// Runs the message loop until done() or the limit; true when done.
+bool ProcessEventsUntil(const std::function<bool()>& done, int limitMs = 3000);
+
+// Shows the window and waits until it has the keyboard; false when it never gets it.
+bool ShowAndActivate(Window& window);
+
+}  // namespace platform

@@ -1,0 +1,253 @@
+#include "platform/window/qt/controls_qt.h"
+
+#include <QAbstractItemView>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "platform/window/error_handler.h"
+
+namespace platform {
+namespace {
+
+// Hands each character key to a handler before the control sees it; a key the handler
+// sets to 0 goes no further.
+class KeyPressFilter : public QObject {
+public:
+    KeyPressFilter(QObject* parent, std::function<void(char&)> handler)
+        : QObject(parent), handler(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        char key = CharacterOf(*static_cast<QKeyEvent*>(event));
+        if (key == 0) return false;
+        RunGuarded([&] { handler(key); });
+        return key == 0;
+    }
+
+private:
+    static char CharacterOf(const QKeyEvent& event) {
+        if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) return '\r';
+        QString text = event.text();
+        if (text.size() != 1 || event.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return 0;
+        char16_t unit = text.at(0).unicode();
+        return unit < 0x100 ? static_cast<char>(unit) : '?';
+    }
+
+    std::function<void(char&)> handler;
+};
+
+// Up and Down go to a handler instead of the edit.
+class RecallKeyFilter : public QObject {
+public:
+    RecallKeyFilter(QObject* parent, std::function<void(bool)> handler) : QObject(parent), handler(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Up && key != Qt::Key_Down) return false;
+        RunGuarded([&] { handler(key == Qt::Key_Up); });
+        return true;
+    }
+
+private:
+    std::function<void(bool)> handler;
+};
+
+// Asks for the hint each time the tooltip is about to show.
+class HintFilter : public QObject {
+public:
+    HintFilter(QLineEdit* edit, const Edit& control) : QObject(edit), edit(edit), control(control) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ToolTip) edit->setToolTip(FromBytes(control.Hint()));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QLineEdit* edit;
+    const Edit& control;
+};
+
+QStringList ItemList(const std::vector<ByteString>& items) {
+    QStringList list;
+    for (const ByteString& item : items) list << FromBytes(item);
+    return list;
+}
+
+template <typename Widget>
+Widget* Placed(Widget* widget, const ControlEntry& entry) {
+    widget->setGeometry(entry.Place.Left, entry.Place.Top, entry.Place.Width, entry.Place.Height);
+    return widget;
+}
+
+}  // namespace
+
+QString FromBytes(const ByteString& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+ByteString ToBytes(const QString& text) {
+    QByteArray bytes = text.toLatin1();
+    return ByteString(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+QKeySequence KeySequenceOf(const ByteString& keys) {
+    const Shortcut shortcut = ParseShortcut(keys);
+    const Qt::Key key = shortcut.letter ? static_cast<Qt::Key>(Qt::Key_A + (shortcut.letter - 'A'))
+                                        : static_cast<Qt::Key>(Qt::Key_F1 + (shortcut.function - 1));
+    Qt::KeyboardModifiers held = Qt::NoModifier;
+    if (shortcut.ctrl) held |= Qt::ControlModifier;
+    if (shortcut.shift) held |= Qt::ShiftModifier;
+    return QKeySequence(QKeyCombination(held, key));
+}
+
+QWidget* WidgetOf(const Control& control) { return dynamic_cast<const Drawn&>(control).Widget(); }
+
+void AddMenuCommands(QMenu* menu, const std::vector<MenuCommand>& commands) {
+    for (const MenuCommand& command : commands) {
+        if (!command.Items.empty()) {
+            AddMenuCommands(menu->addMenu(FromBytes(command.Caption)), command.Items);
+            continue;
+        }
+        QAction* action = menu->addAction(FromBytes(command.Reading ? command.Reading() : command.Caption));
+        if (command.Reading) {
+            action->setEnabled(false);
+            continue;
+        }
+        if (!command.Keys.empty()) action->setShortcut(KeySequenceOf(command.Keys));
+        if (command.Checked) {
+            action->setCheckable(true);
+            action->setChecked(command.Checked());
+        }
+        std::function<void()> run = command.Run;
+        QObject::connect(action, &QAction::triggered, [run] { RunGuarded(run); });
+    }
+}
+
+QtLabel::QtLabel(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QLabel(FromBytes(entry.Caption), parent), entry)) {
+    widget->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+ByteString QtLabel::Caption() const { return ToBytes(widget->text()); }
+
+QtEdit::QtEdit(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QLineEdit(FromBytes(entry.Text), parent), entry)) {
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(widget, &QWidget::customContextMenuRequested, [this](const QPoint& at) {
+        QMenu* menu = MakeContextMenu();
+        menu->exec(widget->mapToGlobal(at));
+        delete menu;
+    });
+}
+
+QMenu* QtEdit::MakeContextMenu() {
+    QMenu* menu = widget->createStandardContextMenu();
+    if (!ContextCommands().empty()) menu->addSeparator();
+    AddMenuCommands(menu, ContextCommands());
+    return menu;
+}
+
+void QtEdit::SetOnRecallKey(std::function<void(bool older)> handler) {
+    widget->installEventFilter(new RecallKeyFilter(widget, std::move(handler)));
+}
+
+ByteString QtEdit::Text() const { return ToBytes(widget->text()); }
+
+void QtEdit::SetText(const ByteString& text) { widget->setText(FromBytes(text)); }
+
+void QtEdit::SetOnKeyPress(std::function<void(char& key)> handler) {
+    widget->installEventFilter(new KeyPressFilter(widget, std::move(handler)));
+}
+
+void QtEdit::SetHint(std::function<ByteString()> provider) {
+    if (!hint) widget->installEventFilter(new HintFilter(widget, *this));
+    hint = std::move(provider);
+}
+
+ByteString QtEdit::Hint() const { return hint ? hint() : ByteString(); }
+
+QtDropDownList::QtDropDownList(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QComboBox(parent), entry)) {
+    widget->addItems(ItemList(entry.Items));
+    widget->setCurrentIndex(entry.ItemIndex);
+}
+
+std::vector<ByteString> QtDropDownList::Items() const {
+    std::vector<ByteString> items;
+    for (int i = 0; i < widget->count(); ++i) items.push_back(ToBytes(widget->itemText(i)));
+    return items;
+}
+
+int QtDropDownList::ItemIndex() const { return widget->currentIndex(); }
+
+void QtDropDownList::SetItemIndex(int index) { widget->setCurrentIndex(index); }
+
+ByteString QtDropDownList::Text() const { return ToBytes(widget->currentText()); }
+
+bool QtDropDownList::DroppedDown() const { return widget->view()->isVisible(); }
+
+void QtDropDownList::SetDroppedDown(bool dropped) { dropped ? widget->showPopup() : widget->hidePopup(); }
+
+QtButton::QtButton(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QPushButton(FromBytes(entry.Caption), parent), entry)) {
+    QObject::connect(widget, &QPushButton::clicked, [this] {
+        if (onClick) RunGuarded(onClick);
+    });
+}
+
+ByteString QtButton::Caption() const { return ToBytes(widget->text()); }
+
+void QtButton::SetCaption(const ByteString& caption) { widget->setText(FromBytes(caption)); }
+
+void QtButton::SetOnClick(std::function<void()> handler) { onClick = std::move(handler); }
+
+void QtButton::Click() { widget->click(); }
+
+QtRadioGroup::QtRadioGroup(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QGroupBox(FromBytes(entry.Caption), parent), entry)), buttons(new QButtonGroup(widget)) {
+    for (int index = 0; index < static_cast<int>(entry.Items.size()); ++index) {
+        auto* radio = new QRadioButton(FromBytes(entry.Items[static_cast<size_t>(index)]), widget);
+        const Bounds place = RadioItemPlace(entry, index);
+        radio->setGeometry(place.Left, place.Top, place.Width, place.Height);
+        buttons->addButton(radio, index);
+    }
+    SetItemIndex(entry.ItemIndex);
+}
+
+ByteString QtRadioGroup::Caption() const { return ToBytes(widget->title()); }
+
+std::vector<ByteString> QtRadioGroup::Items() const {
+    std::vector<ByteString> items;
+    for (QAbstractButton* radio : buttons->buttons()) items.push_back(ToBytes(radio->text()));
+    return items;
+}
+
+int QtRadioGroup::ItemIndex() const { return buttons->checkedId(); }
+
+void QtRadioGroup::SetItemIndex(int index) {
+    if (QAbstractButton* radio = buttons->button(index)) radio->setChecked(true);
+}
+
+QtCheckBox::QtCheckBox(QWidget* parent, const ControlEntry& entry)
+    : QtControl(Placed(new QCheckBox(FromBytes(entry.Caption), parent), entry)) {}
+
+ByteString QtCheckBox::Caption() const { return ToBytes(widget->text()); }
+
+bool QtCheckBox::Checked() const { return widget->isChecked(); }
+
+void QtCheckBox::SetChecked(bool checked) { widget->setChecked(checked); }
+
+}  // namespace platform

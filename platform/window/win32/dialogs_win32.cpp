@@ -1,0 +1,139 @@
+// The system's common dialogs: the save dialog, and the find box, which stays open beside
+// the window and tells its owner of each find by a registered message.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/window/error_handler.h"
+#include "platform/window/file_dialog.h"
+#include "platform/window/find_box.h"
+#include "platform/window/win32/controls_win32.h"
+#include "platform/window/win32/gui_thread.h"
+
+namespace platform {
+
+SaveDialogAnswer AskSaveFile(const SaveDialogRequest& request) {
+    std::string filter;  // "Description (*.a;*.b)\0*.a;*.b\0" a type, then one more \0
+    for (const FileType& type : request.Types) {
+        std::string patterns;
+        for (const std::string& extension : type.Extensions) patterns += (patterns.empty() ? "*." : ";*.") + extension;
+        filter += type.Description + " (" + patterns + ")" + '\0' + patterns + '\0';
+    }
+    filter += '\0';
+    char file[4096] = {};
+    request.Name.copy(file, sizeof file - 1);
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = GetActiveWindow() ? GetActiveWindow() : ApplicationWindow();
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = static_cast<DWORD>(request.TypeIndex + 1);
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = sizeof file;
+    dialog.lpstrInitialDir = request.Folder.empty() ? nullptr : request.Folder.c_str();
+    dialog.lpstrTitle = request.Title.c_str();
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER |
+                   (request.AskOverwrite ? OFN_OVERWRITEPROMPT : 0);
+    const std::string extension = request.Types.empty() ? "" : request.Types.at(static_cast<size_t>(request.TypeIndex)).Extensions.at(0);
+    dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+    if (!GetSaveFileNameA(&dialog)) return {};
+    return {file, static_cast<int>(dialog.nFilterIndex) - 1};
+}
+
+std::string AskOpenFile(const ByteString& title, const std::string& folder) {
+    char file[4096] = {};
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = GetActiveWindow() ? GetActiveWindow() : ApplicationWindow();
+    dialog.lpstrFilter = "All files (*.*)\0*.*\0";
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = sizeof file;
+    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    dialog.lpstrTitle = title.c_str();
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    return GetOpenFileNameA(&dialog) ? file : "";
+}
+
+namespace {
+
+UINT FindMessage() {
+    static const UINT message = RegisterWindowMessageA(FINDMSGSTRINGA);
+    return message;
+}
+
+class Win32FindBox : public FindBox {
+public:
+    explicit Win32FindBox(HWND owner) : owner(owner) {
+        SetWindowSubclass(owner, Hear, reinterpret_cast<UINT_PTR>(this), 0);
+    }
+    ~Win32FindBox() override {
+        Close();
+        RemoveWindowSubclass(owner, Hear, reinterpret_cast<UINT_PTR>(this));
+    }
+
+    void Show(const ByteString& text, bool matchCase) override {
+        if (dialog) {
+            SetActiveWindow(dialog);
+            return;
+        }
+        std::memset(findWhat, 0, sizeof findWhat);
+        text.copy(findWhat, sizeof findWhat - 1);
+        find = FINDREPLACEA{};
+        find.lStructSize = sizeof find;
+        find.hwndOwner = owner;
+        find.Flags = FR_DOWN | FR_HIDEWHOLEWORD | (matchCase ? FR_MATCHCASE : 0);
+        find.lpstrFindWhat = findWhat;
+        find.wFindWhatLen = sizeof findWhat;
+        dialog = FindTextA(&find);
+        if (!dialog) throw std::runtime_error("The find box could not be opened");
+        AddModelessDialog(dialog);
+        status.clear();
+    }
+
+    void Close() override {
+        if (!dialog) return;
+        RemoveModelessDialog(dialog);
+        DestroyWindow(dialog);
+        dialog = nullptr;
+    }
+
+    bool Visible() const override { return dialog && IsWindowVisible(dialog); }
+
+    // Said in the box's title, where it does not move the box's own controls.
+    void SetStatus(const ByteString& said) override {
+        status = said;
+        if (dialog) SetWindowTextA(dialog, said.empty() ? "Find" : ("Find - " + said).c_str());
+    }
+    ByteString Status() const override { return status; }
+
+private:
+    static LRESULT CALLBACK Hear(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+        if (message != FindMessage()) return DefSubclassProc(window, message, wParam, lParam);
+        auto* box = reinterpret_cast<Win32FindBox*>(id);
+        const DWORD flags = reinterpret_cast<FINDREPLACEA*>(lParam)->Flags;
+        if (flags & FR_DIALOGTERM) {  // closed by the user: the dialog destroys itself
+            RemoveModelessDialog(box->dialog);
+            box->dialog = nullptr;
+        } else if (flags & FR_FINDNEXT) {
+            const FindRequest request{box->findWhat, (flags & FR_MATCHCASE) != 0, (flags & FR_DOWN) != 0};
+            RunGuarded([&] { box->Find(request); });
+        }
+        return 0;
+    }
+
+    HWND owner;
+    HWND dialog = nullptr;
+    FINDREPLACEA find{};
+    char findWhat[256] = {};
+    ByteString status;
+};
+
+}  // namespace
+
+std::unique_ptr<FindBox> MakeFindBox(const Control& owner) {
+    return std::make_unique<Win32FindBox>(GetAncestor(DrawnOf(owner).Handle(), GA_ROOT));
+}
+
+}  // namespace platform

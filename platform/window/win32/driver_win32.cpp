@@ -1,0 +1,76 @@
+#include <windows.h>
+
+#include "platform/window/driver.h"
+#include "platform/window/menu.h"
+#include "platform/window/win32/controls_win32.h"
+#include "platform/window/win32/gui_thread.h"
+
+namespace platform {
+
+// Posts the key as the keyboard driver would, with Shift held in the thread's key
+// state while it is handled, and runs the messages it brings.
+void PressKey(Control& control, Key key, int modifiers) {
+    static const WPARAM keys[] = {VK_RETURN, VK_RETURN, VK_ESCAPE, VK_TAB, VK_UP, VK_DOWN};
+    const WPARAM virtualKey = keys[static_cast<int>(key)];
+    const LPARAM extended = key == Key::KeypadEnter ? (1 << 24) : 0;
+    const UINT scan = MapVirtualKeyA(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);
+    HWND target = DrawnOf(control).FocusHandle();
+    BYTE state[256];
+    GetKeyboardState(state);
+    const BYTE shiftBefore = state[VK_SHIFT];
+    state[VK_SHIFT] = (modifiers & ShiftModifier) ? 0x80 : 0;
+    SetKeyboardState(state);
+    PostMessageA(target, WM_KEYDOWN, virtualKey, 1 | (scan << 16) | extended);
+    PostMessageA(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | extended | (3u << 30));
+    DispatchWaitingMessages();
+    GetKeyboardState(state);
+    state[VK_SHIFT] = shiftBefore;
+    SetKeyboardState(state);
+}
+
+// As PressKey, with Ctrl and Shift held as the shortcut says.
+void PressShortcut(Control& control, const ByteString& text) {
+    const Shortcut shortcut = ParseShortcut(text);
+    const WPARAM virtualKey = shortcut.letter ? static_cast<WPARAM>(shortcut.letter)
+                                              : static_cast<WPARAM>(VK_F1 + shortcut.function - 1);
+    const UINT scan = MapVirtualKeyA(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);
+    HWND target = DrawnOf(control).FocusHandle();
+    BYTE state[256];
+    GetKeyboardState(state);
+    const BYTE shiftBefore = state[VK_SHIFT], ctrlBefore = state[VK_CONTROL];
+    state[VK_SHIFT] = shortcut.shift ? 0x80 : 0;
+    state[VK_CONTROL] = shortcut.ctrl ? 0x80 : 0;
+    SetKeyboardState(state);
+    PostMessageA(target, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
+    PostMessageA(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (3u << 30));
+    DispatchWaitingMessages();
+    GetKeyboardState(state);
+    state[VK_SHIFT] = shiftBefore;
+    state[VK_CONTROL] = ctrlBefore;
+    SetKeyboardState(state);
+}
+
+void ProcessEventsFor(int milliseconds) {
+    const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
+    for (DWORD now = GetTickCount(); static_cast<LONG>(end - now) > 0; now = GetTickCount()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+        if (!DispatchWaitingMessages()) return;
+    }
+}
+
+bool ProcessEventsUntil(const std::function<bool()>& done, int limitMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > static_cast<DWORD>(limitMs)) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        DispatchWaitingMessages();
+    }
+    return true;
+}
+
+bool ShowAndActivate(Window& window) {
+    window.Show();
+    return ProcessEventsUntil([] { return GetActiveWindow() != nullptr; }, 5000);
+}
+
+}  // namespace platform

@@ -1,0 +1,67 @@
+// Popup menus of commands: built as they open, so check marks and readings are current.
+#include <windows.h>
+
+#include "platform/window/error_handler.h"
+#include "platform/window/win32/controls_win32.h"
+#include "platform/window/win32/gui_thread.h"
+
+namespace platform {
+namespace {
+
+constexpr UINT FirstCommandId = 100;
+
+// Appends the commands, numbering each that can be chosen in `chosen`.
+void AppendCommands(HMENU menu, const std::vector<MenuCommand>& commands, std::vector<const MenuCommand*>& chosen) {
+    for (const MenuCommand& command : commands) {
+        if (!command.Items.empty()) {
+            HMENU submenu = CreatePopupMenu();
+            AppendCommands(submenu, command.Items, chosen);
+            AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), command.Caption.c_str());
+            continue;
+        }
+        if (command.Reading) {
+            AppendMenuA(menu, MF_STRING | MF_GRAYED, 0, command.Reading().c_str());
+            continue;
+        }
+        const UINT checked = command.Checked && command.Checked() ? MF_CHECKED : MF_UNCHECKED;
+        const ByteString caption = command.Keys.empty() ? command.Caption : command.Caption + "\t" + command.Keys;
+        AppendMenuA(menu, MF_STRING | checked, FirstCommandId + chosen.size(), caption.c_str());
+        chosen.push_back(&command);
+    }
+}
+
+}  // namespace
+
+UINT TrackCommandsMenu(HWND control, POINT at, const std::vector<StandardItem>& standard,
+                       const std::vector<MenuCommand>& commands) {
+    HMENU menu = CreatePopupMenu();
+    for (const StandardItem& item : standard)
+        AppendMenuA(menu, MF_STRING | (item.Enabled ? MF_ENABLED : MF_GRAYED), item.Id, item.Caption);
+    if (!standard.empty() && !commands.empty()) AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    std::vector<const MenuCommand*> chosen;
+    AppendCommands(menu, commands, chosen);
+    // A menu whose owner is not in the foreground closes at once.
+    HWND owner = GetAncestor(control, GA_ROOT);
+    SetForegroundWindow(owner);
+    UINT id;
+    {
+        const MenuShown shown;
+        id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
+    }
+    DestroyMenu(menu);  // and its submenus
+    if (id >= FirstCommandId && id - FirstCommandId < chosen.size()) {
+        const std::function<void()> run = chosen[id - FirstCommandId]->Run;
+        RunGuarded(run);
+        return 0;
+    }
+    return id;
+}
+
+POINT MenuPointAtCaret(HWND control, int caretPosition) {
+    const LRESULT place = SendMessageA(control, EM_POSFROMCHAR, static_cast<WPARAM>(caretPosition), 0);
+    POINT at{static_cast<short>(LOWORD(place)), static_cast<short>(HIWORD(place)) + 14};
+    ClientToScreen(control, &at);
+    return at;
+}
+
+}  // namespace platform
