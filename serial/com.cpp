@@ -1,6 +1,8 @@
 #include "serial/com.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "platform/device/memory.h"
 
@@ -16,24 +18,79 @@ public:
     ~DeliveryGuard() { Delivering = false; }
 };
 
+constexpr int OpenWatchInterval = 20;  // ms
+
 }  // namespace
+
+// The opening thread's result: it may outlive the wait for it, and its device then
+// closes with it.
+struct TCom::OpenAttempt {
+    std::atomic<bool> done{false};
+    std::unique_ptr<platform::SerialDevice> device;
+    std::string failure;
+};
 
 TCom::TCom(const TComSettings& settings, TPortOpener openPort)
     : Settings(settings), OpenPort(std::move(openPort)) {
     PollTimer.SetEnabled(false);
     PollTimer.SetInterval(PollInterval);
     PollTimer.SetOnTimer([this] { PollTick(); });
+    OpenWatch.SetEnabled(false);
+    OpenWatch.SetInterval(OpenWatchInterval);
+    OpenWatch.SetOnTimer([this] { WatchOpen(); });
 }
 
-TCom::~TCom() { Close(); }
+TCom::~TCom() {
+    CancelOpen();
+    Close();
+}
 
 TCom::TPortOpener TCom::DefaultOpener() {
     return [](uint8_t port, bool modemLinesLow) { return platform::OpenSerialPort(port, modemLinesLow); };
 }
 
 bool TCom::Open(uint8_t Port) {
-    if (PollTimer.Enabled()) return false;
-    Device = OpenPort(Port, ModemLinesLowAtOpen);
+    if (PollTimer.Enabled() || Attempt) return false;
+    return Adopt(OpenPort(Port, ModemLinesLowAtOpen));
+}
+
+void TCom::OpenInBackground(uint8_t Port, TOpenDone done) {
+    if (PollTimer.Enabled() || Attempt) return;
+    if (!platform::OpensOverNetwork(Port)) {
+        const bool opened = Open(Port);
+        done(opened, opened ? "" : platform::LastOpenFailure());
+        return;
+    }
+    Attempt = std::make_shared<OpenAttempt>();
+    AttemptDone = std::move(done);
+    std::thread([attempt = Attempt, open = OpenPort, Port, low = ModemLinesLowAtOpen] {
+        attempt->device = open(Port, low);
+        if (!attempt->device) attempt->failure = platform::LastOpenFailure();
+        attempt->done = true;
+    }).detach();
+    OpenWatch.SetEnabled(true);
+}
+
+void TCom::WatchOpen() {
+    if (!Attempt || !Attempt->done) return;
+    const std::shared_ptr<OpenAttempt> attempt = std::move(Attempt);
+    const TOpenDone done = std::move(AttemptDone);
+    CancelOpen();
+    const bool opened = Adopt(std::move(attempt->device));
+    if (opened)
+        done(true, "");
+    else
+        done(false, attempt->failure.empty() ? "the port opened but could not be read" : attempt->failure);
+}
+
+void TCom::CancelOpen() {
+    OpenWatch.SetEnabled(false);
+    Attempt.reset();
+    AttemptDone = nullptr;
+}
+
+bool TCom::Adopt(std::unique_ptr<platform::SerialDevice> device) {
+    Device = std::move(device);
     if (!Device) return false;
     lost = false;
 

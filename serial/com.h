@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/byte_string.h"
 #include "platform/window/periodic_timer.h"
@@ -29,6 +30,14 @@ public:
     TCom& operator=(const TCom&) = delete;
 
     bool Open(uint8_t Port);
+    // Opens without holding the GUI thread: a port on another machine is opened on a
+    // thread of its own and `done` is told at a later turn of the loop; any other port
+    // opens at once, `done` told before this returns. `failure` says why it did not open.
+    using TOpenDone = std::function<void(bool opened, const std::string& failure)>;
+    void OpenInBackground(uint8_t Port, TOpenDone done);
+    bool Opening() const { return Attempt != nullptr; }
+    // Forgets an attempt: a device it still brings is closed, and `done` is not told.
+    void CancelOpen();
     void SetBaud(int32_t Rate);
     void Close();
     int32_t Send(const ByteString& Text);
@@ -81,6 +90,9 @@ public:
 
 private:
     static TPortOpener DefaultOpener();
+    // The port's device as an opener gave it: set up, and its first read started.
+    bool Adopt(std::unique_ptr<platform::SerialDevice> device);
+    void WatchOpen();
     void AppendRead();
     bool NoticeLoss(bool readFailed);
     void Deliver();
@@ -101,4 +113,8 @@ private:
     static constexpr int MaxCollectingTicks = 4;
     bool lost = false;
     platform::PeriodicTimer PollTimer;
+    struct OpenAttempt;
+    std::shared_ptr<OpenAttempt> Attempt;  // shared with the thread that opens
+    TOpenDone AttemptDone;
+    platform::PeriodicTimer OpenWatch;
 };

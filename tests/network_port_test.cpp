@@ -69,6 +69,11 @@ TEST(TelnetLink, ReceiveTable) {
         {"a subnegotiation is not data", {Bytes({'a', Iac, Sb, 44, 101, 0, 0, 0x25, 0x80, Iac, Se, 'b'})}, "ab", ""},
         {"split inside a subnegotiation", {Bytes({Iac, Sb, 44, 107}), Bytes({0x30, Iac}), Bytes({Se, 'z'})}, "z", ""},
         {"NOP and GA are dropped", {Bytes({'a', Iac, 241, Iac, 249, 'b'})}, "ab", ""},
+        {"a refusal is owed once an option", {Bytes({Iac, Do, 24, Iac, Do, 24}), Bytes({Iac, Will, 31, Iac, Will, 31})}, "",
+         Bytes({Iac, Wont, 24, Iac, Dont, 31})},
+        {"a command inside a subnegotiation ends it and is obeyed", {Bytes({Iac, Sb, 44, 107, Iac, Do, 24, 'x'})}, "x",
+         Bytes({Iac, Wont, 24})},
+        {"a doubled IAC inside a subnegotiation is not data", {Bytes({Iac, Sb, 44, Iac, Iac, Iac, Se, 'y'})}, "y", ""},
     };
     for (const Case& c : cases) {
         platform::TelnetLink link;
@@ -77,6 +82,24 @@ TEST(TelnetLink, ReceiveTable) {
         EXPECT_EQ(data, c.data) << c.name;
         EXPECT_EQ(reply, c.reply) << c.name;
     }
+}
+
+// A server that opens a subnegotiation and never ends it: the data after its end flows
+// again, and nothing it sent is kept beyond the bound.
+TEST(TelnetLink, AnEndlessSubnegotiationIsDroppedAndDataResumes) {
+    platform::TelnetLink link;
+    ByteString data, reply;
+    const ByteString start = Bytes({'a', Iac, Sb, 44, 107});
+    link.Receive(start.data(), start.size(), data, reply);
+    const ByteString filler(1 << 20, 'x');
+    link.Receive(filler.data(), filler.size(), data, reply);
+    EXPECT_EQ(data, "a") << "nothing of the subnegotiation is data";
+    EXPECT_EQ(link.OverlongDropped(), 1);
+    const ByteString end = Bytes({Iac, Iac, 'y', Iac, Se, 'b', Iac, Sb, 44, 107, 0x10, Iac, Se});
+    link.Receive(end.data(), end.size(), data, reply);
+    EXPECT_EQ(data, "ab");
+    EXPECT_EQ(link.ModemState(), 0x10) << "the next one is read as ever";
+    EXPECT_EQ(link.OverlongDropped(), 1);
 }
 
 TEST(TelnetLink, TheServersAnswersAreKept) {

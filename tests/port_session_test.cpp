@@ -34,7 +34,9 @@ protected:
     struct Session {
         Session(PortSessionTest& test, uint8_t number)
             : choices(test.path), port(test.settings, ScriptedOpener(test.line)), session(port, choices, test.heard) {
-            EXPECT_TRUE(session.Open(number));
+            bool opened = false;
+            session.Open(number, [&opened](bool done) { opened = done; });
+            EXPECT_TRUE(opened) << "a port of this machine opens at once";
             session.Connected(number, 9600);
         }
         Choices choices;

@@ -12,18 +12,23 @@ void TMainForm::ConnectButtonClick() {
         ConnectClick();
 }
 
+// A port on another machine may take seconds to answer: the window goes on meanwhile,
+// and the button does nothing until the attempt ends.
 void TMainForm::ConnectClick() {
-    int32_t port = StrToInt(PortEdit->Text());
-    if (!session->Open(static_cast<uint8_t>(port))) {
-        platform::MessageBox("Could not connect. Please check your Com port settings.", "Com Error",
-                             platform::MessageBoxOk);
-        return;
-    }
-    const int32_t baud = BaudCombo->ItemIndex() >= 0 ? StrToInt(BaudCombo->Text()) : 0;
-    if (baud) ComPort->SetBaud(baud);
-    session->Connected(static_cast<uint8_t>(port), baud);
-    ConnectButton->SetCaption("Disconnect");
-    connected = true;
+    if (session->Opening()) return;
+    const auto port = static_cast<uint8_t>(StrToInt(PortEdit->Text()));
+    session->Open(port, [this, port](bool opened) {
+        if (!opened) {
+            platform::MessageBox("Could not connect. Please check your Com port settings.", "Com Error",
+                                 platform::MessageBoxOk);
+            return;
+        }
+        const int32_t baud = BaudCombo->ItemIndex() >= 0 ? StrToInt(BaudCombo->Text()) : 0;
+        if (baud) ComPort->SetBaud(baud);
+        session->Connected(port, baud);
+        ConnectButton->SetCaption("Disconnect");
+        connected = true;
+    });
 }
 
 void TMainForm::DisconnectClick() {

@@ -2,6 +2,7 @@
 // port goes away and comes back.
 #include "ui/port_session.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/window/application.h"
@@ -11,7 +12,10 @@
 namespace {
 
 constexpr int BreakMs = 250;
+// A device that is not there is looked for a few times a second; one that is there but
+// will not open (a server switched off) is asked less and less often.
 constexpr int ReconnectCheckMs = 300;
+constexpr int LongestReconnectMs = 10000;
 
 ByteString PortName(uint8_t port) { return "port " + std::to_string(port); }
 
@@ -27,11 +31,13 @@ PortSession::PortSession(TCom& port, Choices& choices, HistoryLines& history)
       reconnect(choices.Flag(Choice::Reconnect)) {
     port.ModemLinesLowAtOpen = lowAtConnect;
     reconnectTimer.SetEnabled(false);
-    reconnectTimer.SetInterval(ReconnectCheckMs);
     reconnectTimer.SetOnTimer([this] { TryReconnect(); });
 }
 
-PortSession::~PortSession() { reconnectTimer.SetEnabled(false); }
+PortSession::~PortSession() {
+    reconnectTimer.SetEnabled(false);
+    port.CancelOpen();
+}
 
 std::vector<platform::MenuCommand> PortSession::Commands() {
     return {
@@ -44,14 +50,13 @@ std::vector<platform::MenuCommand> PortSession::Commands() {
     };
 }
 
-bool PortSession::Open(uint8_t number) {
-    if (port.Open(number)) {
-        lastConnectFailure.clear();
-        return true;
-    }
-    lastConnectFailure = platform::LastOpenFailure();
-    platform::Diagnose(platform::Application::Instance()->Title() + ": " + lastConnectFailure);
-    return false;
+void PortSession::Open(uint8_t number, std::function<void(bool opened)> done) {
+    if (port.Opening()) return;
+    port.OpenInBackground(number, [this, done](bool opened, const std::string& failure) {
+        lastConnectFailure = failure;
+        if (!opened) platform::Diagnose(platform::Application::Instance()->Title() + ": " + failure);
+        done(opened);
+    });
 }
 
 void PortSession::Connected(uint8_t number, int32_t baud) {
@@ -65,6 +70,7 @@ void PortSession::Connected(uint8_t number, int32_t baud) {
 
 void PortSession::Disconnected() {
     reconnectTimer.SetEnabled(false);
+    port.CancelOpen();
     connected = false;
 }
 
@@ -118,7 +124,9 @@ ByteString PortSession::ModemLinesText() {
 void PortSession::ReconnectClick() {
     reconnect = !reconnect;
     choices.SetFlag(Choice::Reconnect, reconnect);
-    if (!reconnect) reconnectTimer.SetEnabled(false);
+    if (reconnect) return;
+    reconnectTimer.SetEnabled(false);
+    port.CancelOpen();
 }
 
 // Without reconnecting the port stays open and deaf, as a stalled port always has; with
@@ -128,19 +136,30 @@ void PortSession::PortLost() {
     if (!reconnect || !connected) return;
     port.Close();
     lastReconnectFailure.clear();
+    ReconnectAfter(ReconnectCheckMs);
+}
+
+void PortSession::ReconnectAfter(int intervalMs) {
+    reconnectInterval = std::min(intervalMs, LongestReconnectMs);
+    reconnectTimer.SetInterval(reconnectInterval);
     reconnectTimer.SetEnabled(true);
 }
 
-// Disconnect, and turning reconnecting off, stop the timer that calls this.
+// Disconnect, and turning reconnecting off, stop the timer that calls this and forget
+// an attempt on its way. The attempt runs off the GUI thread where it may take a while.
 void PortSession::TryReconnect() {
-    if (!platform::PortPresent(connectedPort)) return;
-    if (!port.Open(connectedPort)) {
-        const std::string failure = platform::LastOpenFailure();
+    if (port.Opening() || !platform::PortPresent(connectedPort)) return;
+    reconnectTimer.SetEnabled(false);
+    port.OpenInBackground(connectedPort, [this](bool opened, const std::string& failure) { Reconnected(opened, failure); });
+}
+
+void PortSession::Reconnected(bool opened, const std::string& failure) {
+    if (!opened) {
         if (failure != lastReconnectFailure) history.AddNote(PortName(connectedPort) + " is back but cannot be opened: " + failure);
         lastReconnectFailure = failure;
+        ReconnectAfter(reconnectInterval * 2);
         return;
     }
-    reconnectTimer.SetEnabled(false);
     if (connectedBaud) port.SetBaud(connectedBaud);
     ApplyModemLines(true);
     history.AddNote(PortName(connectedPort) + " back");

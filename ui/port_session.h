@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,11 @@ public:
     // The Port menu.
     std::vector<platform::MenuCommand> Commands();
 
-    // Opens the port, keeping why it failed for the port list and standard error.
-    bool Open(uint8_t port);
+    // Opens the port, keeping why it failed for the port list and standard error. A port
+    // on another machine opens off the GUI thread and `done` is told later; any other
+    // opens at once. A second Open while one runs is ignored.
+    void Open(uint8_t port, std::function<void(bool opened)> done);
+    bool Opening() const { return port.Opening(); }
     // The commands' word: connected at this rate (0: none chosen), or not any more.
     void Connected(uint8_t port, int32_t baud);
     void Disconnected();
@@ -37,13 +41,16 @@ public:
     void SendBreakClick();
     ByteString ModemLinesText();
     void ReconnectClick();
-    bool Reconnecting() const { return reconnectTimer.Enabled(); }
+    bool Reconnecting() const { return reconnectTimer.Enabled() || port.Opening(); }
     // The port reported itself gone.
     void PortLost();
 
 private:
     void ApplyModemLines(bool atConnect);
     void TryReconnect();
+    void Reconnected(bool opened, const std::string& failure);
+    // Tries again after the interval, longer after each failure up to the longest.
+    void ReconnectAfter(int intervalMs);
 
     TCom& port;
     Choices& choices;
@@ -55,5 +62,6 @@ private:
     uint8_t connectedPort = 0;
     int32_t connectedBaud = 0;  // 0: none chosen
     std::string lastReconnectFailure;
+    int reconnectInterval = 0;  // ms
     platform::PeriodicTimer reconnectTimer;
 };

@@ -1,7 +1,7 @@
 #include "platform/device/network_port.h"
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -11,7 +11,6 @@
 #include "platform/device/receive_queue.h"
 #include "platform/device/socket.h"
 #include "platform/device/telnet.h"
-#include "platform/window/wait.h"
 
 namespace platform {
 namespace {
@@ -61,11 +60,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The socket as the reader's source: telnet's own bytes taken out and answered.
+// The socket as the reader's source: telnet's own bytes taken out and answered, and
+// whoever waits for the server's word woken.
 class NetworkSource : public ByteSource {
 public:
-    NetworkSource(StreamSocket& socket, TelnetLink* telnet, std::mutex& telnetMutex, std::function<void(const ByteString&)> send)
-        : socket(socket), telnet(telnet), telnetMutex(telnetMutex), send(std::move(send)) {}
+    NetworkSource(StreamSocket& socket, TelnetLink* telnet, std::mutex& telnetMutex, std::condition_variable& heard,
+                  std::function<void(const ByteString&)> send)
+        : socket(socket), telnet(telnet), telnetMutex(telnetMutex), heard(heard), send(std::move(send)) {}
     Wait WaitForBytes(const Clock::time_point* deadline) override { return socket.WaitForBytes(deadline); }
     bool NothingWaiting() override { return socket.NothingWaiting(); }
     void Wake() override { socket.Wake(); }
@@ -75,10 +76,17 @@ public:
         const long got = socket.Receive(buffer, size);
         if (got <= 0 || !telnet) return got;
         ByteString data, reply;
+        int dropped;
         {
             std::lock_guard<std::mutex> guard(telnetMutex);
             telnet->Receive(buffer, static_cast<size_t>(got), data, reply);
+            dropped = telnet->OverlongDropped();
         }
+        if (dropped > saidDropped)
+            Diagnose("comterm: the server sent a subnegotiation longer than " +
+                     std::to_string(TelnetLink::LongestSubnegotiation) + " bytes; it was dropped");
+        saidDropped = dropped;
+        heard.notify_all();
         if (!reply.empty()) send(reply);
         std::memcpy(buffer, data.data(), data.size());
         return static_cast<long>(data.size());
@@ -88,7 +96,9 @@ private:
     StreamSocket& socket;
     TelnetLink* telnet;
     std::mutex& telnetMutex;
+    std::condition_variable& heard;
     std::function<void(const ByteString&)> send;
+    int saidDropped = 0;
 };
 
 ByteString BigEndian(uint32_t value, int bytes) {
@@ -101,7 +111,7 @@ class NetworkSerialDevice : public SerialDevice {
 public:
     NetworkSerialDevice(const NetworkPort& address, std::unique_ptr<StreamSocket> connected)
         : rfc2217(address.rfc2217), name(address.host + ":" + std::to_string(address.port)), socket(std::move(connected)),
-          source(*socket, rfc2217 ? &telnet : nullptr, telnetMutex, [this](const ByteString& bytes) { SendWire(bytes); }),
+          source(*socket, rfc2217 ? &telnet : nullptr, telnetMutex, heard, [this](const ByteString& bytes) { SendWire(bytes); }),
           received(source) {
         line.BaudRate = 9600;
         received.Start();
@@ -113,7 +123,8 @@ public:
     bool Greet(Clock::time_point deadline) {
         if (!rfc2217) return true;
         SendWire(TelnetLink::Greeting());
-        return WaitWhileDrawing([this] { return ComPortAnswered(); }, deadline);
+        std::unique_lock<std::mutex> guard(telnetMutex);
+        return heard.wait_until(guard, deadline, [this] { return telnet.ComPortAccepted() || telnet.ComPortRefused(); });
     }
 
     bool SetupQueues(uint32_t, uint32_t) override { return true; }
@@ -183,10 +194,6 @@ private:
     static uint32_t StopSize(uint8_t stopBits) { return stopBits == LineSettings::TwoStopBits ? 2 : stopBits == 1 ? 3 : 1; }
     static ByteString Control(uint8_t value) { return TelnetLink::ComPortCommand(TelnetLink::SetControl, BigEndian(value, 1)); }
 
-    bool ComPortAnswered() {
-        std::lock_guard<std::mutex> guard(telnetMutex);
-        return telnet.ComPortAccepted() || telnet.ComPortRefused();
-    }
     // A server that refused the COM-PORT-OPTION keeps the settings it has: said once.
     bool ComPortUsable() {
         if (!rfc2217) return false;
@@ -208,19 +215,12 @@ private:
     std::unique_ptr<StreamSocket> socket;
     std::mutex sendMutex;
     std::mutex telnetMutex;
+    std::condition_variable heard;  // the reader took in something of the server's
     TelnetLink telnet;
     bool toldRefused = false;
     LineSettings line;
     NetworkSource source;
     ReceiveQueue received;
-};
-
-// The connection as the thread that makes it leaves it: kept alive by whichever of the
-// two ends last, since the opener stops waiting at the limit.
-struct Connecting {
-    std::atomic<bool> done{false};
-    std::unique_ptr<StreamSocket> socket;
-    std::string error;
 };
 
 }  // namespace
@@ -230,15 +230,9 @@ std::unique_ptr<SerialDevice> OpenNetworkPort(uint8_t port, const std::string& t
     std::string error;
     if (!ParseNetworkPort(text, address, error)) return RefuseOpen(port, "", error);
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(NetworkConnectLimitMs);
-    auto attempt = std::make_shared<Connecting>();
-    std::thread([attempt, address, deadline] {
-        attempt->socket = StreamSocket::Connect(address.host, address.port, deadline, attempt->error);
-        attempt->done = true;
-    }).detach();
-    if (!WaitWhileDrawing([&] { return attempt->done.load(); }, deadline))
-        return RefuseOpen(port, text, "no answer within " + std::to_string(NetworkConnectLimitMs / 1000) + " s");
-    if (!attempt->socket) return RefuseOpen(port, text, attempt->error);
-    auto device = std::make_unique<NetworkSerialDevice>(address, std::move(attempt->socket));
+    std::unique_ptr<StreamSocket> socket = StreamSocket::Connect(address.host, address.port, deadline, error);
+    if (!socket) return RefuseOpen(port, text, error);
+    auto device = std::make_unique<NetworkSerialDevice>(address, std::move(socket));
     if (!device->Greet(deadline)) return RefuseOpen(port, text, "the server took the connection but never answered");
     return device;
 }

@@ -25,7 +25,8 @@ bool LooksLikeNetworkPort(const std::string& text);
 constexpr int NetworkConnectLimitMs = 3000;
 
 // Opens port number `port` over the network; nullptr, with why for LastOpenFailure, when
-// the server cannot be had. The wait for it keeps the calling thread's windows drawn.
+// the server cannot be had. It waits up to NetworkConnectLimitMs: call it off the GUI
+// thread (TCom::OpenInBackground does).
 std::unique_ptr<SerialDevice> OpenNetworkPort(uint8_t port, const std::string& text);
 
 }  // namespace platform

@@ -86,6 +86,9 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow = 
 
 // Whether port number `port` leads to a device now, found without opening it.
 bool PortPresent(uint8_t port);
+// Whether port number `port` leads to a port on another machine, whose opening may take
+// seconds (a name lookup, a connection, the server's answer).
+bool OpensOverNetwork(uint8_t port);
 
 // Why the last OpenSerialPort on this thread failed, for whoever reads standard error:
 // "port 3 (/dev/ttyUSB0): Permission denied; join the dialout group".

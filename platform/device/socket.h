@@ -21,6 +21,9 @@ public:
     // on the GUI thread. Small writes go out at once (no Nagle delay).
     static std::unique_ptr<StreamSocket> Connect(const std::string& host, uint16_t port, Clock::time_point deadline,
                                                  std::string& error);
+    // A connection whose peer stops answering (not closing) ends after at most
+    // KeepAliveIdleS + KeepAliveProbes * KeepAliveIntervalS seconds of silence.
+    static constexpr int KeepAliveIdleS = 10, KeepAliveIntervalS = 5, KeepAliveProbes = 3;
 
     // What is left until the deadline, rounded up, in whole milliseconds: none once past.
     static int64_t MillisecondsLeft(Clock::time_point deadline) {

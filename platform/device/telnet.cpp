@@ -42,18 +42,7 @@ void TelnetLink::Receive(const char* bytes, size_t size, ByteString& data, ByteS
                 else data += static_cast<char>(byte);
                 break;
             case State::Iac:
-                if (byte == Iac) {
-                    data += static_cast<char>(byte);
-                    state = State::Data;
-                } else if (byte >= Will && byte <= Dont) {
-                    heardVerb = byte;
-                    state = State::Verb;
-                } else if (byte == Sb) {
-                    sub.clear();
-                    state = State::Sub;
-                } else {
-                    state = State::Data;  // NOP, GA and the like: nothing to do
-                }
+                Command(byte, data);
                 break;
             case State::Verb:
                 Negotiate(heardVerb, byte, reply);
@@ -61,19 +50,51 @@ void TelnetLink::Receive(const char* bytes, size_t size, ByteString& data, ByteS
                 break;
             case State::Sub:
                 if (byte == Iac) state = State::SubIac;
-                else sub += static_cast<char>(byte);
+                else SubByte(byte);
                 break;
             case State::SubIac:
                 if (byte == Iac) {
-                    sub += static_cast<char>(byte);
                     state = State::Sub;
-                } else {  // SE ends it; anything else is a broken one, ended all the same
+                    SubByte(byte);
+                } else if (byte == Se) {
                     SubNegotiation();
                     state = State::Data;
+                } else {  // a command where only IAC SE may stand: the broken one is dropped
+                    Command(byte, data);
                 }
+                break;
+            case State::SubSkip:
+                if (byte == Iac) state = State::SubSkipIac;
+                break;
+            case State::SubSkipIac:
+                if (byte == Iac) state = State::SubSkip;
+                else Command(byte, data);  // SE ends it; another command ends it too
                 break;
         }
     }
+}
+
+void TelnetLink::SubByte(uint8_t byte) {
+    if (sub.size() < LongestSubnegotiation) {
+        sub += static_cast<char>(byte);
+        return;
+    }
+    ++overlongDropped;
+    sub.clear();
+    state = State::SubSkip;
+}
+
+void TelnetLink::Command(uint8_t byte, ByteString& data) {
+    state = State::Data;
+    if (byte == Iac) {
+        data += static_cast<char>(byte);
+    } else if (byte >= Will && byte <= Dont) {
+        heardVerb = byte;
+        state = State::Verb;
+    } else if (byte == Sb) {
+        sub.clear();
+        state = State::Sub;
+    }  // SE, NOP, GA and the like: nothing to do
 }
 
 // Agrees to what it asked for and refuses everything else. An answer goes out only when
@@ -91,7 +112,9 @@ void TelnetLink::Negotiate(uint8_t verb, uint8_t option, ByteString& reply) {
     if (option == Binary) side = ours ? &ourBinary : &theirBinary;
     if (option == SuppressGoAhead) side = ours ? &ourNoGoAhead : &theirNoGoAhead;
     if (!side) {  // not one of ours: refuse what is offered or asked, once
-        if (on) reply += Negotiation(ours ? Wont : Dont, option);
+        std::bitset<256>& refused = ours ? refusedOurs : refusedTheirs;
+        if (on && !refused[option]) reply += Negotiation(ours ? Wont : Dont, option);
+        refused[option] = true;
         return;
     }
     if (*side == on) return;

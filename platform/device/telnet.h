@@ -2,6 +2,7 @@
 // The telnet side of a serial port served over the network (RFC 854, RFC 2217): the data
 // escaped both ways, the options negotiated, and the COM-PORT-OPTION's commands and the
 // server's answers. Bytes in, bytes out: no socket here.
+#include <bitset>
 #include <cstdint>
 
 #include "platform/byte_string.h"
@@ -19,8 +20,16 @@ public:
     static ByteString ComPortCommand(uint8_t command, const ByteString& value);
 
     // Takes bytes as they came off the wire, in any pieces: appends the data among them
-    // to `data` and what must be answered to `reply`.
+    // to `data` and what must be answered to `reply`. Answers are owed once an option,
+    // so a server that floods negotiations is answered a bounded number of bytes.
     void Receive(const char* bytes, size_t size, ByteString& data, ByteString& reply);
+
+    // A subnegotiation longer than any the COM-PORT-OPTION needs is dropped whole, so a
+    // server that never ends one costs neither memory nor the data after it.
+    static constexpr size_t LongestSubnegotiation = 64;
+    // How many were dropped so far, and what the one in progress holds.
+    int OverlongDropped() const { return overlongDropped; }
+    size_t SubnegotiationHeld() const { return sub.size(); }
 
     // The server took the COM-PORT-OPTION, or refused it.
     bool ComPortAccepted() const { return comPort == Agreed::Yes; }
@@ -39,8 +48,10 @@ public:
     static constexpr uint8_t ServerOffset = 100;  // an answer's code: the command's plus this
 
 private:
-    enum class State { Data, Iac, Verb, Sub, SubIac };
+    enum class State { Data, Iac, Verb, Sub, SubIac, SubSkip, SubSkipIac };
     enum class Agreed { Asked, Yes, No };
+    void Command(uint8_t byte, ByteString& data);  // the byte after an IAC outside a subnegotiation
+    void SubByte(uint8_t byte);
     void Negotiate(uint8_t verb, uint8_t option, ByteString& reply);
     void SubNegotiation();
 
@@ -51,6 +62,8 @@ private:
     // and the COM-PORT-OPTION, ours only. All asked for in the greeting.
     bool ourBinary = true, ourNoGoAhead = true, theirBinary = true, theirNoGoAhead = true;
     Agreed comPort = Agreed::Asked;
+    std::bitset<256> refusedOurs, refusedTheirs;  // options not ours, refused once each
+    int overlongDropped = 0;
     int modemState = -1;
     int64_t answers[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };

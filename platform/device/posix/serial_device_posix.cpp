@@ -221,10 +221,15 @@ std::string OpenError(int error) {
 
 }  // namespace
 
+bool OpensOverNetwork(uint8_t port) {
+    const PortPath mapped = PortDevicePath(port);
+    return mapped.refusal.empty() && LooksLikeNetworkPort(LinkTarget(mapped.path));
+}
+
 // A server is there as far as we can tell without asking it.
 bool PortPresent(uint8_t port) {
+    if (OpensOverNetwork(port)) return true;
     const PortPath mapped = PortDevicePath(port);
-    if (mapped.refusal.empty() && LooksLikeNetworkPort(LinkTarget(mapped.path))) return true;
     struct stat node {};
     return mapped.refusal.empty() && !mapped.path.empty() && stat(mapped.path.c_str(), &node) == 0 &&
            S_ISCHR(node.st_mode);

@@ -132,6 +132,13 @@ std::unique_ptr<StreamSocket> StreamSocket::Connect(const std::string& host, uin
     }
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    // A server that vanishes without closing (power lost, cable pulled) is noticed in
+    // KeepAliveIdleS + KeepAliveProbes * KeepAliveIntervalS, 25 s.
+    const int idle = KeepAliveIdleS, interval = KeepAliveIntervalS, probes = KeepAliveProbes;
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
     return std::make_unique<PosixSocket>(fd, wakeFd);
 }
 

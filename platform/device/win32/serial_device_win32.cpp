@@ -200,8 +200,10 @@ std::string NetworkPortOf(uint8_t port) {
     return found == ports.end() ? "" : found->second;
 }
 
+bool OpensOverNetwork(uint8_t port) { return !NetworkPortOf(port).empty(); }
+
 bool PortPresent(uint8_t port) {
-    if (!NetworkPortOf(port).empty()) return true;  // as far as we can tell without asking it
+    if (OpensOverNetwork(port)) return true;  // as far as we can tell without asking it
     char target[512];
     return QueryDosDeviceA(("COM" + std::to_string(port)).c_str(), target, sizeof target) != 0;
 }

@@ -2,6 +2,7 @@
 // beside a second event that ends the wait.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <mstcpip.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -147,6 +148,11 @@ std::unique_ptr<StreamSocket> StreamSocket::Connect(const std::string& host, uin
     }
     const BOOL on = TRUE;
     setsockopt(connected, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    // A server that vanishes without closing is noticed: the system's probe count, with
+    // our idle time and interval.
+    tcp_keepalive keepAlive{1, KeepAliveIdleS * 1000u, KeepAliveIntervalS * 1000u};
+    DWORD returned = 0;
+    WSAIoctl(connected, SIO_KEEPALIVE_VALS, &keepAlive, sizeof keepAlive, nullptr, 0, &returned, nullptr, nullptr);
     WSAEVENT arrived = WSACreateEvent();
     WSAEventSelect(connected, arrived, FD_READ | FD_CLOSE);
     return std::make_unique<WinSocket>(connected, arrived);
