@@ -58,14 +58,32 @@ TEST_F(ChoicesTest, AWordTheListDoesNotHoldGivesTheDefault) {
     EXPECT_EQ(choices.Text(Choice::LogType), "text");
 }
 
-TEST_F(ChoicesTest, AListEndsAtItsFirstGapAndAShorterOneForgetsTheRest) {
+TEST_F(ChoicesTest, AListEndsAtItsFirstGapAndTakesANewEntryFirstOnce) {
     Put("[comterm]\nSent1=newest\nSent2=older\nSent4=after a gap\n");
     Choices choices(path);
     EXPECT_EQ(choices.List(Choice::SentLines), (std::vector<std::string>{"newest", "older"}));
-    choices.SetList(Choice::SentLines, {"only"});
-    EXPECT_EQ(Choices(path).List(Choice::SentLines), (std::vector<std::string>{"only"}));
-    EXPECT_EQ(Content().find("Sent2"), std::string::npos);
-    EXPECT_EQ(Content().find("Sent4"), std::string::npos);
+    choices.PutFirst(Choice::SentLines, "older");
+    EXPECT_EQ(Choices(path).List(Choice::SentLines), (std::vector<std::string>{"older", "newest"}));
+    EXPECT_EQ(Content().find("Sent4"), std::string::npos) << "past the gap: gone";
+}
+
+// Two windows sending: each one's lines stay in the list the next start reads.
+TEST_F(ChoicesTest, TwoWindowsSendingKeepEachOthersLines) {
+    Choices first(path), second(path);
+    first.PutFirst(Choice::SentLines, "from the first");
+    second.PutFirst(Choice::SentLines, "from the second");
+    first.PutFirst(Choice::SentLines, "first again");
+    EXPECT_EQ(Choices(path).List(Choice::SentLines),
+              (std::vector<std::string>{"first again", "from the second", "from the first"}));
+}
+
+TEST_F(ChoicesTest, TheListHoldsAtMostAHundred) {
+    Choices choices(path);
+    for (int i = 0; i < 105; ++i) choices.PutFirst(Choice::SentLines, std::to_string(i));
+    const std::vector<std::string> kept = Choices(path).List(Choice::SentLines);
+    ASSERT_EQ(kept.size(), 100u);
+    EXPECT_EQ(kept.front(), "104");
+    EXPECT_EQ(kept.back(), "5");
 }
 
 // A file an earlier comterm wrote: flags written "0"/"1", the recall list, [Ports].

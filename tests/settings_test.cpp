@@ -65,7 +65,7 @@ TEST_F(SettingsTest, ChoicesReadBackInANewRunAndUnknownKeysStay) {
     EXPECT_TRUE(again.Flag("Milliseconds"));
     again.SetFlag("Milliseconds", false);
     EXPECT_EQ(platform::Settings(path).Text("FromALaterVersion"), "7");
-    EXPECT_THROW(again.SetText("Find", "two\nlines"), std::invalid_argument);
+    EXPECT_THROW(again.SetText("two\nlines", "a key cannot"), std::invalid_argument);
 }
 
 // The user's own sections, the network ports among them, are read and survive every
@@ -86,20 +86,30 @@ TEST_F(SettingsTest, OtherSectionsAreReadAndKeptWhenAChoiceChanges) {
     EXPECT_EQ(again.Text("LogFolder"), "/tmp");
 }
 
-TEST_F(SettingsTest, ADamagedFileGivesTheDefaultsSaysSoOnceAndStaysUntilAChoiceChanges) {
-    const std::string damaged = "[comterm]\nMilliseconds=1\n\x01\x02 garbage without an equals sign\n";
+// A line comterm does not understand costs only itself: said once with its number, kept
+// in its place, and every other line read and kept.
+TEST_F(SettingsTest, ABadLineCostsOnlyItselfAndEveryLineStaysInItsPlace) {
+    const std::string damaged = "; my settings\n[comterm]\nMilliseconds=1\n\x01\x02 garbage without an equals sign\n"
+                                "# the rack\n[Ports] ; the rack\n9 = rfc2217://lab-pi:2001\n[Mine\nx=y\n";
     Put(damaged);
     std::string errors = ErrorsOf([&] {
         platform::Settings settings(path);
-        EXPECT_FALSE(settings.Flag("Milliseconds"));
+        EXPECT_TRUE(settings.Flag("Milliseconds"));
+        EXPECT_EQ(settings.Section("Ports"), (std::map<std::string, std::string>{{"9", "rfc2217://lab-pi:2001"}}));
+        EXPECT_EQ(settings.Section("Mine"), (std::map<std::string, std::string>{{"x", "y"}})) << "a header without ]";
         EXPECT_EQ(Content(), damaged);
         settings.SetText("LogType", "bytes");
     });
-    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    EXPECT_NE(errors.find(path), std::string::npos) << errors;
-    platform::Settings after(path);
-    EXPECT_EQ(after.Text("LogType"), "bytes");
-    EXPECT_FALSE(after.Flag("Milliseconds")) << "nothing of the damaged file is taken";
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 2) << errors;
+    EXPECT_NE(errors.find(path + " line 4 "), std::string::npos) << errors;
+    EXPECT_NE(errors.find(path + " line 8 "), std::string::npos) << errors;
+    EXPECT_EQ(Content(), "; my settings\n[comterm]\nMilliseconds=1\nLogType=bytes\n\x01\x02 garbage without an equals sign\n"
+                         "# the rack\n[Ports] ; the rack\n9 = rfc2217://lab-pi:2001\n[Mine\nx=y\n");
+    errors = ErrorsOf([&] {
+        platform::Settings settings(path);
+        settings.SetText("LogType", "");
+    });
+    EXPECT_EQ(Content(), damaged) << "forgetting a key takes out its line alone";
 
     fs::remove(path);
     fs::create_directories(path);  // a folder where the file should be: no file to be had
@@ -109,7 +119,66 @@ TEST_F(SettingsTest, ADamagedFileGivesTheDefaultsSaysSoOnceAndStaysUntilAChoiceC
         EXPECT_TRUE(settings.Flag("Milliseconds")) << "holds for this run";
     });
     EXPECT_NE(errors.find(path), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(path));
 }
+
+// Whatever a value holds comes back exactly: a pasted line with its break, a lone blank
+// sent to wake a menu, quotes, backslashes, control bytes.
+TEST_F(SettingsTest, AnyValueReadsBackExactly) {
+    const std::string values[] = {" ", "two\nlines", "  both ends  ", "a=b [c] ;d", "\"quoted\"", "C:\\Users\\ana",
+                                  std::string("\x00\x01\x1b\x7f\xff", 5), "\"", "\\x41", "tab\there\r"};
+    {
+        platform::Settings settings(path);
+        for (size_t i = 0; i < std::size(values); ++i) settings.SetText("Sent" + std::to_string(i + 1), values[i]);
+    }
+    platform::Settings again(path);
+    for (size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(again.Text("Sent" + std::to_string(i + 1)), values[i]) << i;
+    const std::string content = Content();
+    EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), static_cast<long>(std::size(values)) + 1)
+        << "one line a value";
+}
+
+// The recall list and other keys hold what the file is told, not what a reader has seen.
+TEST_F(SettingsTest, AChangeIsWorkedOutFromTheFileAsItIsAtTheMoment) {
+    platform::Settings first(path), second(path);
+    first.SetText("Sent1", "from the first");
+    second.Update([](const platform::Settings::Values& ours) {
+        return platform::Settings::Changes{{"Sent1", "from the second"}, {"Sent2", ours.count("Sent1") ? ours.at("Sent1") : ""}};
+    });
+    platform::Settings after(path);
+    EXPECT_EQ(after.Text("Sent1"), "from the second");
+    EXPECT_EQ(after.Text("Sent2"), "from the first");
+}
+
+#ifndef _WIN32
+TEST_F(SettingsTest, TheFileAndTheFolderMadeForItAreTheUsersAlone) {
+    platform::Settings(path).SetText("Sent1", "a password");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(fs::path(path).parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    platform::Settings(path).SetText("Sent2", "another");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write)
+        << "a wider file is narrowed at the next change";
+}
+
+// A lock held by another comterm is waited on briefly, never ignored: the change is
+// written once the lock is free.
+TEST_F(SettingsTest, ALockHeldElsewhereDelaysTheChangeButNeverLosesIt) {
+    fs::create_directories(fs::path(path).parent_path());
+    auto held = std::make_unique<platform::FileLock>(path + ".lck", 0);
+    ASSERT_TRUE(held->Held());
+    platform::Settings settings(path);
+    const auto start = std::chrono::steady_clock::now();
+    settings.SetText("LineEnd", "LF");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(settings.Text("LineEnd"), "LF") << "holds for this run at once";
+    EXPECT_EQ(Content(), "") << "not written past another's lock";
+    held.reset();
+    settings.SetText("Milliseconds", "1");
+    EXPECT_NE(Content().find("LineEnd=LF\n"), std::string::npos);
+    EXPECT_NE(Content().find("Milliseconds=1\n"), std::string::npos);
+}
+#endif
 
 // Two terminals changing their choices at the same time: each keeps the other's, and the
 // file is never seen half written.
@@ -143,7 +212,8 @@ TEST_F(SettingsTest, TwoWritersAtOnceKeepEachOthersChoicesAndNeverHalfAFile) {
     EXPECT_EQ(settings.Text("Second"), "59");
     EXPECT_EQ(settings.Text("Start"), "1");
     int leftovers = 0;
-    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) leftovers += entry.path() != path;
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path()))
+        leftovers += entry.path() != path && entry.path() != path + ".lck";
     EXPECT_EQ(leftovers, 0) << "no temporary file stays behind";
 }
 

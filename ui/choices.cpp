@@ -78,10 +78,19 @@ std::vector<std::string> Choices::List(Choice choice) const {
     return entries;
 }
 
-// Every numbered key is written, so that entries a shorter list no longer holds go.
-void Choices::SetList(Choice choice, const std::vector<std::string>& entries) {
-    const ChoiceRow& row = RowOf(choice, Kind::List);
-    std::vector<std::pair<std::string, std::string>> changes;
-    for (size_t i = 0; i < row.entries; ++i) changes.emplace_back(EntryKey(row, i), i < entries.size() ? entries[i] : "");
-    settings.SetTexts(changes);
+// Every numbered key is written, so that entries pushed past the end go.
+void Choices::PutFirst(Choice choice, const std::string& entry) {
+    const ChoiceRow* row = &RowOf(choice, Kind::List);
+    settings.Update([row, entry](const platform::Settings::Values& ours) {
+        std::vector<std::string> entries{entry};
+        for (size_t i = 0; i < row->entries; ++i) {
+            const auto found = ours.find(EntryKey(*row, i));
+            if (found == ours.end()) break;
+            if (found->second != entry) entries.push_back(found->second);
+        }
+        platform::Settings::Changes changes;
+        for (size_t i = 0; i < row->entries; ++i)
+            changes.emplace_back(EntryKey(*row, i), i < entries.size() ? entries[i] : "");
+        return changes;
+    });
 }

@@ -36,7 +36,9 @@ public:
     void SetText(Choice choice, const std::string& value);
     // A list is kept as numbered keys, the first entry under 1; it ends at the first gap.
     std::vector<std::string> List(Choice choice) const;
-    void SetList(Choice choice, const std::vector<std::string>& entries);
+    // Puts the entry first, once, in the list as the file holds it now: what another
+    // comterm added meanwhile stays, after it.
+    void PutFirst(Choice choice, const std::string& entry);
 
     const std::string& Path() const { return settings.Path(); }
 

@@ -96,7 +96,7 @@ void LineSender::InterpretEscapesClick() {
 void LineSender::RememberSent(const ByteString& line) {
     const std::vector<ByteString> before = recall.Lines();
     recall.Sent(line);
-    if (recall.Lines() != before) choices.SetList(Choice::SentLines, {recall.Lines().begin(), recall.Lines().end()});
+    if (recall.Lines() != before) choices.PutFirst(Choice::SentLines, line);
 }
 
 void LineSender::RecallKey(bool older) {

@@ -1,5 +1,6 @@
 #include "platform/files/settings.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -14,7 +15,8 @@
 namespace platform {
 namespace {
 
-const char* const OurSection = "[comterm]";
+const char* const OurSection = "comterm";
+constexpr int LockWaitAtEndMs = 1000;
 
 std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r");
@@ -31,42 +33,40 @@ std::string TemporaryBeside(const std::string& path) {
     return name.str();
 }
 
-// One terminal at a time reads, changes and writes the file: a folder beside it is the
-// lock, since making one is all or nothing everywhere. One left by a terminal that ended
-// mid-change is taken over after a while; one never freed is waited on only briefly.
-class WriterLock {
-public:
-    explicit WriterLock(const std::string& path) : folder(path + ".lock") {
-        std::error_code error;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (!std::filesystem::create_directory(folder, error)) {
-            if (error || std::chrono::steady_clock::now() > giveUp) return;
-            const auto made = std::filesystem::last_write_time(folder, error);
-            if (!error && std::filesystem::file_time_type::clock::now() - made > std::chrono::seconds(10))
-                std::filesystem::remove(folder, error);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        held = true;
-    }
-    ~WriterLock() {
-        std::error_code ignored;
-        if (held) std::filesystem::remove(folder, ignored);
-    }
-
-private:
-    std::string folder;
-    bool held = false;
-};
+int HexValue(char digit) {
+    if (digit >= '0' && digit <= '9') return digit - '0';
+    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
+    if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
+    return -1;
+}
 
 }  // namespace
 
+// One line of the file as it was read, and what it says.
+struct Settings::Line {
+    std::string raw;      // written back as it is unless it is one of ours that changes
+    std::string section;  // the section it stands in ("" before the first)
+    std::string key;      // "" for anything but key=value
+};
+
+struct Settings::File {
+    std::vector<Line> lines;
+    Values values;
+};
+
 Settings::Settings(std::string path) : path(std::move(path)) {
-    std::string problem;
-    if (!Read(values, problem)) {
-        values.clear();
-        Diagnose("comterm: settings " + this->path + " not used (" + problem + "); the defaults hold");
-    }
+    File file;
+    if (ReadFile(file, true)) values = std::move(file.values);
+}
+
+Settings::~Settings() {
+    if (!pending.empty() && !WritePending(LockWaitAtEndMs))
+        Diagnose("comterm: settings " + path + " stayed locked by another comterm; the last choices were not kept");
+}
+
+std::string Settings::Text(const std::string& key, const std::string& fallback) const {
+    auto found = values.find(key);
+    return found == values.end() ? fallback : found->second;
 }
 
 std::map<std::string, std::string> Settings::Section(const std::string& name) const {
@@ -77,89 +77,148 @@ std::map<std::string, std::string> Settings::Section(const std::string& name) co
     return section;
 }
 
-std::string Settings::Text(const std::string& key, const std::string& fallback) const {
-    auto found = values.find(key);
-    return found == values.end() ? fallback : found->second;
+void Settings::SetTexts(const Changes& changes) {
+    for (const auto& change : changes)
+        if (change.first.empty() || change.first.find_first_of("=[]\r\n;#\" \t") != std::string::npos)
+            throw std::invalid_argument("Not a setting's name: " + change.first);
+    Update([changes](const Values&) { return changes; });
 }
 
-void Settings::SetText(const std::string& key, const std::string& value) { SetTexts({{key, value}}); }
-
-void Settings::SetTexts(const std::vector<std::pair<std::string, std::string>>& changes) {
-    for (const auto& [key, value] : changes)
-        if (key.empty() || key.find_first_of("=[]\r\n") != std::string::npos ||
-            value.find_first_of("\r\n") != std::string::npos)
-            throw std::invalid_argument("A setting cannot hold a line break or a key with = [ ]: " + key);
-    const WriterLock lock(path);
-    Values kept;  // what another terminal kept meanwhile is fresher than what this one read
-    std::string problem;
-    if (Read(kept, problem))
-        for (const auto& [name, text] : kept) values[name] = text;
-    for (const auto& [key, value] : changes) {
+void Settings::Update(const Change& change) {
+    for (const auto& [key, value] : change(values)) {  // holds for this run, whatever the file does
         if (value.empty())
             values.erase(key);
         else
             values[key] = value;
     }
-    Write(values);
+    pending.push_back(change);
+    WritePending(LockWaitMs);
 }
 
-bool Settings::Read(Values& read, std::string& problem) const {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+// The file as it stands; false, and said on standard error when `tell`, when it is there
+// but cannot be read: such a file is never replaced.
+bool Settings::ReadFile(File& file, bool tell) const {
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream) {
         std::error_code missing;
-        if (!std::filesystem::exists(path, missing)) return true;  // nothing kept yet
-        problem = "cannot be read";
+        if (!std::filesystem::exists(path, missing) && !missing) return true;  // nothing kept yet
+        if (tell) Diagnose("comterm: settings " + path + " cannot be read; the defaults hold and the file stays as it is");
         return false;
     }
-    std::string line;
-    std::string prefix = "[";  // keys of other sections keep theirs: "[Ports]9"
-    for (int number = 1; std::getline(file, line); ++number) {
-        line = Trimmed(line);
-        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-        if (line[0] == '[') {
-            prefix = line == OurSection ? "" : line;
-            continue;
+    std::string raw, section;
+    for (int number = 1; std::getline(stream, raw); ++number) {
+        Line line{raw, section, ""};
+        const std::string text = Trimmed(raw);
+        const auto bad = [&](const std::string& why) {
+            if (tell) Diagnose("comterm: settings " + path + " line " + std::to_string(number) + " " + why + "; skipped");
+        };
+        if (text.empty() || text[0] == ';' || text[0] == '#') {
+        } else if (text[0] == '[') {
+            const size_t close = text.find(']');
+            if (close == std::string::npos) bad("has no ]: taken as a section all the same");
+            section = Trimmed(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            line.section = section;
+        } else if (text.find('=') == std::string::npos || text[0] == '=') {
+            bad("is not key=value");
+        } else {
+            const size_t equals = text.find('=');
+            line.key = Trimmed(text.substr(0, equals));
+            const std::string value = Decoded(Trimmed(text.substr(equals + 1)));
+            if (section == OurSection)
+                file.values[line.key] = value;
+            else if (!section.empty())
+                file.values["[" + section + "]" + line.key] = value;
         }
-        const size_t equals = line.find('=');
-        if (equals == std::string::npos || equals == 0) {
-            problem = "line " + std::to_string(number) + " is not key=value";
-            return false;
-        }
-        if (prefix != "[") read[prefix + Trimmed(line.substr(0, equals))] = Trimmed(line.substr(equals + 1));
+        file.lines.push_back(std::move(line));
     }
-    if (file.bad()) {
-        problem = "cannot be read";
+    if (stream.bad()) {
+        if (tell) Diagnose("comterm: settings " + path + " cannot be read; the defaults hold and the file stays as it is");
         return false;
     }
     return true;
 }
 
-void Settings::Write(const Values& kept) const {
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-    const std::string temporary = TemporaryBeside(path);
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << OurSection << '\n';
-        for (const auto& [key, value] : kept)
-            if (key[0] != '[') file << key << '=' << value << '\n';
-        std::string section;
-        for (const auto& [key, value] : kept) {
-            const size_t close = key.find(']');
-            if (key[0] != '[' || close == std::string::npos) continue;
-            if (key.compare(0, close + 1, section) != 0) file << '\n' << (section = key.substr(0, close + 1)) << '\n';
-            file << key.substr(close + 1) << '=' << value << '\n';
-        }
-        file.flush();
-        if (!file) {
-            file.close();
-            std::filesystem::remove(temporary, error);
-            Diagnose("comterm: settings " + path + " could not be written; choices hold for this run");
+namespace {
+
+// Our key's line changed in place, taken out for an empty value, or added after the last
+// key of our section (made at the top when there is none).
+void SetLine(std::vector<std::string>& lines, std::vector<std::string>& sections, std::vector<std::string>& keys,
+             const std::string& key, const std::string& value) {
+    const std::string written = key + "=" + Settings::Encoded(value);
+    size_t after = std::string::npos;  // the line a new key goes after
+    for (size_t at = lines.size(); at-- > 0;) {
+        if (sections[at] != OurSection) continue;
+        if (keys[at] == key) {
+            if (value.empty()) {
+                lines.erase(lines.begin() + static_cast<long>(at));
+                sections.erase(sections.begin() + static_cast<long>(at));
+                keys.erase(keys.begin() + static_cast<long>(at));
+            } else {
+                lines[at] = written;
+            }
             return;
         }
+        const bool header = Trimmed(lines[at]).rfind('[', 0) == 0;
+        if (after == std::string::npos && (!keys[at].empty() || header)) after = at;
     }
+    if (value.empty()) return;
+    if (after == std::string::npos) {
+        lines.insert(lines.begin(), {"[comterm]", written});
+        sections.insert(sections.begin(), {OurSection, OurSection});
+        keys.insert(keys.begin(), {"", key});
+        return;
+    }
+    lines.insert(lines.begin() + static_cast<long>(after) + 1, written);
+    sections.insert(sections.begin() + static_cast<long>(after) + 1, OurSection);
+    keys.insert(keys.begin() + static_cast<long>(after) + 1, key);
+}
+
+}  // namespace
+
+bool Settings::WritePending(int lockWaitMs) {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty() && !std::filesystem::exists(folder, error) && std::filesystem::create_directories(folder, error))
+        KeepPrivate(folder.string(), true);
+    const FileLock lock(path + ".lck", lockWaitMs);
+    if (!lock.Held()) return false;  // tried again with the next change
+    File file;
+    if (!ReadFile(file, false)) {
+        pending.clear();  // a file that cannot be read is never replaced: the choices hold for this run
+        return true;
+    }
+    std::vector<std::string> lines, sections, keys;
+    for (const Line& line : file.lines) {
+        lines.push_back(line.raw);
+        sections.push_back(line.section);
+        keys.push_back(line.key);
+    }
+    for (const Change& change : pending)
+        for (const auto& [key, value] : change(file.values)) {
+            SetLine(lines, sections, keys, key, value);
+            if (value.empty())
+                file.values.erase(key);
+            else
+                file.values[key] = value;
+        }
+    pending.clear();
+    values = std::move(file.values);
+
+    const std::string temporary = TemporaryBeside(path);
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        for (const std::string& line : lines) out << line << '\n';
+        out.flush();
+        if (!out) {
+            out.close();
+            std::filesystem::remove(temporary, error);
+            Diagnose("comterm: settings " + path + " could not be written; choices hold for this run");
+            return true;
+        }
+    }
+    KeepPrivate(temporary, false);
     // A reader that has the file open makes some systems refuse the replacement a moment.
-    for (int tries = 0; tries < 50; ++tries) {
+    for (int tries = 0; tries < 10; ++tries) {
         std::filesystem::rename(temporary, path, error);
         if (!error) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -169,6 +228,66 @@ void Settings::Write(const Values& kept) const {
         std::filesystem::remove(temporary, error);
         Diagnose("comterm: settings " + path + " could not be replaced (" + reason + ")");
     }
+    return true;
+}
+
+std::string Settings::Encoded(const std::string& value) {
+    const bool plain = !value.empty() && value.front() != '"' && value.front() != ' ' && value.front() != '\t' &&
+                       value.back() != ' ' && value.back() != '\t' &&
+                       std::none_of(value.begin(), value.end(), [](char c) {
+                           return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+                       });
+    if (plain) return value;
+    static const char digits[] = "0123456789ABCDEF";
+    std::string written = "\"";
+    for (char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            written += '\\';
+            written += c;
+        } else if (c == '\n') {
+            written += "\\n";
+        } else if (c == '\r') {
+            written += "\\r";
+        } else if (c == '\t') {
+            written += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            written += "\\x";
+            written += digits[byte >> 4];
+            written += digits[byte & 15];
+        } else {
+            written += c;
+        }
+    }
+    return written + "\"";
+}
+
+// A value in quotes is read by its escapes; anything else, or quotes that do not parse,
+// as it stands.
+std::string Settings::Decoded(const std::string& written) {
+    if (written.size() < 2 || written.front() != '"' || written.back() != '"') return written;
+    std::string value;
+    for (size_t at = 1; at + 1 < written.size(); ++at) {
+        const char c = written[at];
+        if (c == '"') return written;
+        if (c != '\\') {
+            value += c;
+            continue;
+        }
+        if (at + 2 >= written.size()) return written;
+        const char kind = written[++at];
+        if (kind == 'n') value += '\n';
+        else if (kind == 'r') value += '\r';
+        else if (kind == 't') value += '\t';
+        else if (kind == '\\' || kind == '"') value += kind;
+        else if (kind == 'x' && at + 3 < written.size() && HexValue(written[at + 1]) >= 0 && HexValue(written[at + 2]) >= 0) {
+            value += static_cast<char>(HexValue(written[at + 1]) * 16 + HexValue(written[at + 2]));
+            at += 2;
+        } else {
+            return written;
+        }
+    }
+    return value;
 }
 
 }  // namespace platform
