@@ -131,6 +131,7 @@ int32_t TCom::SendBytes(const ByteString& bytes) { return PollTimer.Enabled() ? 
 
 int32_t TCom::SendBytesFromAnyThread(const ByteString& bytes) {
     platform::SerialDevice* device = Device.get();
+    const std::lock_guard<std::mutex> whole(WriteLock);
     return device ? device->Write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size())) : 0;
 }
 

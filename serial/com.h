@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/byte_string.h"
@@ -44,7 +45,7 @@ public:
     // Writes exactly these bytes; the count written.
     int32_t SendBytes(const ByteString& bytes);
     // The same from another thread, which the owner stops before the port closes or
-    // opens again.
+    // opens again. Writes from two threads go one after the other, each whole.
     int32_t SendBytesFromAnyThread(const ByteString& bytes);
     // Drops what the driver holds to be sent, ending a send that waits on it.
     void DiscardPendingOutput();
@@ -103,6 +104,7 @@ private:
     const TComSettings& Settings;
     TPortOpener OpenPort;
     std::unique_ptr<platform::SerialDevice> Device;
+    std::mutex WriteLock;  // a line typed never lands inside a file's piece
     platform::LineSettings PortState;
     uint8_t ReadBuffer[ReadSize] = {};
     uint32_t BytesRead = 0;

@@ -104,6 +104,37 @@ TEST_F(LogFaultTest, AFileSizeLimitReachedStopsLoggingWithOneBox) {
         EXPECT_NE(line.find(' ' + std::to_string(entry) + ' '), std::string::npos) << "whole entries, in order";
 }
 
+// As a full disk does: the old file is whole after a save that could not be finished,
+// and the box says why.
+TEST_F(LogFaultTest, ASaveThatFailsLeavesTheFileThereWhole) {
+    const std::string path = folder + "/history.txt";
+    const std::string old(10000, 'o');
+    std::ofstream(path) << old;
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    for (int entry = 0; entry < 100; ++entry) form.ComReceive(std::string(1000, 'x'));
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit limited = before;
+    limited.rlim_cur = 20000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    try {
+        form.Record().SaveHistory(path);
+        ADD_FAILURE() << "saved past the limit";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()), "Could not write " + path + ": File too large. The file there is as it was");
+    }
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::ifstream kept(path);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(kept), {}) == old) << "the old file is whole";
+    form.MainRich->Clear();
+    form.AddHistoryLine("short", ReceivedColor);
+    form.Record().SaveHistory(path);
+    EXPECT_LT(fs::file_size(path), 100u);
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read) << "the file keeps its permissions";
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "nothing left beside it";
+}
+
 TEST_F(LogFaultTest, ALogFolderRemovedWhileLoggingStopsItWithOneBox) {
     const std::string path = folder + "/stick/session.log";
     fs::create_directories(folder + "/stick");

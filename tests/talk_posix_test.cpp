@@ -2,10 +2,12 @@
 // modem-line ioctls as they are asked of the driver.
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <thread>
 
@@ -177,28 +179,86 @@ TEST_F(SendFileTest, TwentyMegabytesArriveWholeAndInOrder) {
     EXPECT_NE(form.MainRich->Text().find("Sent file comterm-send-"), std::string::npos);
 }
 
+// The box's own Cancel, and its title bar's close button, each through the toolkit.
 TEST_F(SendFileTest, CancelStopsWithinHalfASecondAndSaysHowFarItGot) {
     ComPort->SetBaud(9600);
-    form.Sender().SendFile(Write(ByteString(1 << 20, 'x')));
-    std::atomic<bool> reading{true};
-    std::thread reader([&] {  // a far end that reads at about 9600 baud
-        while (reading) {
-            device.Read(96, std::chrono::milliseconds(100));
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const std::string title = "Sending comterm-send-" + std::to_string(getpid()) + ".bin";
+    const std::function<bool()> ways[] = {[&] { return platform::ClickBoxButton(title, "Cancel"); },
+                                          [&] { return platform::CloseBox(title); }};
+    for (const auto& cancel : ways) {
+        form.Sender().SendFile(Write(ByteString(1 << 20, 'x')));
+        std::atomic<bool> reading{true};
+        std::thread reader([&] {  // a far end that reads at about 9600 baud
+            while (reading) {
+                device.Read(96, std::chrono::milliseconds(100));
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+        ProcessEventsFor(500);
+        ASSERT_TRUE(form.Sender().SendingFile());
+        const auto cancelled = std::chrono::steady_clock::now();
+        EXPECT_TRUE(cancel());
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 3000));
+        EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(500));
+        ProcessEventsFor(50);  // the box's own end, after its handling
+        reading = false;
+        reader.join();
+        device.Read(1 << 20, std::chrono::milliseconds(100));
+        EXPECT_TRUE(std::regex_search(form.MainRich->Text(),
+                                      std::regex("Sending file comterm-send-[0-9]+\\.bin cancelled after [0-9]+ of 1048576 bytes")))
+            << form.MainRich->Text();
+        form.MainRich->Clear();
+    }
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
+// A FIFO with no writer would hold the open for ever, a device never ends.
+TEST_F(SendFileTest, OnlyAFileIsSentAndAnythingElseIsRefusedWithWhatItIs) {
+    const std::string fifo = path + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, std::string> cases[] = {{fifo, "a FIFO"}, {"/dev/zero", "a device"}, {"/tmp", "a folder"}};
+    for (const auto& [refused, kind] : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            form.Sender().SendFile(refused);
+            ADD_FAILURE() << refused << ": a send started";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), "Could not read " + refused + ": " + kind + "; Send File sends a file's bytes");
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms) << refused;
+        EXPECT_FALSE(form.Sender().SendingFile());
+    }
+    std::remove(fifo.c_str());
+    EXPECT_EQ(device.Read(1, 200ms), "") << "nothing sent";
+}
+
+// A line typed while a file goes out arrives whole between two of the file's pieces.
+TEST_F(SendFileTest, ALineTypedMeanwhileArrivesWholeBetweenPieces) {
+    ComPort->SetBaud(115200);
+    const ByteString content(64 << 10, '.');
+    form.Sender().SendFile(Write(content));
+    ByteString arrived;
+    std::thread reader([&] {  // slow enough that the pieces wait on the line, written in parts
+        while (arrived.size() < content.size() + 7) {
+            const ByteString got = device.Read(64, 2s);
+            if (got.empty()) break;
+            arrived += got;
+            std::this_thread::sleep_for(2ms);
         }
     });
-    ProcessEventsFor(500);
-    ASSERT_TRUE(form.Sender().SendingFile());
-    const auto cancelled = std::chrono::steady_clock::now();
-    form.Sender().SendProgress()->Cancel();
-    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 3000));
-    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(500));
-    reading = false;
+    ProcessEventsFor(100);
+    for (int i = 0; i < 20 && form.Sender().SendingFile(); ++i) {
+        form.LineEdit->SetText("TYPED" + std::to_string(i % 10));
+        platform::PressKey(*form.LineEdit, platform::Key::Enter);
+        ProcessEventsFor(5);
+    }
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 60000));
     reader.join();
-    EXPECT_TRUE(std::regex_search(form.MainRich->Text(),
-                                  std::regex("Sending file comterm-send-[0-9]+\\.bin cancelled after [0-9]+ of 1048576 bytes")))
-        << form.MainRich->Text();
-    EXPECT_TRUE(watcher.boxes.empty());
+    size_t lines = 0;
+    for (size_t at = 0; (at = arrived.find('T', at)) != ByteString::npos; ++at, ++lines)
+        EXPECT_EQ(arrived.substr(at, 5), "TYPED") << "at " << at;
+    EXPECT_GT(lines, 0u);
+    EXPECT_EQ(arrived.size(), content.size() + lines * 7) << "every typed line whole";
 }
 
 }  // namespace

@@ -8,8 +8,18 @@
 #include <stdexcept>
 
 FileSender::FileSender(const std::string& path, size_t pieceSize, Write write) : write(std::move(write)) {
+    // Opening a FIFO would wait for a writer, and a device never ends: only a file goes.
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) throw std::runtime_error("Could not read " + path + ": a folder");
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!error && status.type() != std::filesystem::file_type::regular) {
+        const char* kind = status.type() == std::filesystem::file_type::directory ? "a folder"
+                           : status.type() == std::filesystem::file_type::fifo    ? "a FIFO"
+                           : status.type() == std::filesystem::file_type::socket  ? "a socket"
+                           : status.type() == std::filesystem::file_type::character || status.type() == std::filesystem::file_type::block
+                               ? "a device"
+                               : "not a plain file";
+        throw std::runtime_error("Could not read " + path + ": " + kind + "; Send File sends a file's bytes");
+    }
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file) throw std::runtime_error("Could not read " + path + ": " + std::strerror(errno));
     total = static_cast<uint64_t>(file.tellg());
@@ -54,5 +64,5 @@ void FileSender::Run(std::string path, size_t pieceSize) {
 
 size_t PieceSizeFor(uint32_t baudRate) {
     const uint32_t rate = baudRate ? baudRate : 9600;
-    return std::clamp<size_t>(rate / 10 / 10, 64, 65536);
+    return std::clamp<size_t>(rate / 10 / 25, 16, 65536);
 }

@@ -43,6 +43,6 @@ private:
     std::thread thread;
 };
 
-// A piece the line carries in about a tenth of a second at this rate: a cancel waits no
-// longer than that for the piece being written.
+// A piece the line carries in about 40 ms at this rate: a cancel, or a line typed
+// meanwhile, waits no longer than that for the piece being written.
 size_t PieceSizeFor(uint32_t baudRate);

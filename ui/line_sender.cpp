@@ -149,7 +149,7 @@ void LineSender::WatchSend() {
 }
 
 // Said once, in the sent colour, however the send ended. A cancel does not wait for the
-// piece on its way (a tenth of a second of the line at most): its thread is let finish,
+// piece on its way (40 ms of the line at most): its thread is let finish,
 // and joined by the next call that waits, before the port closes or the next file starts.
 void LineSender::FinishSend(bool waitForPiece) {
     if (waitForPiece) finishing.reset();

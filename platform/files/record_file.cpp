@@ -3,14 +3,36 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <stdexcept>
 
 namespace platform {
 
+// Written beside the old file and moved into its place, so a save that fails (a full
+// disk, a removed folder) leaves the old file whole.
 void WriteWholeFile(const std::string& path, const ByteString& bytes) {
-    const std::string failure = RecordFile::Open(path, RecordFile::Start::Empty)->Write(bytes);
-    if (!failure.empty()) throw std::runtime_error("Could not write " + path + ": " + failure);
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path target = fs::is_symlink(path, error) ? fs::canonical(path, error) : fs::path(path);
+    const fs::file_status status = fs::status(target, error);
+    const bool replacing = fs::exists(status);
+    if (replacing && !fs::is_regular_file(status)) throw std::runtime_error("Could not open " + path + ": not a regular file");
+    const std::string temporary = target.string() + ".comterm-new";
+    std::string failure;
+    {
+        const std::unique_ptr<RecordFile> file = RecordFile::Open(temporary, RecordFile::Start::Empty);
+        failure = file->Write(bytes);
+    }
+    if (failure.empty() && replacing) fs::permissions(temporary, status.permissions(), error);
+    if (failure.empty()) {
+        fs::rename(temporary, target, error);
+        if (error) failure = error.message();
+    }
+    if (failure.empty()) return;
+    fs::remove(temporary, error);
+    throw std::runtime_error("Could not write " + path + ": " + failure +
+                             (replacing ? ". The file there is as it was" : ""));
 }
 
 namespace {

@@ -16,6 +16,11 @@ void PressKey(Control& control, Key key, int modifiers = NoModifier);
 // Presses a shortcut ("Ctrl+F", "Shift+F3") at a control, as the keyboard would.
 void PressShortcut(Control& control, const ByteString& shortcut);
 
+// Closes the top-level box of this title as its title bar's close button would, or
+// clicks its button of this caption; false when there is no such box or button.
+bool CloseBox(const ByteString& title);
+bool ClickBoxButton(const ByteString& title, const ByteString& caption);
+
 // Runs the message loop for this long.
 void ProcessEventsFor(int milliseconds);
 // Runs the message loop until done() or the limit; true when done.

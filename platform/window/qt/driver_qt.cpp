@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -23,6 +24,32 @@ void PressKey(Control& control, Key key, int modifiers) {
 void PressShortcut(Control& control, const ByteString& text) {
     const QKeyCombination pressed = KeySequenceOf(text)[0];
     QTest::keyClick(WidgetOf(control), pressed.key(), pressed.keyboardModifiers());
+}
+
+namespace {
+
+QWidget* TopLevelTitled(const ByteString& title) {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->isVisible() && widget->windowTitle() == FromBytes(title)) return widget;
+    return nullptr;
+}
+
+}  // namespace
+
+bool CloseBox(const ByteString& title) {
+    QWidget* box = TopLevelTitled(title);
+    return box && box->close();
+}
+
+bool ClickBoxButton(const ByteString& title, const ByteString& caption) {
+    QWidget* box = TopLevelTitled(title);
+    if (!box) return false;
+    for (QPushButton* button : box->findChildren<QPushButton*>())
+        if (button->text().remove('&') == FromBytes(caption)) {
+            button->click();
+            return true;
+        }
+    return false;
 }
 
 // Idle while nothing happens, as the program's own loop is.

@@ -19,7 +19,13 @@ public:
         QObject::connect(dialog, &QProgressDialog::canceled, [this] { RunGuarded([this] { Cancel(); }); });
         dialog->show();
     }
-    ~QtProgressBox() override { delete dialog; }
+    // The box may end from inside its own close or cancel handling: it goes once that
+    // handling is over.
+    ~QtProgressBox() override {
+        QObject::disconnect(dialog, nullptr, nullptr, nullptr);
+        dialog->hide();
+        dialog->deleteLater();
+    }
     void SetText(const ByteString& text) override { dialog->setLabelText(FromBytes(text)); }
     ByteString Text() const override { return ToBytes(dialog->labelText()); }
     void SetPercent(int percent) override { dialog->setValue(percent); }

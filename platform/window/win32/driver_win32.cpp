@@ -73,4 +73,21 @@ bool ShowAndActivate(Window& window) {
     return ProcessEventsUntil([] { return GetActiveWindow() != nullptr; }, 5000);
 }
 
+bool CloseBox(const ByteString& title) {
+    HWND box = FindWindowA(nullptr, title.c_str());
+    if (!box) return false;
+    SendMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+    DispatchWaitingMessages();
+    return true;
+}
+
+bool ClickBoxButton(const ByteString& title, const ByteString& caption) {
+    HWND box = FindWindowA(nullptr, title.c_str());
+    HWND button = box ? FindWindowExA(box, nullptr, "Button", caption.c_str()) : nullptr;
+    if (!button) return false;
+    SendMessageA(button, BM_CLICK, 0, 0);
+    DispatchWaitingMessages();
+    return true;
+}
+
 }  // namespace platform
