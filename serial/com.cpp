@@ -145,7 +145,7 @@ bool TCom::GetModemStatus(platform::SerialDevice::ModemStatus& status) {
     return Device && Device->GetModemStatus(status);
 }
 
-bool TCom::SendBreak(int milliseconds) { return Device && Device->SendBreak(milliseconds); }
+bool TCom::SetBreak(bool on) { return Device && Device->SetBreak(on); }
 
 bool TCom::StartRead() {
     PollTimer.SetEnabled(false);

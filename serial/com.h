@@ -53,7 +53,7 @@ public:
     // The modem lines, while open: false where the device cannot do it.
     bool SetModemControl(bool dtr, bool rts);
     bool GetModemStatus(platform::SerialDevice::ModemStatus& status);
-    bool SendBreak(int milliseconds);
+    bool SetBreak(bool on);
     // Opens with DTR and RTS low rather than raised.
     bool ModemLinesLowAtOpen = false;
 

@@ -2,6 +2,7 @@
 // A serial device whose line the test drives by hand, so that the pump's ticks can be
 // called one at a time with a known outcome.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -25,7 +26,8 @@ struct ScriptedLine {
     bool dtr = true, rts = true;
     bool refuseModemControl = false;
     bool lowAtOpen = false;  // how the last open asked for them
-    std::vector<int> breaks;  // each break's length, ms
+    std::vector<int> breaks;  // each break's length, ms, as the device held it
+    bool refuseBreak = false;
     bool hasModemStatus = true;
     platform::SerialDevice::ModemStatus status;
 };
@@ -84,8 +86,11 @@ public:
         status = line.status;
         return line.hasModemStatus;
     }
-    bool SendBreak(int milliseconds) override {
-        line.breaks.push_back(milliseconds);
+    bool SetBreak(bool on) override {
+        if (line.refuseBreak) return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (on) breakSince = now;
+        else line.breaks.push_back(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now - breakSince).count()));
         return true;
     }
 
@@ -101,6 +106,7 @@ private:
     uint8_t* target = nullptr;
     uint32_t targetSize = 0;
     bool outstanding = false;
+    std::chrono::steady_clock::time_point breakSince;
 };
 
 inline auto ScriptedOpener(ScriptedLine& line) {

@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "platform/window/driver.h"
+#include "platform/window/periodic_timer.h"
 #include "tests/box_watcher.h"
 #include "tests/far_end.h"
 #include "tests/scripted_port.h"
@@ -160,8 +161,22 @@ TEST_F(PortMenuTest, DtrRtsBreakAndModemLinesDoWhatTheyShow) {
     EXPECT_FALSE(form.Session().DtrOn());
     Choose("RTS");
     EXPECT_FALSE(line.rts);
+    // The break is timed by the loop, which goes on meanwhile: the window answers.
+    int ticks = 0;
+    platform::PeriodicTimer meanwhile;
+    meanwhile.SetInterval(10);
+    meanwhile.SetOnTimer([&] { ++ticks; });
+    meanwhile.SetEnabled(true);
+    const auto pressed = std::chrono::steady_clock::now();
     Choose("Send Break");
-    EXPECT_EQ(line.breaks, std::vector<int>({250}));
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, 50ms) << "the click returns at once";
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !line.breaks.empty(); }, 2000));
+    meanwhile.SetEnabled(false);
+    EXPECT_GE(line.breaks[0], 245);
+    EXPECT_LT(line.breaks[0], 450);
+    EXPECT_GT(ticks, 10) << "the loop ran during the break";
+    line.refuseBreak = true;
+    EXPECT_THROW(Choose("Send Break"), std::runtime_error);
     line.status = {true, false, true, false};
     EXPECT_EQ(Reading(), "CTS on  DSR off  CD on  RI off");
     line.hasModemStatus = false;

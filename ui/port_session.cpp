@@ -32,9 +32,13 @@ PortSession::PortSession(TCom& port, Choices& choices, HistoryLines& history)
     port.ModemLinesLowAtOpen = lowAtConnect;
     reconnectTimer.SetEnabled(false);
     reconnectTimer.SetOnTimer([this] { TryReconnect(); });
+    breakTimer.SetEnabled(false);
+    breakTimer.SetInterval(BreakMs);
+    breakTimer.SetOnTimer([this] { EndBreak(); });
 }
 
 PortSession::~PortSession() {
+    EndBreak();
     reconnectTimer.SetEnabled(false);
     port.CancelOpen();
 }
@@ -69,6 +73,7 @@ void PortSession::Connected(uint8_t number, int32_t baud) {
 }
 
 void PortSession::Disconnected() {
+    EndBreak();
     reconnectTimer.SetEnabled(false);
     port.CancelOpen();
     connected = false;
@@ -108,8 +113,15 @@ void PortSession::LowAtConnectClick() {
 }
 
 void PortSession::SendBreakClick() {
-    if (!port.IsOpen()) return;
-    if (!port.SendBreak(BreakMs)) throw std::runtime_error("This device cannot send a break");
+    if (!port.IsOpen() || breakTimer.Enabled()) return;
+    if (!port.SetBreak(true)) throw std::runtime_error("This device cannot send a break");
+    breakTimer.SetEnabled(true);
+}
+
+void PortSession::EndBreak() {
+    if (!breakTimer.Enabled()) return;
+    breakTimer.SetEnabled(false);
+    port.SetBreak(false);
 }
 
 ByteString PortSession::ModemLinesText() {

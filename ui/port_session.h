@@ -47,6 +47,7 @@ public:
 
 private:
     void ApplyModemLines(bool atConnect);
+    void EndBreak();
     void TryReconnect();
     void Reconnected(bool opened, const std::string& failure);
     // Tries again after the interval, longer after each failure up to the longest.
@@ -64,4 +65,5 @@ private:
     std::string lastReconnectFailure;
     int reconnectInterval = 0;  // ms
     platform::PeriodicTimer reconnectTimer;
+    platform::PeriodicTimer breakTimer;  // ends a break: the window goes on meanwhile
 };

@@ -1,11 +1,11 @@
 #include "platform/device/network_port.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include "platform/window/application.h"
 #include "platform/device/receive_queue.h"
@@ -179,11 +179,9 @@ public:
         status = {(state & 0x10) != 0, (state & 0x20) != 0, (state & 0x80) != 0, (state & 0x40) != 0};
         return true;
     }
-    bool SendBreak(int milliseconds) override {
+    bool SetBreak(bool on) override {
         if (!ComPortUsable()) return false;
-        SendWire(Control(TelnetLink::BreakOn));
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-        SendWire(Control(TelnetLink::BreakOff));
+        SendWire(Control(on ? TelnetLink::BreakOn : TelnetLink::BreakOff));
         return true;
     }
     void DiscardPendingOutput() override {

@@ -67,8 +67,8 @@ public:
     };
     virtual bool SetModemControl(bool dtr, bool rts) = 0;
     virtual bool GetModemStatus(ModemStatus& status) = 0;
-    // Holds the line in the break condition this long.
-    virtual bool SendBreak(int milliseconds) = 0;
+    // Puts the line in the break condition, or ends it; the caller times the break.
+    virtual bool SetBreak(bool on) = 0;
     // Drops what waits in the driver to be sent, and ends a write waiting on it; any
     // thread may call it while the device is open.
     virtual void DiscardPendingOutput() {}

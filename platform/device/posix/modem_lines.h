@@ -14,6 +14,6 @@ int RealModemIoctl(int fd, unsigned long request, int* bits);
 
 bool SetModemControlLines(int fd, bool dtr, bool rts, const ModemIoctl& call = RealModemIoctl);
 bool ReadModemStatusLines(int fd, SerialDevice::ModemStatus& status, const ModemIoctl& call = RealModemIoctl);
-bool HoldBreak(int fd, int milliseconds, const ModemIoctl& call = RealModemIoctl);
+bool SetBreakCondition(int fd, bool on, const ModemIoctl& call = RealModemIoctl);
 
 }  // namespace platform

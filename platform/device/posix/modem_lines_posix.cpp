@@ -1,8 +1,5 @@
 #include <sys/ioctl.h>
 
-#include <chrono>
-#include <thread>
-
 #include "platform/device/posix/modem_lines.h"
 
 namespace platform {
@@ -28,10 +25,6 @@ bool ReadModemStatusLines(int fd, SerialDevice::ModemStatus& status, const Modem
     return true;
 }
 
-bool HoldBreak(int fd, int milliseconds, const ModemIoctl& call) {
-    if (call(fd, TIOCSBRK, nullptr) != 0) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    return call(fd, TIOCCBRK, nullptr) == 0;
-}
+bool SetBreakCondition(int fd, bool on, const ModemIoctl& call) { return call(fd, on ? TIOCSBRK : TIOCCBRK, nullptr) == 0; }
 
 }  // namespace platform

@@ -92,7 +92,7 @@ public:
     int32_t Write(const uint8_t* data, uint32_t size) override;
     bool SetModemControl(bool dtr, bool rts) override { return SetModemControlLines(fd, dtr, rts); }
     bool GetModemStatus(ModemStatus& status) override { return ReadModemStatusLines(fd, status); }
-    bool SendBreak(int milliseconds) override { return HoldBreak(fd, milliseconds); }
+    bool SetBreak(bool on) override { return SetBreakCondition(fd, on); }
     void DiscardPendingOutput() override { DiscardOutput(fd); }
 
 private:

@@ -115,11 +115,7 @@ public:
         status = {(lines & MS_CTS_ON) != 0, (lines & MS_DSR_ON) != 0, (lines & MS_RLSD_ON) != 0, (lines & MS_RING_ON) != 0};
         return true;
     }
-    bool SendBreak(int milliseconds) override {
-        if (!SetCommBreak(port)) return false;
-        Sleep(static_cast<DWORD>(milliseconds));
-        return ClearCommBreak(port) != 0;
-    }
+    bool SetBreak(bool on) override { return (on ? SetCommBreak(port) : ClearCommBreak(port)) != 0; }
 
     void DiscardPendingOutput() override { PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR); }
 
