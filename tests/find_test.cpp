@@ -36,4 +36,15 @@ TEST(FindText, Cases) {
     }
 }
 
+// Code page 437's letters with a capital: the history's bytes for "Ä Ö Ü É Ç Å Æ Ñ" and
+// their small letters, and letters without a capital that stay themselves.
+TEST(FindText, CodePage437LettersIgnoreCaseToo) {
+    const ByteString capitals = "\x8E\x99\x9A\x90\x80\x8F\x92\xA5", smalls = "\x84\x94\x81\x82\x87\x86\x91\xA4";
+    const ByteString text = "12:00 Temp " + capitals + " x\r\n";
+    EXPECT_EQ(FindText(text, smalls, 0, true, false).position, 11);
+    EXPECT_EQ(FindText(text, smalls, 0, true, true).position, -1) << "unless case matters";
+    EXPECT_EQ(FindText("\x83\x85", "\x83\x85", 0, true, false).position, 0);
+    EXPECT_EQ(FindText("\x83", "\x84", 0, true, false).position, -1) << "â (0x83) and ä (0x84) are different letters";
+}
+
 }  // namespace

@@ -304,6 +304,21 @@ TEST_F(RecordTest, TheMenusKeysRunItsCommandsFromTheInputLine) {
     EXPECT_EQ(form.MainRich->Text().substr(form.MainRich->TextLength() - 13), "one two one\r\n");
 }
 
+// In the find box, F3 and Shift+F3 find on as they do in the history.
+TEST_F(RecordTest, F3FindsOnFromTheFindBox) {
+    form.ComReceive("one two one");
+    form.Record().FindClick();
+    form.Record().Find({"one", false, true});
+    const int first = form.MainRich->ReaderView().caret;
+    ASSERT_TRUE(ProcessEventsUntil([&] { return form.Record().FindBoxShown()->Visible(); }));
+    ProcessEventsFor(50);
+    platform::PressShortcutAtFocus("F3");
+    EXPECT_GT(form.MainRich->ReaderView().caret, first) << "the next one";
+    platform::PressShortcutAtFocus("Shift+F3");
+    EXPECT_EQ(form.MainRich->ReaderView().caret, first) << "and back";
+    EXPECT_TRUE(form.Record().FindBoxShown()->Visible()) << "the box stays";
+}
+
 // A file that cannot be the log or the saved history: one clear error naming it, and the
 // history as it was.
 TEST_F(RecordTest, AFileThatCannotBeWrittenIsRefusedWithItsPathAndLosesNothing) {

@@ -1,12 +1,23 @@
 #include "ui/find.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
 namespace {
 
+// Each byte as its small letter: ASCII's, and code page 437's pairs (Ç ü é ä å æ ö ñ).
 ByteString Folded(ByteString text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    static const auto table = [] {
+        std::array<char, 256> small{};
+        for (int byte = 0; byte < 256; ++byte) small[byte] = static_cast<char>(byte);
+        for (int letter = 'A'; letter <= 'Z'; ++letter) small[letter] = static_cast<char>(letter + ('a' - 'A'));
+        const std::pair<int, int> pairs[] = {{0x80, 0x87}, {0x9A, 0x81}, {0x90, 0x82}, {0x8E, 0x84},
+                                             {0x8F, 0x86}, {0x92, 0x91}, {0x99, 0x94}, {0xA5, 0xA4}};
+        for (const auto& [capital, small437] : pairs) small[capital] = static_cast<char>(small437);
+        return small;
+    }();
+    for (char& c : text) c = table[static_cast<unsigned char>(c)];
     return text;
 }
 

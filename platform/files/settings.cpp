@@ -60,8 +60,11 @@ Settings::Settings(std::string path) : path(std::move(path)) {
 }
 
 Settings::~Settings() {
-    if (!pending.empty() && !WritePending(LockWaitAtEndMs))
-        Diagnose("comterm: settings " + path + " stayed locked by another comterm; the last choices were not kept");
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(LockWaitAtEndMs);
+    while (!pending.empty() && !WritePending(LockWaitMs) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!pending.empty())
+        Diagnose("comterm: settings " + path + " could not be written for a second; the last choices were not kept");
 }
 
 std::string Settings::Text(const std::string& key, const std::string& fallback) const {
@@ -201,8 +204,6 @@ bool Settings::WritePending(int lockWaitMs) {
             else
                 file.values[key] = value;
         }
-    pending.clear();
-    values = std::move(file.values);
 
     const std::string temporary = TemporaryBeside(path);
     {
@@ -213,21 +214,24 @@ bool Settings::WritePending(int lockWaitMs) {
             out.close();
             std::filesystem::remove(temporary, error);
             Diagnose("comterm: settings " + path + " could not be written; choices hold for this run");
+            pending.clear();
             return true;
         }
     }
     KeepPrivate(temporary, false);
-    // A reader that has the file open makes some systems refuse the replacement a moment.
-    for (int tries = 0; tries < 10; ++tries) {
+    // A reader that has the file open makes some systems refuse the replacement a moment:
+    // the changes then wait for the next try.
+    for (int tries = 0; tries < 20; ++tries) {
         std::filesystem::rename(temporary, path, error);
         if (!error) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     if (error) {
-        const std::string reason = error.message();
         std::filesystem::remove(temporary, error);
-        Diagnose("comterm: settings " + path + " could not be replaced (" + reason + ")");
+        return false;
     }
+    pending.clear();
+    values = std::move(file.values);
     return true;
 }
 

@@ -13,8 +13,10 @@ enum KeyModifier : int { NoModifier = 0, ShiftModifier = 1 };
 // list takes it first.
 void PressKey(Control& control, Key key, int modifiers = NoModifier);
 
-// Presses a shortcut ("Ctrl+F", "Shift+F3") at a control, as the keyboard would.
+// Presses a shortcut ("Ctrl+F", "Shift+F3") at a control, as the keyboard would, or
+// wherever the keyboard's focus is (a box of the window's, say).
 void PressShortcut(Control& control, const ByteString& shortcut);
+void PressShortcutAtFocus(const ByteString& shortcut);
 
 // Closes the top-level box of this title as its title bar's close button would, or
 // clicks its button of this caption; false when there is no such box or button.

@@ -26,6 +26,12 @@ void PressShortcut(Control& control, const ByteString& text) {
     QTest::keyClick(WidgetOf(control), pressed.key(), pressed.keyboardModifiers());
 }
 
+void PressShortcutAtFocus(const ByteString& text) {
+    QWidget* target = QApplication::focusWidget();
+    const QKeyCombination pressed = KeySequenceOf(text)[0];
+    QTest::keyClick(target ? target : QApplication::activeWindow(), pressed.key(), pressed.keyboardModifiers());
+}
+
 namespace {
 
 QWidget* TopLevelTitled(const ByteString& title) {

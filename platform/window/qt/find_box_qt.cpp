@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "platform/window/cp437.h"
 #include "platform/window/error_handler.h"
@@ -39,6 +40,11 @@ public:
         QObject::connect(next, &QPushButton::clicked, [this] { Ask(true); });
         QObject::connect(previous, &QPushButton::clicked, [this] { Ask(false); });
         QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::reject);  // Esc too
+        // F3 and Shift+F3 find on here as in the history.
+        auto* again = new QShortcut(QKeySequence(Qt::Key_F3), dialog);
+        auto* back = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), dialog);
+        QObject::connect(again, &QShortcut::activated, [this] { Ask(true); });
+        QObject::connect(back, &QShortcut::activated, [this] { Ask(false); });
     }
     ~QtFindBox() override { delete dialog; }
 

@@ -28,13 +28,14 @@ void PressKey(Control& control, Key key, int modifiers) {
     SetKeyboardState(state);
 }
 
+namespace {
+
 // As PressKey, with Ctrl and Shift held as the shortcut says.
-void PressShortcut(Control& control, const ByteString& text) {
+void PressShortcutAt(HWND target, const ByteString& text) {
     const Shortcut shortcut = ParseShortcut(text);
     const WPARAM virtualKey = shortcut.letter ? static_cast<WPARAM>(shortcut.letter)
                                               : static_cast<WPARAM>(VK_F1 + shortcut.function - 1);
     const UINT scan = MapVirtualKeyA(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);
-    HWND target = DrawnOf(control).FocusHandle();
     BYTE state[256];
     GetKeyboardState(state);
     const BYTE shiftBefore = state[VK_SHIFT], ctrlBefore = state[VK_CONTROL];
@@ -49,6 +50,12 @@ void PressShortcut(Control& control, const ByteString& text) {
     state[VK_CONTROL] = ctrlBefore;
     SetKeyboardState(state);
 }
+
+}  // namespace
+
+void PressShortcut(Control& control, const ByteString& text) { PressShortcutAt(DrawnOf(control).FocusHandle(), text); }
+
+void PressShortcutAtFocus(const ByteString& text) { PressShortcutAt(GetFocus(), text); }
 
 void ProcessEventsFor(int milliseconds) {
     const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);

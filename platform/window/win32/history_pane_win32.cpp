@@ -216,7 +216,8 @@ private:
 
 std::unique_ptr<Control> MakeWin32HistoryPane(HWND parent, const ControlEntry& entry) {
     HWND window = CreateWindowExA(WS_EX_CLIENTEDGE, RichEditClass(), "",
-                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                                      ES_NOHIDESEL,  // a match found stays shown while the find box has the focus
                                   entry.Place.Left, entry.Place.Top, entry.Place.Width, entry.Place.Height, parent, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
     return std::make_unique<Win32HistoryPane>(window);

@@ -86,7 +86,7 @@ public:
     // focused control keeps it. True when the key was taken.
     bool TakeKey(const MSG& message) {
         const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0, alt = GetKeyState(VK_MENU) < 0;
-        if (!alt && TakeShortcut(message.wParam, ctrl, shift)) return true;
+        if (TakeShortcutKey(message)) return true;
         if (Win32Drawn* focused = FocusedControl(); focused && !ctrl && !alt && focused->TakeKeyDown(message.wParam))
             return true;
         if (message.wParam == VK_TAB && !ctrl && !alt) return MoveFocus(shift ? -1 : 1);
@@ -95,6 +95,12 @@ public:
         if (focused && focused->TakesEsc()) return false;
         cancel->Click();
         return true;
+    }
+
+    // The menus' keys, wherever the focus is in the window or in a box it owns.
+    bool TakeShortcutKey(const MSG& message) {
+        const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0, alt = GetKeyState(VK_MENU) < 0;
+        return !alt && TakeShortcut(message.wParam, ctrl, shift);
     }
 
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -205,10 +211,13 @@ private:
 
 bool PreTranslateKey(MSG& message) {
     if (message.message != WM_KEYDOWN) return false;
-    auto found = Windows().find(GetAncestor(message.hwnd, GA_ROOT));
-    if (found == Windows().end()) return false;
+    const HWND root = GetAncestor(message.hwnd, GA_ROOT);
     bool taken = false;
-    RunGuarded([&] { taken = found->second->TakeKey(message); });
+    if (auto found = Windows().find(root); found != Windows().end()) {
+        RunGuarded([&] { taken = found->second->TakeKey(message); });
+    } else if (auto owner = Windows().find(GetWindow(root, GW_OWNER)); owner != Windows().end()) {
+        RunGuarded([&] { taken = owner->second->TakeShortcutKey(message); });  // the find box: F3 finds on
+    }
     return taken;
 }
 
