@@ -307,8 +307,8 @@ TEST_F(RecordTest, TheMenusKeysRunItsCommandsFromTheInputLine) {
 // In the find box, F3 and Shift+F3 find on as they do in the history.
 TEST_F(RecordTest, F3FindsOnFromTheFindBox) {
     form.ComReceive("one two one");
-    form.Record().FindClick();
     form.Record().Find({"one", false, true});
+    form.Record().FindClick();  // the box shows the last find
     const int first = form.MainRich->ReaderView().caret;
     ASSERT_TRUE(ProcessEventsUntil([&] { return form.Record().FindBoxShown()->Visible(); }));
     ProcessEventsFor(50);
