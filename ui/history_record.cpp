@@ -118,7 +118,9 @@ void HistoryRecord::LogToFileClick() {
     request.AskOverwrite = false;  // a log goes on at the end of a file it is given
     const platform::SaveDialogAnswer answer = platform::AskSaveFile(request);
     if (answer.Path.empty()) return;
-    StartLog(answer.Path, answer.TypeIndex == 1 ? LogKind::Bytes : LogKind::Text);
+    // The name decides, as a user naming the file expects; another extension follows the type.
+    const int named = platform::TypeOfName(answer.Path, request.Types);
+    StartLog(answer.Path, (named >= 0 ? named : answer.TypeIndex) == 1 ? LogKind::Bytes : LogKind::Text);
     const char* type = logKind == LogKind::Bytes ? "bytes" : "text";
     if (choices.Text(Choice::LogType) != type) choices.SetText(Choice::LogType, type);
     if (FolderOf(answer.Path) != request.Folder) choices.SetText(Choice::LogFolder, FolderOf(answer.Path));

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QStringList>
 
 #include "platform/window/file_dialog.h"
@@ -29,8 +30,13 @@ SaveDialogAnswer AskSaveFile(const SaveDialogRequest& request) {
         dialog.selectNameFilter(filters.value(request.TypeIndex));
         dialog.setDefaultSuffix(suffixOf(request.TypeIndex));
     }
-    QObject::connect(&dialog, &QFileDialog::filterSelected,
-                     [&](const QString& filter) { dialog.setDefaultSuffix(suffixOf(static_cast<int>(filters.indexOf(filter)))); });
+    QObject::connect(&dialog, &QFileDialog::filterSelected, [&](const QString& filter) {
+        const int index = static_cast<int>(filters.indexOf(filter));
+        dialog.setDefaultSuffix(suffixOf(index));
+        // The name being typed is in the dialog's own edit; a native dialog keeps its own.
+        if (auto* name = dialog.findChild<QLineEdit*>("fileNameEdit"))
+            name->setText(QString::fromStdString(NameForType(name->text().toStdString(), request.Types, index)));
+    });
     const QString folder = QString::fromStdString(request.Folder);
     dialog.setDirectory(!folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath());
     dialog.selectFile(QString::fromStdString(request.Name));

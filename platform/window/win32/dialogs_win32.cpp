@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <dlgs.h>
 
 #include <cstring>
 #include <stdexcept>
@@ -14,6 +15,28 @@
 #include "platform/window/win32/gui_thread.h"
 
 namespace platform {
+namespace {
+
+// Another type chosen: the name in the box takes its extension, and so does a name
+// typed without one.
+UINT_PTR CALLBACK FollowType(HWND hook, UINT message, WPARAM, LPARAM lParam) {
+    if (message != WM_NOTIFY) return 0;
+    const auto* notify = reinterpret_cast<const OFNOTIFYA*>(lParam);
+    if (notify->hdr.code != CDN_TYPECHANGE) return 0;
+    const auto* request = reinterpret_cast<const SaveDialogRequest*>(notify->lpOFN->lCustData);
+    const int index = static_cast<int>(notify->lpOFN->nFilterIndex) - 1;
+    if (index < 0 || static_cast<size_t>(index) >= request->Types.size()) return 0;
+    HWND dialog = GetParent(hook);
+    char name[MAX_PATH] = {};
+    CommDlg_OpenSave_GetSpec(dialog, name, sizeof name);
+    const std::string renamed = NameForType(name, request->Types, index);
+    CommDlg_OpenSave_SetControlText(dialog, cmb13, renamed.c_str());
+    CommDlg_OpenSave_SetControlText(dialog, edt1, renamed.c_str());
+    CommDlg_OpenSave_SetDefExt(dialog, request->Types[static_cast<size_t>(index)].Extensions.at(0).c_str());
+    return 0;
+}
+
+}  // namespace
 
 SaveDialogAnswer AskSaveFile(const SaveDialogRequest& request) {
     std::string filter;  // "Description (*.a;*.b)\0*.a;*.b\0" a type, then one more \0
@@ -34,8 +57,10 @@ SaveDialogAnswer AskSaveFile(const SaveDialogRequest& request) {
     dialog.nMaxFile = sizeof file;
     dialog.lpstrInitialDir = request.Folder.empty() ? nullptr : request.Folder.c_str();
     dialog.lpstrTitle = request.Title.c_str();
-    dialog.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER |
-                   (request.AskOverwrite ? OFN_OVERWRITEPROMPT : 0);
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER | OFN_ENABLEHOOK |
+                   OFN_ENABLESIZING | (request.AskOverwrite ? OFN_OVERWRITEPROMPT : 0);
+    dialog.lpfnHook = FollowType;
+    dialog.lCustData = reinterpret_cast<LPARAM>(&request);
     const std::string extension = request.Types.empty() ? "" : request.Types.at(static_cast<size_t>(request.TypeIndex)).Extensions.at(0);
     dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
     if (!GetSaveFileNameA(&dialog)) return {};
