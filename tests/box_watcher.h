@@ -11,6 +11,7 @@ struct ShownBox {
     std::string caption;
     bool stopIcon;
     int buttons;
+    bool windowBlocked = false;  // the program's window was shown and took no input while the box was open
 };
 
 class BoxWatcher {

@@ -98,6 +98,7 @@ TEST_F(TalkTest, AMalformedEscapeSendsNothingAndSaysWhereItIs) {
         ASSERT_EQ(watcher.boxes.size(), 1u);
         EXPECT_NE(watcher.boxes[0].text.find(c.said), std::string::npos) << watcher.boxes[0].text;
         EXPECT_TRUE(watcher.boxes[0].stopIcon);
+        EXPECT_TRUE(watcher.boxes[0].windowBlocked) << "above the window, which waits for it";
         EXPECT_EQ(device.Read(1, 200ms), "") << "nothing sent";
         EXPECT_EQ(form.MainRich->Text(), history) << "nothing echoed";
     }

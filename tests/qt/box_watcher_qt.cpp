@@ -35,8 +35,13 @@ struct BoxWatcher::Poll {
         if (box != current) {
             current = box;
             openFor.start();
+            bool blocked = false;
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window != box && window->isVisible() && !qobject_cast<QMessageBox*>(window))
+                    blocked = box->windowModality() == Qt::ApplicationModal ||
+                              (box->windowModality() == Qt::WindowModal && box->parentWidget() == window);
             watcher.boxes.push_back({box->text().toStdString(), box->windowTitle().toStdString(),
-                                     box->icon() == QMessageBox::Critical, static_cast<int>(box->buttons().size())});
+                                     box->icon() == QMessageBox::Critical, static_cast<int>(box->buttons().size()), blocked});
         }
         if (openFor.elapsed() >= keepOpenMs) {
             current = nullptr;

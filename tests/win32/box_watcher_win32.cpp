@@ -31,6 +31,8 @@ std::string TextOf(HWND window) {
 // The box's message is its static text control; its icon a static icon control.
 ShownBox Read(HWND box) {
     ShownBox shown{"", TextOf(box), false, 0};
+    HWND owner = GetWindow(box, GW_OWNER);
+    shown.windowBlocked = owner && IsWindowVisible(owner) && !IsWindowEnabled(owner);
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         char windowClass[16] = {};
         GetClassNameA(child, windowClass, sizeof windowClass);
