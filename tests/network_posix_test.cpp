@@ -94,24 +94,36 @@ TEST_F(NetworkPortTest, EachBaudRateChosenIsTheOneTheLineGets) {
     }
 }
 
+// ser2net with its defaults holds what it reads for up to 20 ms: a burst is one entry
+// all the same, every time.
 TEST_F(NetworkPortTest, BurstsAreFramedByTheirGapsOnTheWire) {
     Connect(9);
-    std::thread burst([&] {
-        for (char byte : ByteString("0123456789")) {
+    const ByteString burst = "0123456789012345678901234567890123456789";
+    int runs = 0;
+    for (int tries = 0; runs < 20 && tries < 60; ++tries) {
+        form.MainRich->Clear();
+        auto last = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::duration widest{};
+        for (char byte : burst) {
             device.Write(ByteString(1, byte));
             std::this_thread::sleep_for(2ms);
+            widest = std::max(widest, std::chrono::steady_clock::now() - last);
+            last = std::chrono::steady_clock::now();
         }
-    });
-    burst.join();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("39 \r\n"); }));
-    ProcessEventsFor(150);
-    EXPECT_EQ(Entries(), 1) << "2 ms gaps: one burst\n" << form.MainRich->Text();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return Entries() > 0 && Shows("38 39 \r\n"); }));
+        ProcessEventsFor(100);
+        if (widest > 8ms) continue;  // a loaded machine paused the writer: not a 2 ms burst
+        ++runs;
+        ASSERT_EQ(Entries(), 1) << "run " << runs << ", 2 ms gaps: one burst\n" << form.MainRich->Text();
+    }
+    EXPECT_EQ(runs, 20) << "bursts with 2 ms gaps could be written";
+    form.MainRich->Clear();
     device.Write("ab");
     ProcessEventsFor(100);
     device.Write("cd");
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("63 64 \r\n"); }));
     ProcessEventsFor(150);
-    EXPECT_EQ(Entries(), 3) << "100 ms apart: two entries\n" << form.MainRich->Text();
+    EXPECT_EQ(Entries(), 2) << "100 ms apart: two entries\n" << form.MainRich->Text();
 }
 
 TEST_F(NetworkPortTest, PlainTcpCarriesTheBytesAsTheyAre) {

@@ -129,7 +129,7 @@ public:
 
     bool SetupQueues(uint32_t, uint32_t) override { return true; }
     bool SetReadIntervalTimeout(uint32_t milliseconds) override {
-        received.SetInterval(milliseconds);
+        received.SetInterval(milliseconds + ServerHoldMs);
         return true;
     }
     bool GetLineSettings(LineSettings& settings) override {
