@@ -98,6 +98,9 @@ TEST_F(NetworkPortTest, EachBaudRateChosenIsTheOneTheLineGets) {
 // all the same, every time.
 TEST_F(NetworkPortTest, BurstsAreFramedByTheirGapsOnTheWire) {
     Connect(9);
+    ASSERT_TRUE(device.Write("!"));  // the line's settings have reached the far port once this is back
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("21 \r\n"); }));
+    ProcessEventsFor(200);
     const ByteString burst = "0123456789012345678901234567890123456789";
     int runs = 0;
     for (int tries = 0; runs < 20 && tries < 60; ++tries) {
