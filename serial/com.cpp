@@ -145,6 +145,8 @@ bool TCom::GetModemStatus(platform::SerialDevice::ModemStatus& status) {
     return Device && Device->GetModemStatus(status);
 }
 
+bool TCom::ReadBackLineSettings(platform::LineSettings& actual) { return Device && Device->GetLineSettings(actual); }
+
 bool TCom::SetBreak(bool on) { return Device && Device->SetBreak(on); }
 
 bool TCom::StartRead() {

@@ -69,6 +69,9 @@ public:
     // The timer's running state is the port-open state.
     bool IsOpen() const { return PollTimer.Enabled(); }
     const platform::LineSettings& LineState() const { return PortState; }
+    // What the device says it runs at now, which a port on another machine learns from
+    // its server some time after the settings were asked.
+    bool ReadBackLineSettings(platform::LineSettings& actual);
 
     TReceiveEvent OnReceive;
     // Told after the texts a tick delivered, so a receiver can show them together.

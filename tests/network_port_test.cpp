@@ -124,6 +124,20 @@ TEST(TelnetLink, TheServersAnswersAreKept) {
     EXPECT_TRUE(refused.ComPortRefused());
 }
 
+// A write cut short: how much data went, and whether the cut fell inside a doubled 0xFF.
+TEST(TelnetLink, TheDataAWireCutShortCarried) {
+    const ByteString wire = platform::TelnetLink::Escaped(Bytes({'a', 0xFF, 'b', 0xFF}));  // a FF FF b FF FF
+    struct Case {
+        size_t sent, data;
+        bool midPair;
+    } cases[] = {{0, 0, false}, {1, 1, false}, {2, 1, true}, {3, 2, false}, {4, 3, false}, {5, 3, true}, {6, 4, false}};
+    for (const Case& c : cases) {
+        bool midPair = !c.midPair;
+        EXPECT_EQ(platform::TelnetLink::DataBytesSent(wire, c.sent, midPair), c.data) << c.sent;
+        EXPECT_EQ(midPair, c.midPair) << c.sent;
+    }
+}
+
 TEST(TelnetLink, WhatGoesOutIsEscaped) {
     EXPECT_EQ(platform::TelnetLink::Escaped(Bytes({'a', 0xFF, 0xFF, 'b'})), Bytes({'a', 0xFF, 0xFF, 0xFF, 0xFF, 'b'}));
     EXPECT_EQ(platform::TelnetLink::ComPortCommand(platform::TelnetLink::SetBaudRate, Bytes({0, 0, 0xFF, 1})),

@@ -269,3 +269,123 @@ TEST_F(SilentServerTest, KeysTypedWhileReconnectingAreNeitherLostNorHeld) {
 }
 
 }  // namespace
+
+namespace {
+
+// A server of our own that speaks just enough RFC 2217 to misbehave as told: it takes
+// the COM-PORT-OPTION, answers every SET-BAUDRATE with `answeredRate`, tells the modem
+// lines only when asked to, and sends what the test gives it.
+class HandMadeServer {
+public:
+    explicit HandMadeServer(uint32_t answeredRate) : answeredRate(answeredRate) {
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(listener, 1);
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        serving = std::thread([this] { Serve(); });
+    }
+    ~HandMadeServer() {
+        stop = true;
+        shutdown(listener, SHUT_RDWR);
+        if (connection >= 0) shutdown(connection, SHUT_RDWR);
+        serving.join();
+        close(listener);
+        if (connection >= 0) close(connection);
+    }
+    void Send(const ByteString& bytes) {
+        while (connection < 0 && !stop) std::this_thread::sleep_for(1ms);
+        for (size_t at = 0; at < bytes.size();) {
+            const ssize_t sent = ::send(connection, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+            if (sent <= 0) return;
+            at += static_cast<size_t>(sent);
+        }
+    }
+    uint16_t port = 0;
+    std::atomic<bool> askedForModemLines{false};
+
+private:
+    void Serve() {
+        connection = accept(listener, nullptr, nullptr);
+        if (connection < 0) return;
+        Send(ByteString("\xFF\xFD\x2C", 3));  // DO COM-PORT-OPTION
+        ByteString heard;
+        char buffer[4096];
+        while (!stop) {
+            const ssize_t got = recv(connection, buffer, sizeof buffer, 0);
+            if (got <= 0) return;
+            heard.append(buffer, static_cast<size_t>(got));
+            for (size_t at; (at = heard.find(ByteString("\xFF\xFA\x2C\x01", 4))) != ByteString::npos && heard.size() >= at + 10;) {
+                heard.erase(0, at + 10);  // SET-BAUDRATE, four bytes, IAC SE: answered with our rate
+                const uint32_t r = answeredRate;
+                Send(ByteString("\xFF\xFA\x2C\x65", 4) + static_cast<char>(r >> 24) + static_cast<char>(r >> 16 & 0xFF) +
+                     static_cast<char>(r >> 8 & 0xFF) + static_cast<char>(r & 0xFF) + "\xFF\xF0");
+            }
+            if (heard.find(ByteString("\xFF\xFA\x2C\x0B", 4)) != ByteString::npos) askedForModemLines = true;
+        }
+    }
+    uint32_t answeredRate;
+    int listener = -1;
+    std::atomic<int> connection{-1};
+    std::atomic<bool> stop{false};
+    std::thread serving;
+};
+
+class HandMadeServerTest : public ::testing::Test {
+protected:
+    void ConnectTo(HandMadeServer& server) {
+        LinkPort(ports.Path(), 11, "rfc2217://127.0.0.1:" + std::to_string(server.port));
+        form.PortEdit->SetText("11");
+        form.FormatRadios->SetItemIndex(1);
+        form.ConnectButton->Click();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return form.ConnectButton->Caption() == "Disconnect"; }, 5000))
+            << form.PortEdit->Hint();
+    }
+    bool Shows(const std::string& text) { return form.MainRich->Text().find(text) != std::string::npos; }
+    ByteString Reading() {
+        for (const platform::MenuCommand& item : platform::FindCommand(form.MainRich->ContextCommands(), "Port").Items)
+            if (item.Reading) return item.Reading();
+        return "";
+    }
+    TempPortsDirectory ports;
+    TMainForm form;
+    BoxWatcher watcher;
+};
+
+// A far port that takes another rate than asked is said once, a moment after Connect.
+TEST_F(HandMadeServerTest, AFarPortThatRunsAtAnotherRateIsSaid) {
+    HandMadeServer server(57600);
+    ConnectTo(server);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 11: the far port runs at 57600, not 9600"); }, 3000))
+        << form.MainRich->Text();
+    EXPECT_TRUE(server.askedForModemLines) << "asked to tell of the modem lines";
+    EXPECT_EQ(Reading(), "Modem lines: not known yet");
+    server.Send(ByteString("\xFF\xFA\x2C\x6B\x30\xFF\xF0", 7));  // NOTIFY-MODEMSTATE: CTS and DSR
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Reading() == "CTS on  DSR on  CD off  RI off"; })) << Reading();
+    platform::LineSettings now;
+    ASSERT_TRUE(ComPort->ReadBackLineSettings(now));
+    EXPECT_EQ(now.BaudRate, 57600u) << "the send bound follows the far port";
+}
+
+TEST_F(HandMadeServerTest, AFarPortThatRunsAsAskedIsNotSaid) {
+    HandMadeServer server(9600);
+    ConnectTo(server);
+    ProcessEventsFor(1000);
+    EXPECT_FALSE(Shows("far port")) << form.MainRich->Text();
+}
+
+// A subnegotiation that goes on and on: dropped, and the data after its end is shown.
+TEST_F(HandMadeServerTest, AnEndlessSubnegotiationCostsOnlyItself) {
+    HandMadeServer server(9600);
+    ConnectTo(server);
+    server.Send(ByteString("\xFF\xFA\x2C\x6B", 4) + ByteString(1 << 20, 'x') + ByteString("\xFF\xF0" "after", 7));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Shows("61 66 74 65 72 \r\n"); }, 10000)) << "the data after it";
+    EXPECT_FALSE(Shows("78 78")) << "nothing of it shown";
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
+}  // namespace

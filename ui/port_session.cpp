@@ -16,6 +16,14 @@ constexpr int BreakMs = 250;
 // will not open (a server switched off) is asked less and less often.
 constexpr int ReconnectCheckMs = 300;
 constexpr int LongestReconnectMs = 10000;
+constexpr int FarPortAnswerMs = 500;  // the server's answers are in by then
+
+ByteString Described(const platform::LineSettings& line) {
+    static const char parities[] = "NOEMS";
+    static const char* const stops[] = {"1", "1.5", "2"};
+    return std::to_string(line.BaudRate) + " " + std::to_string(line.ByteSize) + parities[std::min<int>(line.Parity, 4)] +
+           stops[std::min<int>(line.StopBits, 2)];
+}
 
 ByteString PortName(uint8_t port) { return "port " + std::to_string(port); }
 
@@ -35,6 +43,9 @@ PortSession::PortSession(TCom& port, Choices& choices, HistoryLines& history)
     breakTimer.SetEnabled(false);
     breakTimer.SetInterval(BreakMs);
     breakTimer.SetOnTimer([this] { EndBreak(); });
+    farPortTimer.SetEnabled(false);
+    farPortTimer.SetInterval(FarPortAnswerMs);
+    farPortTimer.SetOnTimer([this] { CompareWithFarPort(); });
 }
 
 PortSession::~PortSession() {
@@ -70,10 +81,24 @@ void PortSession::Connected(uint8_t number, int32_t baud) {
     lineRts = rtsChoice && !lowAtConnect;
     ApplyModemLines(true);
     connected = true;
+    farPortTimer.SetEnabled(platform::OpensOverNetwork(number));
+}
+
+void PortSession::CompareWithFarPort() {
+    farPortTimer.SetEnabled(false);
+    const platform::LineSettings& asked = port.LineState();
+    platform::LineSettings actual;
+    if (!port.IsOpen() || !port.ReadBackLineSettings(actual)) return;
+    const bool onlyRate = actual.ByteSize == asked.ByteSize && actual.Parity == asked.Parity && actual.StopBits == asked.StopBits;
+    if (onlyRate && actual.BaudRate == asked.BaudRate) return;
+    history.AddNote(PortName(connectedPort) + ": the far port runs at " +
+                    (onlyRate ? std::to_string(actual.BaudRate) + ", not " + std::to_string(asked.BaudRate)
+                              : Described(actual) + ", not " + Described(asked)));
 }
 
 void PortSession::Disconnected() {
     EndBreak();
+    farPortTimer.SetEnabled(false);
     reconnectTimer.SetEnabled(false);
     port.CancelOpen();
     connected = false;
@@ -128,6 +153,7 @@ ByteString PortSession::ModemLinesText() {
     if (!port.IsOpen()) return "Modem lines: not connected";
     platform::SerialDevice::ModemStatus status;
     if (!port.GetModemStatus(status)) return "Modem lines: not available on this device";
+    if (!status.known) return "Modem lines: not known yet";
     auto line = [](const char* name, bool on) { return ByteString(name) + (on ? " on" : " off"); };
     return line("CTS", status.cts) + "  " + line("DSR", status.dsr) + "  " + line("CD", status.cd) + "  " +
            line("RI", status.ri);
@@ -175,4 +201,5 @@ void PortSession::Reconnected(bool opened, const std::string& failure) {
     if (connectedBaud) port.SetBaud(connectedBaud);
     ApplyModemLines(true);
     history.AddNote(PortName(connectedPort) + " back");
+    farPortTimer.SetEnabled(platform::OpensOverNetwork(connectedPort));
 }

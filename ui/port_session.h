@@ -48,6 +48,9 @@ public:
 private:
     void ApplyModemLines(bool atConnect);
     void EndBreak();
+    // A port on another machine is asked its settings and answers later: a moment after
+    // Connect, what it runs at is compared with what was asked, and a difference said.
+    void CompareWithFarPort();
     void TryReconnect();
     void Reconnected(bool opened, const std::string& failure);
     // Tries again after the interval, longer after each failure up to the longest.
@@ -66,4 +69,5 @@ private:
     int reconnectInterval = 0;  // ms
     platform::PeriodicTimer reconnectTimer;
     platform::PeriodicTimer breakTimer;  // ends a break: the window goes on meanwhile
+    platform::PeriodicTimer farPortTimer;
 };

@@ -101,6 +101,11 @@ private:
     int saidDropped = 0;
 };
 
+// Asked of the far port at Connect: tell of break, framing, parity and overrun errors;
+// drop what it read before (its receive buffer).
+constexpr uint32_t LineErrorsMask = 0x1E;
+constexpr uint32_t PurgeReceived = 1;
+
 ByteString BigEndian(uint32_t value, int bytes) {
     ByteString encoded;
     for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) encoded += static_cast<char>((value >> shift) & 0xFF);
@@ -120,11 +125,23 @@ public:
 
     // rfc2217: the greeting out, then the server's word on the COM-PORT-OPTION, by the
     // deadline. False when it never answers.
+    // Then, where the server took the option, it is asked to tell of the modem lines and
+    // line errors, and to drop what its port read before this Connect.
     bool Greet(Clock::time_point deadline) {
         if (!rfc2217) return true;
         SendWire(TelnetLink::Greeting());
-        std::unique_lock<std::mutex> guard(telnetMutex);
-        return heard.wait_until(guard, deadline, [this] { return telnet.ComPortAccepted() || telnet.ComPortRefused(); });
+        bool accepted;
+        {
+            std::unique_lock<std::mutex> guard(telnetMutex);
+            if (!heard.wait_until(guard, deadline, [this] { return telnet.ComPortAccepted() || telnet.ComPortRefused(); }))
+                return false;
+            accepted = telnet.ComPortAccepted();
+        }
+        if (accepted)
+            SendWire(TelnetLink::ComPortCommand(TelnetLink::SetModemStateMask, BigEndian(0xF0, 1)) +
+                     TelnetLink::ComPortCommand(TelnetLink::SetLineStateMask, BigEndian(LineErrorsMask, 1)) +
+                     TelnetLink::ComPortCommand(TelnetLink::PurgeData, BigEndian(PurgeReceived, 1)));
+        return true;
     }
 
     bool SetupQueues(uint32_t, uint32_t) override { return true; }
@@ -132,8 +149,17 @@ public:
         received.SetInterval(milliseconds + ServerHoldMs);
         return true;
     }
+    // What the far port said it took wins over what was asked.
     bool GetLineSettings(LineSettings& settings) override {
         settings = line;
+        if (!rfc2217) return true;
+        std::lock_guard<std::mutex> guard(telnetMutex);
+        const int64_t rate = telnet.Answer(TelnetLink::SetBaudRate), size = telnet.Answer(TelnetLink::SetDataSize),
+                      parity = telnet.Answer(TelnetLink::SetParity), stop = telnet.Answer(TelnetLink::SetStopSize);
+        if (rate > 0) settings.BaudRate = static_cast<uint32_t>(rate);
+        if (size >= 5 && size <= 8) settings.ByteSize = static_cast<uint8_t>(size);
+        if (parity >= 1 && parity <= 5) settings.Parity = static_cast<uint8_t>(parity - 1);
+        if (stop >= 1 && stop <= 3) settings.StopBits = stop == 1 ? LineSettings::OneStopBit : stop == 2 ? LineSettings::TwoStopBits : 1;
         return true;
     }
     // The far port takes 5 to 8 data bits; tcp:// carries bytes alone, settings kept for
@@ -144,6 +170,10 @@ public:
             return true;
         }
         if (settings.ByteSize < 5 || settings.ByteSize > 8 || !ComPortUsable()) return false;
+        {
+            std::lock_guard<std::mutex> guard(telnetMutex);
+            telnet.ForgetAnswers();  // an answer from here on is to these
+        }
         SendWire(TelnetLink::ComPortCommand(TelnetLink::SetBaudRate, BigEndian(settings.BaudRate, 4)) +
                  TelnetLink::ComPortCommand(TelnetLink::SetDataSize, BigEndian(settings.ByteSize, 1)) +
                  TelnetLink::ComPortCommand(TelnetLink::SetParity, BigEndian(settings.Parity + 1u, 1)) +
@@ -157,11 +187,17 @@ public:
     IoStatus CheckRead(uint32_t& bytesRead) override { return received.CheckRead(bytesRead); }
     bool NotifyOnArrival(std::function<void()> arrived) override { return received.NotifyOnArrival(std::move(arrived)); }
 
+    // A write cut short by its bound still ends the stream where a server can read on:
+    // never between the two bytes of a doubled 0xFF. It says how much data went.
     int32_t Write(const uint8_t* data, uint32_t size) override {
         const ByteString bytes(reinterpret_cast<const char*>(data), size);
-        const ByteString wire = rfc2217 ? TelnetLink::Escaped(bytes) : bytes;
+        if (!rfc2217) return static_cast<int32_t>(SendWire(bytes, Clock::now() + WriteBoundNow(size)));
+        const ByteString wire = TelnetLink::Escaped(bytes);
         const size_t sent = SendWire(wire, Clock::now() + WriteBoundNow(size));
-        return sent == wire.size() ? static_cast<int32_t>(size) : 0;
+        bool midPair = false;
+        const size_t went = TelnetLink::DataBytesSent(wire, sent, midPair);
+        if (midPair && SendWire(ByteString(1, '\xFF')) == 1) return static_cast<int32_t>(went + 1);
+        return static_cast<int32_t>(went);
     }
 
     bool SetModemControl(bool dtr, bool rts) override {
@@ -174,9 +210,9 @@ public:
         int state;
         {
             std::lock_guard<std::mutex> guard(telnetMutex);
-            state = std::max(telnet.ModemState(), 0);
+            state = telnet.ModemState();
         }
-        status = {(state & 0x10) != 0, (state & 0x20) != 0, (state & 0x80) != 0, (state & 0x40) != 0};
+        status = {(state & 0x10) != 0, (state & 0x20) != 0, (state & 0x80) != 0, (state & 0x40) != 0, state >= 0};
         return true;
     }
     bool SetBreak(bool on) override {

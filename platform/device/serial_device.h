@@ -64,6 +64,7 @@ public:
     // has none to set or tell (a pseudo-terminal).
     struct ModemStatus {
         bool cts = false, dsr = false, cd = false, ri = false;
+        bool known = true;  // false: the lines are there but not yet told (a port on another machine)
     };
     virtual bool SetModemControl(bool dtr, bool rts) = 0;
     virtual bool GetModemStatus(ModemStatus& status) = 0;

@@ -27,6 +27,20 @@ ByteString TelnetLink::Escaped(const ByteString& data) {
     return wire;
 }
 
+size_t TelnetLink::DataBytesSent(const ByteString& wire, size_t sent, bool& midPair) {
+    size_t data = 0;
+    midPair = false;
+    for (size_t at = 0; at < sent && at < wire.size(); ++at, ++data) {
+        if (static_cast<uint8_t>(wire[at]) != Iac) continue;
+        if (at + 1 >= sent) {
+            midPair = true;
+            break;
+        }
+        ++at;  // the pair's second byte
+    }
+    return data;
+}
+
 ByteString TelnetLink::ComPortCommand(uint8_t command, const ByteString& value) {
     return ByteString{static_cast<char>(Iac), static_cast<char>(Sb), static_cast<char>(ComPortOption),
                       static_cast<char>(command)} +

@@ -2,8 +2,10 @@
 // The telnet side of a serial port served over the network (RFC 854, RFC 2217): the data
 // escaped both ways, the options negotiated, and the COM-PORT-OPTION's commands and the
 // server's answers. Bytes in, bytes out: no socket here.
+#include <algorithm>
 #include <bitset>
 #include <cstdint>
+#include <iterator>
 
 #include "platform/byte_string.h"
 
@@ -37,12 +39,17 @@ public:
     // The modem lines as the server last told them (NOTIFY-MODEMSTATE): CTS 0x10,
     // DSR 0x20, RI 0x40, CD 0x80. -1 before the first.
     int ModemState() const { return modemState; }
-    // The server's last answer to a command (by the command's own code), -1 for none.
+    // The server's last answer to a command (by the command's own code), -1 for none
+    // since the answers were last forgotten (as new settings go out).
     int64_t Answer(uint8_t command) const { return command < 16 ? answers[command] : -1; }
+    void ForgetAnswers() { std::fill(std::begin(answers), std::end(answers), -1); }
+    // How many data bytes of `wire` (as Escaped made it) its first `sent` bytes carry,
+    // and whether they end between the two bytes of a doubled 0xFF.
+    static size_t DataBytesSent(const ByteString& wire, size_t sent, bool& midPair);
 
     enum Command : uint8_t {
         SetBaudRate = 1, SetDataSize = 2, SetParity = 3, SetStopSize = 4, SetControl = 5,
-        NotifyModemState = 7, SetModemStateMask = 11, PurgeData = 12
+        NotifyLineState = 6, NotifyModemState = 7, SetLineStateMask = 10, SetModemStateMask = 11, PurgeData = 12
     };
     enum Control : uint8_t { BreakOn = 5, BreakOff = 6, DtrOn = 8, DtrOff = 9, RtsOn = 11, RtsOff = 12 };
     static constexpr uint8_t ServerOffset = 100;  // an answer's code: the command's plus this
