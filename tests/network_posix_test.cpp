@@ -15,6 +15,7 @@
 #include "platform/device/port_scan.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
+#include "tools/loopback_listener.h"
 #include "tools/ser2net_server.h"
 #include "ui/line_sender.h"
 #include "ui/main_form.h"
@@ -36,9 +37,7 @@ speed_t LineSpeed(const std::string& device) {
 }
 
 void LinkPort(const std::string& directory, int number, const std::string& target) {
-    const std::string link = directory + "/COM" + std::to_string(number);
-    unlink(link.c_str());
-    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(LinkPortNumber(directory, number, target));
 }
 
 class NetworkPortTest : public PortFixture {
@@ -160,23 +159,16 @@ TEST_F(NetworkPortTest, TheNumbersAreListedWithTheirAddresses) {
 }
 
 // A server that cannot be had gives the Com Error box, with why on standard error, in
-// at most the connect limit; the window is drawn meanwhile.
+// at most the connect limit, and the click itself returns at once.
 TEST(NetworkPortFailure, EachUnreachableServerIsRefusedWithWhy) {
     TempPortsDirectory ports;
-    const int silent = socket(AF_INET, SOCK_STREAM, 0);  // takes connections, never says a word
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(silent, 4);
-    getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    LoopbackListener silent;  // takes connections, never says a word
     struct Case {
         std::string target, why;
     } cases[] = {
         {"rfc2217://127.0.0.1:" + std::to_string(Ser2netServer::FreePort()), "connection refused"},
         {"rfc2217://no-such-host.invalid:2001", "no such host"},
-        {"rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port)), "never answered"},
+        {silent.Rfc2217Address(), "never answered"},
         {"rfc2217://lab-pi", "HOST:PORT"},
     };
     TMainForm form;
@@ -195,27 +187,17 @@ TEST(NetworkPortFailure, EachUnreachableServerIsRefusedWithWhy) {
         EXPECT_EQ(watcher.boxes[0].caption, "Com Error");
         watcher.boxes.clear();
     }
-    close(silent);
 }
 
 // A listener that takes the connection and never says a word: Connect holds nothing.
 class SilentServerTest : public ::testing::Test {
 protected:
     SilentServerTest() {
-        silent = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(silent, 64);
-        getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
-        LinkPort(ports.Path(), 9, "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+        LinkPort(ports.Path(), 9, silent.Rfc2217Address());
         form.PortEdit->SetText("9");
     }
-    ~SilentServerTest() override { close(silent); }
     TempPortsDirectory ports;
-    int silent = -1;
+    LoopbackListener silent;
     TMainForm form;
     BoxWatcher watcher;
 };
@@ -278,25 +260,16 @@ namespace {
 class HandMadeServer {
 public:
     explicit HandMadeServer(uint32_t answeredRate) : answeredRate(answeredRate) {
-        listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener, 1);
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
         serving = std::thread([this] { Serve(); });
     }
     ~HandMadeServer() {
         stop = true;
-        shutdown(listener, SHUT_RDWR);
         if (connection >= 0) shutdown(connection, SHUT_RDWR);
+        listener.Close();
         serving.join();
-        close(listener);
         if (connection >= 0) close(connection);
     }
+    std::string Address() const { return listener.Rfc2217Address(); }
     void Send(const ByteString& bytes) {
         while (connection < 0 && !stop) std::this_thread::sleep_for(1ms);
         for (size_t at = 0; at < bytes.size();) {
@@ -305,12 +278,11 @@ public:
             at += static_cast<size_t>(sent);
         }
     }
-    uint16_t port = 0;
     std::atomic<bool> askedForModemLines{false};
 
 private:
     void Serve() {
-        connection = accept(listener, nullptr, nullptr);
+        connection = accept(listener.fd, nullptr, nullptr);
         if (connection < 0) return;
         Send(ByteString("\xFF\xFD\x2C", 3));  // DO COM-PORT-OPTION
         ByteString heard;
@@ -329,7 +301,7 @@ private:
         }
     }
     uint32_t answeredRate;
-    int listener = -1;
+    LoopbackListener listener;
     std::atomic<int> connection{-1};
     std::atomic<bool> stop{false};
     std::thread serving;
@@ -338,7 +310,7 @@ private:
 class HandMadeServerTest : public ::testing::Test {
 protected:
     void ConnectTo(HandMadeServer& server) {
-        LinkPort(ports.Path(), 11, "rfc2217://127.0.0.1:" + std::to_string(server.port));
+        LinkPort(ports.Path(), 11, server.Address());
         form.PortEdit->SetText("11");
         form.FormatRadios->SetItemIndex(1);
         form.ConnectButton->Click();

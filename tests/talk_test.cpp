@@ -238,7 +238,17 @@ TEST_F(TalkTest, SendFileSendsItsBytesUnchangedAndSaysSoOnce) {
     ByteString content;
     for (int i = 0; i < 20000; ++i) content += static_cast<char>((i * 7) & 0xFF);
     const std::string path = TempFile("comterm-send-test.bin", content);
-    platform::FindCommand(form.LineEdit->ContextCommands(), "Send File...");  // on the input line's menu
+    // On the input line's menu; with no port connected it asks for no file but says why.
+    const platform::MenuCommand& item = platform::FindCommand(form.LineEdit->ContextCommands(), "Send File...");
+    form.ConnectButton->Click();
+    try {
+        item.Run();
+        ADD_FAILURE() << "Send File ran with no port connected";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()), "Connect first: a file goes to the connected device");
+    }
+    form.ConnectButton->Click();
+    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     form.Sender().SendFile(path);
     EXPECT_TRUE(form.Sender().SendingFile());
     ASSERT_NE(form.Sender().SendProgress(), nullptr);

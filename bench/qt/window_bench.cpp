@@ -1,6 +1,7 @@
 // Figures 8 to 13: the whole window under X (Xvfb), with the virtual device as a
 // separate process or a pseudo-terminal of its own. Usage: window_bench VDEV XSERVER_PID [--smoke]
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -22,11 +23,14 @@
 #include <thread>
 
 #include "bench/bench_support.h"
+#include "tools/loopback_listener.h"
 #include "tools/virtual_device.h"
 #include "platform/window/application.h"
 #include "platform/window/qt/controls_qt.h"
+#include "platform/window/menu.h"
 #include "ui/history_record.h"
 #include "ui/main_form.h"
+#include "ui/port_session.h"
 
 namespace {
 
@@ -435,6 +439,72 @@ void SlowDiskStall(const QString& vdev, bool smoke) {
 
 }  // namespace
 
+// Figure 14: the GUI's answer while Reconnect Automatically keeps trying a server that
+// takes the connection and never answers, each attempt 3 s long.
+void ReconnectToSilentServer(bool smoke) {
+    LoopbackListener silent;
+    LinkPortNumber(qEnvironmentVariable("COMTERM_PORTS").toStdString(), 9, silent.Rfc2217Address());
+    Terminal terminal;
+    platform::FindCommand(terminal.form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
+    terminal.form.Session().Connected(9, 9600);  // as if connected when the server went silent
+    terminal.form.Session().PortLost();
+    std::vector<double> answers;
+    std::atomic<bool> running{true};
+    std::thread prober([&] {
+        while (running) {
+            if (const double answer = TimeOneQueuedCall(running); answer >= 0) answers.push_back(answer);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    RunEventsFor(smoke ? 0.5 : 10);
+    running = false;
+    prober.join();
+    platform::FindCommand(terminal.form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
+    Report("14", "GUI answer while reconnecting to a silent server, median", Median(answers), "ms");
+    Report("14", "GUI answer while reconnecting to a silent server, max", Percentile(answers, 1.0), "ms");
+}
+
+// Figure 15: resident memory after a server has sent one subnegotiation without end, as
+// fast as loopback takes it, for 10 s; then the data after it must be shown.
+void EndlessSubnegotiation(bool smoke) {
+    LoopbackListener listener;
+    LinkPortNumber(qEnvironmentVariable("COMTERM_PORTS").toStdString(), 9, listener.Rfc2217Address());
+    std::atomic<bool> running{true};
+    std::atomic<uint64_t> sent{0};
+    std::thread server([&] {
+        const int connection = accept(listener.fd, nullptr, nullptr);
+        if (connection < 0) return;
+        const ByteString start("\xFF\xFD\x2C\xFF\xFA\x2C\x6B", 7), filler(65536, 'x');
+        (void)!send(connection, start.data(), start.size(), MSG_NOSIGNAL);
+        while (running) {
+            const ssize_t went = send(connection, filler.data(), filler.size(), MSG_NOSIGNAL);
+            if (went <= 0) break;
+            sent += static_cast<uint64_t>(went);
+        }
+        const ByteString end("\xFF\xF0" "after", 7);
+        (void)!send(connection, end.data(), end.size(), MSG_NOSIGNAL);
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        close(connection);
+    });
+    Terminal terminal;
+    terminal.form.PortEdit->SetText("9");
+    const double idle = ResidentMegabytes();
+    terminal.form.ConnectButton->Click();
+    RunEventsFor(smoke ? 0.5 : 10);
+    const double during = ResidentMegabytes();
+    running = false;
+    const bool resumed = platform::ProcessEventsUntil(
+        [&] { return terminal.form.MainRich->Text().find("61 66 74 65 72 \r\n") != std::string::npos; }, 5000);
+    server.join();
+    terminal.form.ConnectButton->Click();
+    Report("15", "endless subnegotiation: sent by the server", static_cast<double>(sent) / 1e6, "MB");
+    Report("15", "endless subnegotiation: resident memory less idle", during - idle, "MB");
+    if (!resumed) {
+        std::fprintf(stderr, "window_bench: the data after an endless subnegotiation was never shown\n");
+        std::exit(1);
+    }
+}
+
 int main(int argc, char** argv) {
     platform::Application application(argc, argv);
     if (argc < 3) return 2;
@@ -464,6 +534,8 @@ int main(int argc, char** argv) {
     if (wanted("8")) Responsiveness(smoke);
     if (wanted("12")) LogCost(vdev, smoke);
     if (wanted("13")) SlowDiskStall(vdev, smoke);
+    if (wanted("14")) ReconnectToSilentServer(smoke);
+    if (wanted("15")) EndlessSubnegotiation(smoke);
     rmdir(directory);
     return 0;
 }

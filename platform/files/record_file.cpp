@@ -64,7 +64,7 @@ RecordWriter::~RecordWriter() {
         shared->closing = true;
     }
     shared->changed.notify_all();
-    if (WaitUntilWritten(5000))
+    if (WaitUntilWritten(1000))
         thread.join();
     else
         thread.detach();  // a disk that hangs keeps its thread, not the window

@@ -36,7 +36,8 @@ public:
     static constexpr int CatchUpMs = 20;
 
     RecordWriter(std::unique_ptr<RecordFile> file, std::string path, size_t queueLimit = DefaultQueueLimit);
-    // Gives what waits a few seconds to be written, then leaves the writer to finish alone.
+    // Gives what waits a second to be written, then leaves the writer to finish alone:
+    // what it holds still reaches the file when a hung disk comes back.
     ~RecordWriter();
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;

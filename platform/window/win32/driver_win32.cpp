@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "platform/window/driver.h"
 #include "platform/window/menu.h"
 #include "platform/window/win32/controls_win32.h"
@@ -55,7 +57,21 @@ void PressShortcutAt(HWND target, const ByteString& text) {
 
 void PressShortcut(Control& control, const ByteString& text) { PressShortcutAt(DrawnOf(control).FocusHandle(), text); }
 
-void PressShortcutAtFocus(const ByteString& text) { PressShortcutAt(GetFocus(), text); }
+// Where the keyboard's focus is; with none (a window manager that has not given it yet),
+// the edit of the box shown last, as the focus would be once it came.
+void PressShortcutAtFocus(const ByteString& text) {
+    HWND target = GetFocus();
+    if (!target) {
+        EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM result) -> BOOL {
+            char windowClass[16] = {};
+            GetClassNameA(window, windowClass, sizeof windowClass);
+            if (!IsWindowVisible(window) || std::string(windowClass) != "#32770") return TRUE;
+            *reinterpret_cast<HWND*>(result) = FindWindowExA(window, nullptr, "Edit", nullptr);
+            return FALSE;
+        }, reinterpret_cast<LPARAM>(&target));
+    }
+    PressShortcutAt(target, text);
+}
 
 void ProcessEventsFor(int milliseconds) {
     const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
