@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -386,6 +389,55 @@ TEST(RecordWriter, AQueueTheDiskDoesNotEmptyEndsTheRecordAndKeepsWhatItTook) {
         EXPECT_TRUE(writer.WaitUntilWritten(5000));
     }
     EXPECT_EQ(written, accepted);
+}
+
+}  // namespace
+
+namespace {
+
+// A disk that hangs when the log stops (or comterm quits): the stop waits a second at
+// most, and what the log held reaches the file once the disk answers again.
+TEST(RecordWriter, StoppingOnAHungDiskWaitsASecondAndLosesNothing) {
+    struct Disk {
+        std::string written;
+        std::mutex lock;
+        std::condition_variable go;
+        bool released = false;
+    };
+    auto disk = std::make_shared<Disk>();  // outlives the writer's detached thread
+    struct HungFile : platform::RecordFile {
+        explicit HungFile(std::shared_ptr<Disk> disk) : disk(std::move(disk)) {}
+        std::string Write(const ByteString& bytes) override {
+            std::unique_lock<std::mutex> guard(disk->lock);
+            disk->go.wait(guard, [&] { return disk->released; });
+            disk->written += bytes;
+            return "";
+        }
+        std::shared_ptr<Disk> disk;
+    };
+    const auto stopped = std::chrono::steady_clock::now();
+    {
+        platform::RecordWriter writer(std::make_unique<HungFile>(disk), "hung.log");
+        writer.Append("one\n");
+        writer.Append("two\n");
+    }
+    const auto took = std::chrono::steady_clock::now() - stopped;
+    EXPECT_GE(took, std::chrono::milliseconds(900));
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    {
+        std::lock_guard<std::mutex> guard(disk->lock);
+        disk->released = true;
+    }
+    disk->go.notify_all();
+    for (int wait = 0; wait < 200; ++wait) {
+        {
+            std::lock_guard<std::mutex> guard(disk->lock);
+            if (disk->written == "one\ntwo\n") break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::lock_guard<std::mutex> guard(disk->lock);
+    EXPECT_EQ(disk->written, "one\ntwo\n");
 }
 
 }  // namespace

@@ -68,6 +68,23 @@ double TimeOneQueuedCall(const std::atomic<bool>& running) {
     return *answer;
 }
 
+// The GUI thread's answers to calls queued every 10 ms from another thread while the
+// loop runs for this long, in ms.
+std::vector<double> GuiAnswersWhileRunning(double seconds) {
+    std::vector<double> answers;
+    std::atomic<bool> running{true};
+    std::thread prober([&] {
+        while (running) {
+            if (const double answer = TimeOneQueuedCall(running); answer >= 0) answers.push_back(answer);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    RunEventsFor(seconds);
+    running = false;
+    prober.join();
+    return answers;
+}
+
 // Boxes the window shows, each answered at once as a user would.
 int boxesShown = 0;
 
@@ -413,17 +430,7 @@ void SlowDiskStall(const QString& vdev, bool smoke) {
                 HistoryRecord::LogKind::Text);
         Device device(vdev, {"--stream", "100000"});
         terminal.Connect();
-        std::vector<double> answers;
-        std::atomic<bool> running{true};
-        std::thread prober([&] {
-            while (running) {
-                if (const double answer = TimeOneQueuedCall(running); answer >= 0) answers.push_back(answer);
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-        });
-        RunEventsFor(smoke ? 1 : 10);
-        running = false;
-        prober.join();
+        const std::vector<double> answers = GuiAnswersWhileRunning(smoke ? 1 : 10);
         device.Stop();
         const bool stillLogging = terminal.form.Record().Logging();
         terminal.form.ConnectButton->Click();
@@ -437,8 +444,6 @@ void SlowDiskStall(const QString& vdev, bool smoke) {
     }
 }
 
-}  // namespace
-
 // Figure 14: the GUI's answer while Reconnect Automatically keeps trying a server that
 // takes the connection and never answers, each attempt 3 s long.
 void ReconnectToSilentServer(bool smoke) {
@@ -448,17 +453,7 @@ void ReconnectToSilentServer(bool smoke) {
     platform::FindCommand(terminal.form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
     terminal.form.Session().Connected(9, 9600);  // as if connected when the server went silent
     terminal.form.Session().PortLost();
-    std::vector<double> answers;
-    std::atomic<bool> running{true};
-    std::thread prober([&] {
-        while (running) {
-            if (const double answer = TimeOneQueuedCall(running); answer >= 0) answers.push_back(answer);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    });
-    RunEventsFor(smoke ? 0.5 : 10);
-    running = false;
-    prober.join();
+    const std::vector<double> answers = GuiAnswersWhileRunning(smoke ? 0.5 : 10);
     platform::FindCommand(terminal.form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
     Report("14", "GUI answer while reconnecting to a silent server, median", Median(answers), "ms");
     Report("14", "GUI answer while reconnecting to a silent server, max", Percentile(answers, 1.0), "ms");
@@ -504,6 +499,8 @@ void EndlessSubnegotiation(bool smoke) {
         std::exit(1);
     }
 }
+
+}  // namespace
 
 int main(int argc, char** argv) {
     platform::Application application(argc, argv);

@@ -2,6 +2,8 @@
 // to the Linux ser2net the harness started on 127.0.0.1, whose serial side is joined to
 // COM12 here by a null-modem pair.
 #include <gtest/gtest.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include "platform/window/driver.h"
 #include "platform/device/port_scan.h"
 #include "platform/device/serial_device.h"
+#include "platform/window/periodic_timer.h"
 #include "platform/files/settings.h"
 #include "tests/box_watcher.h"
 #include "ui/line_sender.h"
@@ -83,6 +86,57 @@ TEST_F(NetworkPortTest, TheNumbersAreListedAndARefusedOneSaysSo) {
     EXPECT_NE(form->PortEdit->Hint().find("connection refused"), std::string::npos) << form->PortEdit->Hint();
     ASSERT_EQ(watcher.boxes.size(), 1u);
     EXPECT_EQ(watcher.boxes[0].caption, "Com Error");
+}
+
+// A listener that takes the connection and never says a word, as port 14: the window's
+// timers go on at the top of its loop while Connect waits, and a second click starts
+// nothing.
+TEST(SilentServer, TimersTickAtTheTopLevelWhileAConnectWaits) {
+    WSADATA started;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &started), 0);
+    const SOCKET silent = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(silent, 8);
+    getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string path = platform::Settings::DefaultPath();
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path) << "[comterm]\n\n[Ports]\n14=rfc2217://127.0.0.1:" << ntohs(address.sin_port) << "\n";
+    {
+        TMainForm form;
+        BoxWatcher watcher;
+        int depth = 0, deepest = 0, ticks = 0;
+        bool inClick = false, tickedInClick = false;
+        platform::PeriodicTimer probe;
+        probe.SetInterval(10);
+        probe.SetOnTimer([&] {
+            deepest = std::max(deepest, ++depth);
+            ++ticks;
+            tickedInClick = tickedInClick || inClick;
+            --depth;
+        });
+        probe.SetEnabled(true);
+        form.PortEdit->SetText("14");
+        const DWORD clicked = GetTickCount();
+        inClick = true;
+        form.ConnectButton->Click();
+        inClick = false;
+        EXPECT_LT(GetTickCount() - clicked, 100u) << "the click returns at once";
+        form.ConnectButton->Click();
+        ASSERT_TRUE(platform::ProcessEventsUntil([&] { return !watcher.boxes.empty(); }, 6000));
+        probe.SetEnabled(false);
+        EXPECT_FALSE(tickedInClick);
+        EXPECT_EQ(deepest, 1);
+        EXPECT_GT(ticks, 50) << "the loop ran freely for the seconds the server took";
+        EXPECT_EQ(watcher.boxes.size(), 1u);
+        EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
+        EXPECT_NE(form.PortEdit->Hint().find("never answered"), std::string::npos) << form.PortEdit->Hint();
+    }
+    closesocket(silent);
+    std::filesystem::remove(path);
 }
 
 }  // namespace
