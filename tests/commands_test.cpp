@@ -112,6 +112,13 @@ TEST_F(CommandsTest, ConnectDisconnectConnectAndAPortThatLeadsNowhere) {
     EXPECT_EQ(watcher.boxes[0].buttons, 1);
     EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
     EXPECT_FALSE(ComPort->IsOpen());
+    // Why, in a grey note once the box is closed: the last entry names the port.
+    const ByteString text = form.MainRich->Text();
+    const ByteString port = "port " + std::to_string(FarEnd::UnusedPort());
+    const size_t note = text.rfind(port);
+    ASSERT_NE(note, ByteString::npos) << text;
+    EXPECT_EQ(form.MainRich->ColorAt(static_cast<int>(note)), NoteColor);
+    EXPECT_EQ(text.find("\r\n", note), text.size() - 2) << "the newest entry";
 }
 
 TEST_F(CommandsTest, APortHeldElsewhereCannotBeConnectedUntilFreed) {
@@ -122,6 +129,7 @@ TEST_F(CommandsTest, APortHeldElsewhereCannotBeConnectedUntilFreed) {
     ASSERT_EQ(watcher.boxes.size(), 1u);
     EXPECT_EQ(watcher.boxes[0].caption, "Com Error");
     EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
+    EXPECT_NE(form.MainRich->Text().find("busy"), ByteString::npos) << "the note says the port is held";
     holder.reset();
     form.ConnectButton->Click();
     EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect") << "free again";

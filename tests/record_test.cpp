@@ -312,12 +312,12 @@ TEST_F(RecordTest, F3FindsOnFromTheFindBox) {
     form.ComReceive("one two one");
     form.Record().Find({"one", false, true});
     form.Record().FindClick();  // the box shows the last find
-    const int first = form.MainRich->ReaderView().caret;
     ASSERT_TRUE(ProcessEventsUntil([&] { return form.Record().FindBoxShown()->Visible(); }));
     ProcessEventsFor(50);
+    const int first = form.MainRich->ReaderView().caret;  // Wine's box finds once as it opens
     // The box may take a key at a later turn of the loop.
     platform::PressShortcutAtFocus("F3");
-    EXPECT_TRUE(ProcessEventsUntil([&] { return form.MainRich->ReaderView().caret > first; }, 2000)) << "the next one";
+    EXPECT_TRUE(ProcessEventsUntil([&] { return form.MainRich->ReaderView().caret != first; }, 2000)) << "the next one";
     platform::PressShortcutAtFocus("Shift+F3");
     EXPECT_TRUE(ProcessEventsUntil([&] { return form.MainRich->ReaderView().caret == first; }, 2000)) << "and back";
     EXPECT_TRUE(form.Record().FindBoxShown()->Visible()) << "the box stays";

@@ -176,8 +176,11 @@ TEST_F(PortMenuTest, DtrRtsBreakAndModemLinesDoWhatTheyShow) {
     EXPECT_GE(line.breaks[0], 245);
     EXPECT_LT(line.breaks[0], 450);
     EXPECT_GT(ticks, 10) << "the loop ran during the break";
+    EXPECT_NE(form.MainRich->Text().find(" break sent (250 ms)\r\n"), std::string::npos) << "said once it is over";
     line.refuseBreak = true;
-    EXPECT_THROW(Choose("Send Break"), std::runtime_error);
+    Choose("Send Break");
+    EXPECT_NE(form.MainRich->Text().find(" port 5: this device cannot send a break\r\n"), std::string::npos);
+    EXPECT_TRUE(watcher.boxes.empty()) << "notes, no box";
     line.status = {true, false, true, false};
     EXPECT_EQ(Reading(), "CTS on  DSR off  CD on  RI off");
     line.hasModemStatus = false;

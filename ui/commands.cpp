@@ -21,6 +21,7 @@ void TMainForm::ConnectClick() {
         if (!opened) {
             platform::MessageBox("Could not connect. Please check your Com port settings.", "Com Error",
                                  platform::MessageBoxOk);
+            AddNote(session->ConnectFailure());  // why, where a user looks once the box is closed
             return;
         }
         const int32_t baud = BaudCombo->ItemIndex() >= 0 ? StrToInt(BaudCombo->Text()) : 0;

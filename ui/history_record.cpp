@@ -35,13 +35,17 @@ HistoryRecord::HistoryRecord(platform::HistoryPane& pane, Choices& choices)
 HistoryRecord::~HistoryRecord() { StopLog(); }
 
 std::vector<platform::MenuCommand> HistoryRecord::Commands() {
+    using platform::Described;
     return {
-        {"&Find...", "Ctrl+F", [this] { FindClick(); }, {}},
-        {"Find &Next", "F3", [this] { FindAgain(true); }, {}},
-        {"Find &Previous", "Shift+F3", [this] { FindAgain(false); }, {}},
-        {"Sa&ve History As...", "Ctrl+S", [this] { SaveHistoryClick(); }, {}},
-        {"&Log to File...", "", [this] { LogToFileClick(); }, [this] { return Logging(); }},
-        {"Time Stamps with &Milliseconds", "", [this] { MillisecondsClick(); }, [this] { return milliseconds; }},
+        Described({"&Find...", "Ctrl+F", [this] { FindClick(); }, {}}, "a box to find a text in the history"),
+        Described({"Find &Next", "F3", [this] { FindAgain(true); }, {}}, "the last find again, onward"),
+        Described({"Find &Previous", "Shift+F3", [this] { FindAgain(false); }, {}}, "the last find again, backward"),
+        Described({"Sa&ve History As...", "Ctrl+S", [this] { SaveHistoryClick(); }, {}},
+                  "the history as shown to a text file or a web page"),
+        Described({"&Log to File...", "", [this] { LogToFileClick(); }, [this] { return Logging(); }},
+                  "every entry, or every received byte, to a file from now on; again to stop"),
+        Described({"Time Stamps with &Milliseconds", "", [this] { MillisecondsClick(); }, [this] { return milliseconds; }},
+                  "stamps to the thousandth of a second"),
     };
 }
 

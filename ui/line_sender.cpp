@@ -62,15 +62,17 @@ LineSender::~LineSender() {
 }
 
 std::vector<platform::MenuCommand> LineSender::Commands() {
+    using platform::Described;
     std::vector<platform::MenuCommand> ends;
     for (const LineEndName& name : LineEnds) {
         const LineEnd end = name.end;
-        ends.push_back({name.caption, "", [this, end] { SetLineEnd(end); }, [this, end] { return lineEnd == end; }});
+        ends.push_back({name.caption, "", [this, end] { SetLineEnd(end); }, [this, end] { return lineEnd == end; }, {}, {}, true});
     }
     return {
-        {"Line &End", "", {}, {}, ends},
-        {"Interpret &Escapes", "", [this] { InterpretEscapesClick(); }, [this] { return interpretEscapes; }},
-        {"Send &File...", "", [this] { SendFileClick(); }, {}},
+        Described({"Line &End", "", {}, {}, ends}, "what Enter sends after the line: CR, LF, CR LF or nothing"),
+        Described({"Interpret &Escapes", "", [this] { InterpretEscapesClick(); }, [this] { return interpretEscapes; }},
+                  "\\r \\n \\t \\0 \\\\ and \\xHH in a line become those bytes"),
+        Described({"Send &File...", "", [this] { SendFileClick(); }, {}}, "a file's bytes to the device, unchanged"),
     };
 }
 

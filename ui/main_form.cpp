@@ -4,7 +4,10 @@
 
 #include "ui/choices.h"
 #include "ui/display.h"
+#include "platform/device/port_scan.h"
+#include "platform/window/message_box.h"
 #include "ui/history_record.h"
+#include "ui/keys_help.h"
 #include "ui/line_sender.h"
 #include "ui/port_session.h"
 #include "ui/record.h"
@@ -83,8 +86,15 @@ void TMainForm::MakeFeatures() {
     PortEdit->SetHint([this] { return session->PresentPortsText(); });
     std::vector<platform::MenuCommand> history = record->Commands();
     history.push_back({"P&ort", "", {}, {}, session->Commands()});
+    history.push_back(platform::Described({"&Keys and Menus", "F1", [this] { ShowKeysAndMenus(); }, {}}, "this list"));
     MainRich->SetContextCommands(history);
     LineEdit->SetContextCommands(sender->Commands());
+}
+
+void TMainForm::ShowKeysAndMenus() {
+    platform::MessageBox(KeysAndMenusText(MainRich->ContextCommands(), LineEdit->ContextCommands(), choices->Path(),
+                                          platform::PortRoots::System().ports),
+                         "Keys and Menus", platform::MessageBoxOk);
 }
 
 void TMainForm::AddHistoryLine(const ByteString& Text, TColor Color) { AddLine(Text, Color, 0); }

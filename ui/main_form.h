@@ -75,6 +75,7 @@ private:
     void FormCreate();
     // The features, and their items in the two context menus.
     void MakeFeatures();
+    void ShowKeysAndMenus();  // F1
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
     // keepFree > 0: remove the oldest lines first so that this much stays free after the line.
     void AddLine(const ByteString& Text, TColor Color, int keepFree);

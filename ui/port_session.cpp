@@ -42,7 +42,10 @@ PortSession::PortSession(TCom& port, Choices& choices, HistoryLines& history)
     reconnectTimer.SetOnTimer([this] { TryReconnect(); });
     breakTimer.SetEnabled(false);
     breakTimer.SetInterval(BreakMs);
-    breakTimer.SetOnTimer([this] { EndBreak(); });
+    breakTimer.SetOnTimer([this] {
+        EndBreak();
+        this->history.AddNote("break sent (" + std::to_string(BreakMs) + " ms)");
+    });
     farPortTimer.SetEnabled(false);
     farPortTimer.SetInterval(FarPortAnswerMs);
     farPortTimer.SetOnTimer([this] { CompareWithFarPort(); });
@@ -55,13 +58,16 @@ PortSession::~PortSession() {
 }
 
 std::vector<platform::MenuCommand> PortSession::Commands() {
+    using platform::Described;
     return {
-        {"&DTR", "", [this] { DtrClick(); }, [this] { return DtrOn(); }},
-        {"&RTS", "", [this] { RtsClick(); }, [this] { return RtsOn(); }},
-        {"DTR and RTS &Low at Connect", "", [this] { LowAtConnectClick(); }, [this] { return lowAtConnect; }},
-        {"Send &Break", "", [this] { SendBreakClick(); }, {}},
-        {"", "", {}, {}, {}, [this] { return ModemLinesText(); }},
-        {"Reconnect &Automatically", "", [this] { ReconnectClick(); }, [this] { return reconnect; }},
+        Described({"&DTR", "", [this] { DtrClick(); }, [this] { return DtrOn(); }}, "raises or lowers DTR, now and at Connect"),
+        Described({"&RTS", "", [this] { RtsClick(); }, [this] { return RtsOn(); }}, "raises or lowers RTS, now and at Connect"),
+        Described({"DTR and RTS &Low at Connect", "", [this] { LowAtConnectClick(); }, [this] { return lowAtConnect; }},
+                  "opens the port with both lines low, for boards that reset"),
+        Described({"Send &Break", "", [this] { SendBreakClick(); }, {}}, "holds the line in the break condition for 250 ms"),
+        Described({"", "", {}, {}, {}, [this] { return ModemLinesText(); }}, "the modem lines CTS, DSR, CD and RI"),
+        Described({"Reconnect &Automatically", "", [this] { ReconnectClick(); }, [this] { return reconnect; }},
+                  "opens the port again when a lost device comes back"),
     };
 }
 
@@ -104,6 +110,8 @@ void PortSession::Disconnected() {
     connected = false;
 }
 
+std::string PortSession::ConnectFailure() const { return lastConnectFailure; }
+
 std::string PortSession::PresentPortsText() const {
     const std::string ports = platform::ListPorts(platform::PortRoots::System());
     return lastConnectFailure.empty() ? ports : "Connect failed: " + lastConnectFailure + "\n\n" + ports;
@@ -137,9 +145,13 @@ void PortSession::LowAtConnectClick() {
     choices.SetFlag(Choice::LowAtConnect, lowAtConnect);
 }
 
+// Said in a note either way, so a click never goes unanswered.
 void PortSession::SendBreakClick() {
     if (!port.IsOpen() || breakTimer.Enabled()) return;
-    if (!port.SetBreak(true)) throw std::runtime_error("This device cannot send a break");
+    if (!port.SetBreak(true)) {
+        history.AddNote(PortName(connectedPort) + ": this device cannot send a break");
+        return;
+    }
     breakTimer.SetEnabled(true);
 }
 

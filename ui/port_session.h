@@ -32,6 +32,8 @@ public:
     void Disconnected();
     // The ports present, after why the last Connect failed where it did.
     std::string PresentPortsText() const;
+    // Why the last Connect failed, as a note says it: "port 3 (/dev/ttyUSB0): ...".
+    std::string ConnectFailure() const;
 
     void DtrClick();
     void RtsClick();

@@ -28,10 +28,18 @@ struct MenuCommand {
     std::function<bool()> Checked;  // empty: no check mark
     std::vector<MenuCommand> Items{};   // not empty: a submenu of these, under the caption
     std::function<ByteString()> Reading{};  // set: a greyed item that reads this as the menu opens
+    bool Exclusive = false;  // one of a choice of which one holds: a radio mark, not a check mark
+    ByteString Does{};       // a few words of what it does, for the list of keys and menus
 
     // The caption as a menu shows it, without the access key's "&".
     ByteString PlainCaption() const;
 };
+
+// The command with a word of what it does.
+inline MenuCommand Described(MenuCommand command, ByteString does) {
+    command.Does = std::move(does);
+    return command;
+}
 
 // The command with this caption (with or without its "&"), in submenus too; throws
 // std::logic_error if none.

@@ -210,7 +210,11 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow) {
     const std::string name = "\\\\.\\COM" + std::to_string(port);
     HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return RefuseOpen(port, name, SystemMessage(GetLastError()));
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        const bool busy = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;  // a COM port is one program's
+        return RefuseOpen(port, name, busy ? "busy: another program has it open" : SystemMessage(error));
+    }
     if (modemLinesLow) {
         EscapeCommFunction(handle, CLRDTR);
         EscapeCommFunction(handle, CLRRTS);

@@ -1,6 +1,7 @@
 #include "platform/window/qt/controls_qt.h"
 
 #include <QAbstractItemView>
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -116,6 +117,7 @@ QKeySequence KeySequenceOf(const ByteString& keys) {
 QWidget* WidgetOf(const Control& control) { return dynamic_cast<const Drawn&>(control).Widget(); }
 
 void AddMenuCommands(QMenu* menu, const std::vector<MenuCommand>& commands) {
+    QActionGroup* choiceOfOne = nullptr;
     for (const MenuCommand& command : commands) {
         if (!command.Items.empty()) {
             AddMenuCommands(menu->addMenu(FromBytes(command.Caption)), command.Items);
@@ -130,6 +132,10 @@ void AddMenuCommands(QMenu* menu, const std::vector<MenuCommand>& commands) {
         if (command.Checked) {
             action->setCheckable(true);
             action->setChecked(command.Checked());
+        }
+        if (command.Exclusive) {  // the style draws a choice of one with a radio mark
+            if (!choiceOfOne) choiceOfOne = new QActionGroup(menu);
+            choiceOfOne->addAction(action);
         }
         std::function<void()> run = command.Run;
         QObject::connect(action, &QAction::triggered, [run] { RunGuarded(run); });

@@ -25,7 +25,15 @@ void AppendCommands(HMENU menu, const std::vector<MenuCommand>& commands, std::v
         }
         const UINT checked = command.Checked && command.Checked() ? MF_CHECKED : MF_UNCHECKED;
         const ByteString caption = command.Keys.empty() ? command.Caption : command.Caption + "\t" + command.Keys;
-        AppendMenuA(menu, MF_STRING | checked, FirstCommandId + chosen.size(), caption.c_str());
+        const UINT id = FirstCommandId + static_cast<UINT>(chosen.size());
+        AppendMenuA(menu, MF_STRING | checked, id, caption.c_str());
+        if (command.Exclusive) {  // the mark of a choice of one: a dot
+            MENUITEMINFOA radio{};
+            radio.cbSize = sizeof radio;
+            radio.fMask = MIIM_FTYPE;
+            radio.fType = MFT_STRING | MFT_RADIOCHECK;
+            SetMenuItemInfoA(menu, id, FALSE, &radio);
+        }
         chosen.push_back(&command);
     }
 }
