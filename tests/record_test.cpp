@@ -441,3 +441,24 @@ TEST(RecordWriter, StoppingOnAHungDiskWaitsASecondAndLosesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// While logging, the menu says to what and the history says when it starts and stops.
+TEST_F(RecordTest, TheLogSaysWhereItGoesAndHowMuchItHeld) {
+    const std::string path = folder / "capture.bin";
+    form.Record().StartLog(path, HistoryRecord::LogKind::Bytes);
+    EXPECT_NE(form.MainRich->Text().find(" logging received bytes to " + path + "\r\n"), ByteString::npos)
+        << form.MainRich->Text();
+    const platform::MenuCommand& item = platform::FindCommand(form.MainRich->ContextCommands(), "Log to File...");
+    ASSERT_TRUE(item.Label);
+    EXPECT_EQ(item.Label(), "Stop &Logging (capture.bin)");
+    form.ComReceive("abc");
+    item.Run();  // chosen again: it stops
+    EXPECT_FALSE(form.Record().Logging());
+    EXPECT_NE(form.MainRich->Text().find(" log stopped: 3 bytes in capture.bin\r\n"), ByteString::npos)
+        << form.MainRich->Text();
+    EXPECT_EQ(item.Label(), "&Log to File...");
+}
+
+}  // namespace

@@ -232,10 +232,11 @@ TEST_F(SendFileTest, ALineTypedMeanwhileArrivesWholeBetweenPieces) {
     const ByteString content(64 << 10, '.');
     form.Sender().SendFile(Write(content));
     ByteString arrived;
+    std::atomic<bool> sent{false};
     std::thread reader([&] {  // slow enough that the pieces wait on the line, written in parts
-        while (arrived.size() < content.size() + 7) {
-            const ByteString got = device.Read(64, 2s);
-            if (got.empty()) break;
+        for (;;) {
+            const ByteString got = device.Read(64, sent ? 300ms : 2s);
+            if (got.empty() && sent) break;
             arrived += got;
             std::this_thread::sleep_for(2ms);
         }
@@ -247,6 +248,7 @@ TEST_F(SendFileTest, ALineTypedMeanwhileArrivesWholeBetweenPieces) {
         ProcessEventsFor(5);
     }
     EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 60000));
+    sent = true;
     reader.join();
     size_t lines = 0;
     for (size_t at = 0; (at = arrived.find('T', at)) != ByteString::npos; ++at, ++lines)

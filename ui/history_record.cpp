@@ -25,8 +25,8 @@ std::string NameForNow() {
 
 }  // namespace
 
-HistoryRecord::HistoryRecord(platform::HistoryPane& pane, Choices& choices)
-    : pane(pane), choices(choices), milliseconds(choices.Flag(Choice::Milliseconds)) {
+HistoryRecord::HistoryRecord(platform::HistoryPane& pane, Choices& choices, HistoryLines& history)
+    : pane(pane), choices(choices), history(history), milliseconds(choices.Flag(Choice::Milliseconds)) {
     logWatch.SetEnabled(false);
     logWatch.SetInterval(LogWatchMs);
     logWatch.SetOnTimer([this] { WatchLog(); });
@@ -42,8 +42,7 @@ std::vector<platform::MenuCommand> HistoryRecord::Commands() {
         Described({"Find &Previous", "Shift+F3", [this] { FindAgain(false); }, {}}, "the last find again, backward"),
         Described({"Sa&ve History As...", "Ctrl+S", [this] { SaveHistoryClick(); }, {}},
                   "the history as shown to a text file or a web page"),
-        Described({"&Log to File...", "", [this] { LogToFileClick(); }, [this] { return Logging(); }},
-                  "every entry, or every received byte, to a file from now on; again to stop"),
+        LogItem(),
         Described({"Time Stamps with &Milliseconds", "", [this] { MillisecondsClick(); }, [this] { return milliseconds; }},
                   "stamps to the thousandth of a second"),
     };
@@ -107,9 +106,19 @@ void HistoryRecord::SaveHistory(const std::string& path) {
     platform::WriteWholeFile(path, IsHtmlName(path) ? HistoryAsHtml(pane) : HistoryAsText(pane));
 }
 
+// While logging the item says to what, and stops it.
+platform::MenuCommand HistoryRecord::LogItem() {
+    platform::MenuCommand item = platform::Described({"&Log to File...", "", [this] { LogToFileClick(); }, [this] { return Logging(); }},
+                                                     "every entry, or every received byte, to a file from now on; again to stop");
+    item.Label = [this] {
+        return log ? "Stop &Logging (" + std::filesystem::path(log->Path()).filename().string() + ")" : ByteString("&Log to File...");
+    };
+    return item;
+}
+
 void HistoryRecord::LogToFileClick() {
     if (log) {
-        StopLog();
+        StopLogSaying();
         return;
     }
     const bool bytes = choices.Text(Choice::LogType) == "bytes";
@@ -136,9 +145,20 @@ void HistoryRecord::StartLog(const std::string& path, LogKind kind) {
 
 void HistoryRecord::StartLog(std::unique_ptr<platform::RecordFile> file, const std::string& path, LogKind kind) {
     StopLog();
+    // Said before the log takes entries: the file holds what came after, nothing of ours.
+    history.AddNote((kind == LogKind::Bytes ? "logging received bytes to " : "logging text as shown to ") + path);
     log = std::make_unique<platform::RecordWriter>(std::move(file), path);
     logKind = kind;
+    loggedBytes = 0;
     logWatch.SetEnabled(true);
+}
+
+void HistoryRecord::StopLogSaying() {
+    if (!log) return;
+    const std::string name = std::filesystem::path(log->Path()).filename().string();
+    const uint64_t bytes = loggedBytes;
+    StopLog();
+    history.AddNote("log stopped: " + std::to_string(bytes) + " bytes in " + name);
 }
 
 void HistoryRecord::StopLog() {
@@ -147,12 +167,17 @@ void HistoryRecord::StopLog() {
 }
 
 void HistoryRecord::LogReceivedBytes(const ByteString& bytes) {
-    if (log && logKind == LogKind::Bytes) log->Append(bytes);
+    if (!log || logKind != LogKind::Bytes) return;
+    if (log->Append(bytes)) loggedBytes += bytes.size();
 }
 
 void HistoryRecord::LogLines(const std::vector<ByteString>& lines, uint32_t color) {
     if (!LoggingText()) return;
-    for (const ByteString& line : lines) log->Append(RecordedLine(line, color));
+    for (const ByteString& line : lines) {
+        std::string recorded = RecordedLine(line, color);
+        const size_t size = recorded.size();
+        if (log->Append(std::move(recorded))) loggedBytes += size;
+    }
 }
 
 void HistoryRecord::CatchUp() {

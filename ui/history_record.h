@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/window/periodic_timer.h"
 #include "platform/files/record_file.h"
 #include "ui/choices.h"
+#include "ui/history_lines.h"
 
 // Keeping a record of the history: Find, Save History As, Log to File and millisecond
 // stamps. It reads and selects in the pane; the window hands it every entry to log.
@@ -17,7 +19,8 @@ class HistoryRecord {
 public:
     enum class LogKind { Text, Bytes };
 
-    HistoryRecord(platform::HistoryPane& pane, Choices& choices);
+    // history: where the log's notes go.
+    HistoryRecord(platform::HistoryPane& pane, Choices& choices, HistoryLines& history);
     ~HistoryRecord();
 
     // The history menu's items for these.
@@ -36,7 +39,7 @@ public:
     // file; throws, logging nothing, when it cannot be opened.
     void StartLog(const std::string& path, LogKind kind);
     void StartLog(std::unique_ptr<platform::RecordFile> file, const std::string& path, LogKind kind);
-    void StopLog();
+    void StopLog();  // quietly, as at the end
     bool Logging() const { return log != nullptr; }
     bool LoggingText() const { return log && logKind == LogKind::Text; }
 
@@ -50,12 +53,18 @@ public:
     bool Milliseconds() const { return milliseconds; }
 
 private:
+    platform::MenuCommand LogItem();
     platform::FindBox& ShownFindBox();
     // A log that failed ends with one box, whatever the number of entries it refused.
     void WatchLog();
 
+    // The user's stop: the log ends with a note of what it holds.
+    void StopLogSaying();
+
     platform::HistoryPane& pane;
     Choices& choices;
+    HistoryLines& history;
+    uint64_t loggedBytes = 0;  // this run's, into the log now open
     bool milliseconds;
     std::unique_ptr<platform::FindBox> findBox;
     std::unique_ptr<platform::RecordWriter> log;

@@ -76,7 +76,7 @@ void TMainForm::FormCreate() {
 
 void TMainForm::MakeFeatures() {
     choices = std::make_unique<Choices>();
-    record = std::make_unique<HistoryRecord>(*MainRich, *choices);
+    record = std::make_unique<HistoryRecord>(*MainRich, *choices, *this);
     session = std::make_unique<PortSession>(*com, *choices, *this);
     sender = std::make_unique<LineSender>(*com, *LineEdit, *choices, *this);
     com->OnLost = [this] {

@@ -30,6 +30,7 @@ struct MenuCommand {
     std::function<ByteString()> Reading{};  // set: a greyed item that reads this as the menu opens
     bool Exclusive = false;  // one of a choice of which one holds: a radio mark, not a check mark
     ByteString Does{};       // a few words of what it does, for the list of keys and menus
+    std::function<ByteString()> Label{};  // set: the caption as the menu opens, in place of Caption
 
     // The caption as a menu shows it, without the access key's "&".
     ByteString PlainCaption() const;

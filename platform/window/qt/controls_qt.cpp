@@ -123,7 +123,8 @@ void AddMenuCommands(QMenu* menu, const std::vector<MenuCommand>& commands) {
             AddMenuCommands(menu->addMenu(FromBytes(command.Caption)), command.Items);
             continue;
         }
-        QAction* action = menu->addAction(FromBytes(command.Reading ? command.Reading() : command.Caption));
+        QAction* action = menu->addAction(
+            FromBytes(command.Reading ? command.Reading() : command.Label ? command.Label() : command.Caption));
         if (command.Reading) {
             action->setEnabled(false);
             continue;

@@ -24,7 +24,8 @@ void AppendCommands(HMENU menu, const std::vector<MenuCommand>& commands, std::v
             continue;
         }
         const UINT checked = command.Checked && command.Checked() ? MF_CHECKED : MF_UNCHECKED;
-        const ByteString caption = command.Keys.empty() ? command.Caption : command.Caption + "\t" + command.Keys;
+        const ByteString shown = command.Label ? command.Label() : command.Caption;
+        const ByteString caption = command.Keys.empty() ? shown : shown + "\t" + command.Keys;
         const UINT id = FirstCommandId + static_cast<UINT>(chosen.size());
         AppendMenuA(menu, MF_STRING | checked, id, caption.c_str());
         if (command.Exclusive) {  // the mark of a choice of one: a dot
