@@ -11,9 +11,9 @@
 
 #include "platform/window/driver.h"
 #include "platform/window/menu.h"
-#include "platform/window/periodic_timer.h"
 #include "platform/device/port_scan.h"
 #include "tests/box_watcher.h"
+#include "tests/loop_probe.h"
 #include "tests/port_fixture.h"
 #include "tools/loopback_listener.h"
 #include "tools/ser2net_server.h"
@@ -204,26 +204,14 @@ protected:
 
 // Timers go on at the top of the loop while a Connect waits: never inside the click.
 TEST_F(SilentServerTest, TimersTickAtTheTopLevelWhileAConnectWaits) {
-    int depth = 0, deepest = 0, ticks = 0;
-    bool inClick = false, tickedInClick = false;
-    platform::PeriodicTimer probe;
-    probe.SetInterval(10);
-    probe.SetOnTimer([&] {
-        deepest = std::max(deepest, ++depth);
-        ++ticks;
-        tickedInClick = tickedInClick || inClick;
-        --depth;
-    });
-    probe.SetEnabled(true);
-    inClick = true;
-    form.ConnectButton->Click();
-    inClick = false;
+    LoopProbe probe;
+    probe.Inside([&] { form.ConnectButton->Click(); });
     form.ConnectButton->Click();  // a second click starts no second attempt
     ASSERT_TRUE(ProcessEventsUntil([&] { return !watcher.boxes.empty(); }, 6000));
-    probe.SetEnabled(false);
-    EXPECT_FALSE(tickedInClick);
-    EXPECT_EQ(deepest, 1);
-    EXPECT_GT(ticks, 50) << "the loop ran freely for the seconds the server took";
+    probe.Stop();
+    EXPECT_FALSE(probe.tickedInside);
+    EXPECT_EQ(probe.deepest, 1);
+    EXPECT_GT(probe.ticks, 50) << "the loop ran freely for the seconds the server took";
     EXPECT_EQ(watcher.boxes.size(), 1u);
     EXPECT_NE(form.PortEdit->Hint().find("never answered"), std::string::npos) << form.PortEdit->Hint();
 }

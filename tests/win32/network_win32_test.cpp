@@ -13,7 +13,7 @@
 #include "platform/window/driver.h"
 #include "platform/device/port_scan.h"
 #include "platform/device/serial_device.h"
-#include "platform/window/periodic_timer.h"
+#include "tests/loop_probe.h"
 #include "platform/files/settings.h"
 #include "tests/box_watcher.h"
 #include "ui/line_sender.h"
@@ -108,29 +108,17 @@ TEST(SilentServer, TimersTickAtTheTopLevelWhileAConnectWaits) {
     {
         TMainForm form;
         BoxWatcher watcher;
-        int depth = 0, deepest = 0, ticks = 0;
-        bool inClick = false, tickedInClick = false;
-        platform::PeriodicTimer probe;
-        probe.SetInterval(10);
-        probe.SetOnTimer([&] {
-            deepest = std::max(deepest, ++depth);
-            ++ticks;
-            tickedInClick = tickedInClick || inClick;
-            --depth;
-        });
-        probe.SetEnabled(true);
         form.PortEdit->SetText("14");
+        LoopProbe probe;
         const DWORD clicked = GetTickCount();
-        inClick = true;
-        form.ConnectButton->Click();
-        inClick = false;
+        probe.Inside([&] { form.ConnectButton->Click(); });
         EXPECT_LT(GetTickCount() - clicked, 100u) << "the click returns at once";
         form.ConnectButton->Click();
         ASSERT_TRUE(platform::ProcessEventsUntil([&] { return !watcher.boxes.empty(); }, 6000));
-        probe.SetEnabled(false);
-        EXPECT_FALSE(tickedInClick);
-        EXPECT_EQ(deepest, 1);
-        EXPECT_GT(ticks, 50) << "the loop ran freely for the seconds the server took";
+        probe.Stop();
+        EXPECT_FALSE(probe.tickedInside);
+        EXPECT_EQ(probe.deepest, 1);
+        EXPECT_GT(probe.ticks, 50) << "the loop ran freely for the seconds the server took";
         EXPECT_EQ(watcher.boxes.size(), 1u);
         EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
         EXPECT_NE(form.PortEdit->Hint().find("never answered"), std::string::npos) << form.PortEdit->Hint();
