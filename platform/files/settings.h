@@ -14,11 +14,12 @@ namespace platform {
 // understand, which are said once on standard error with their line number and skipped.
 // A value that a line could not carry as it is (a line break, blanks at either end,
 // control bytes, a leading quote) is written in double quotes with C escapes.
-// Every change takes a lock beside the file, reads it again, changes only its own keys,
-// and puts a whole new file in place at once (readable by the user alone), so two
-// terminals running at once keep each other's choices and no one reads half a file. A
-// lock held elsewhere is waited on for LockWaitMs at most; the change then holds for
-// this run and is written with the next change, or when this object ends.
+// Every change takes the system's lock on a file beside it (comterm.ini.lck), reads it
+// again, changes only its own keys, and puts a whole new file in place at once
+// (readable by the user alone), so two terminals running at once keep each other's
+// choices and no one reads half a file. A lock held elsewhere is waited on for
+// LockWaitMs at most; the change then holds for this run and is written with the next
+// change, or when this object ends.
 class Settings {
 public:
     using Changes = std::vector<std::pair<std::string, std::string>>;  // an empty value forgets its key
