@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <fstream>
 #include <thread>
 
 #include "platform/window/driver.h"
@@ -126,6 +128,36 @@ TEST_F(NetworkPortTest, BurstsAreFramedByTheirGapsOnTheWire) {
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("63 64 \r\n"); }));
     ProcessEventsFor(150);
     EXPECT_EQ(Entries(), 2) << "100 ms apart: two entries\n" << form.MainRich->Text();
+}
+
+// The network and the server hold megabytes ahead of a far end that reads slowly: a
+// file sent through them goes on while it moves, and arrives whole.
+TEST_F(NetworkPortTest, AFileToASlowFarEndGoesOnWhileItMoves) {
+    Connect(9);
+    const std::string path = "/tmp/comterm-network-send-" + std::to_string(getpid()) + ".bin";
+    ByteString content(2 << 20, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i % 26);
+    std::ofstream(path, std::ios::binary) << content;
+    ByteString arrived;
+    std::atomic<bool> reading{true};
+    std::thread farEnd([&] {  // a few hundred kB/s, well behind what the network takes at once
+        while (reading || arrived.size() < content.size()) {
+            const ByteString got = device.Read(2048, 10ms);
+            if (got.empty() && !reading) break;
+            arrived += got;
+            std::this_thread::sleep_for(5ms);
+        }
+    });
+    form.Sender().SendFile(path);
+    const bool ended = ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 60000);
+    reading = false;
+    farEnd.join();
+    std::remove(path.c_str());
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(Shows("Sent file comterm-network-send-" + std::to_string(getpid()) + ".bin: 2097152 bytes"))
+        << form.MainRich->Text().substr(form.MainRich->Text().size() > 300 ? form.MainRich->Text().size() - 300 : 0);
+    EXPECT_EQ(arrived.size(), content.size());
+    EXPECT_TRUE(arrived == content) << "whole and in order";
 }
 
 TEST_F(NetworkPortTest, PlainTcpCarriesTheBytesAsTheyAre) {

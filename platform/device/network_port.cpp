@@ -189,11 +189,13 @@ public:
 
     // A write cut short by its bound still ends the stream where a server can read on:
     // never between the two bytes of a doubled 0xFF. It says how much data went.
+    // The network and the server hold megabytes ahead of a far end that reads slowly: a
+    // write gives up only when nothing at all went for its bound, not while it moves.
     int32_t Write(const uint8_t* data, uint32_t size) override {
         const ByteString bytes(reinterpret_cast<const char*>(data), size);
-        if (!rfc2217) return static_cast<int32_t>(SendWire(bytes, Clock::now() + WriteBoundNow(size)));
+        if (!rfc2217) return static_cast<int32_t>(SendWhileMoving(bytes, WriteBoundNow(size)));
         const ByteString wire = TelnetLink::Escaped(bytes);
-        const size_t sent = SendWire(wire, Clock::now() + WriteBoundNow(size));
+        const size_t sent = SendWhileMoving(wire, WriteBoundNow(size));
         bool midPair = false;
         const size_t went = TelnetLink::DataBytesSent(wire, sent, midPair);
         if (midPair && SendWire(ByteString(1, '\xFF')) == 1) return static_cast<int32_t>(went + 1);
@@ -237,6 +239,16 @@ private:
             Diagnose("comterm: " + name + " does not take line settings or modem lines; the port works with the settings it has");
         toldRefused = true;
         return false;
+    }
+
+    size_t SendWhileMoving(const ByteString& bytes, std::chrono::milliseconds stall) {
+        size_t sent = 0;
+        while (sent < bytes.size()) {
+            const size_t went = SendWire(bytes.substr(sent), Clock::now() + stall);
+            if (went == 0) break;
+            sent += went;
+        }
+        return sent;
     }
 
     size_t SendWire(const ByteString& bytes, Clock::time_point deadline = Clock::now() + std::chrono::seconds(1)) {
