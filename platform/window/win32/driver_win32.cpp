@@ -8,6 +8,24 @@
 #include "platform/window/win32/gui_thread.h"
 
 namespace platform {
+namespace {
+
+// Runs the messages waiting now, as the program's loop would, for a test that works the
+// window from outside; false on WM_QUIT, which is put back for the loop. Tests only:
+// the program itself never runs its loop inside a handler.
+bool DispatchWaitingMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return false;
+        }
+        DispatchOne(message);
+    }
+    return true;
+}
+
+}  // namespace
 
 // Posts the key as the keyboard driver would, with Shift held in the thread's key
 // state while it is handled, and runs the messages it brings.

@@ -42,7 +42,4 @@ bool FocusMayMove();
 // translated and dispatched.
 void DispatchOne(MSG& message);
 
-// Runs the messages waiting now, through PreTranslateKey; false on WM_QUIT.
-bool DispatchWaitingMessages();
-
 }  // namespace platform

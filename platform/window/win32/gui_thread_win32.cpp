@@ -69,18 +69,6 @@ void StopGuiTimer(UINT_PTR id) {
     Timers().erase(id);
 }
 
-bool DispatchWaitingMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return false;
-        }
-        DispatchOne(message);
-    }
-    return true;
-}
-
 namespace {
 std::vector<HWND>& ModelessDialogs() {
     static std::vector<HWND> dialogs;
