@@ -18,16 +18,18 @@ public:
     ~DeliveryGuard() { Delivering = false; }
 };
 
-constexpr int OpenWatchInterval = 20;  // ms
+constexpr int OpenWatchInterval = 1;  // ms after the opening thread wakes it
 
 }  // namespace
 
 // The opening thread's result: it may outlive the wait for it, and its device then
-// closes with it.
+// closes with it. It wakes the port's watch, unless the attempt was forgotten.
 struct TCom::OpenAttempt {
     std::atomic<bool> done{false};
     std::unique_ptr<platform::SerialDevice> device;
     std::string failure;
+    std::mutex lock;
+    std::function<void()> wake;  // empty once forgotten
 };
 
 TCom::TCom(const TComSettings& settings, TPortOpener openPort)
@@ -62,13 +64,17 @@ void TCom::OpenInBackground(uint8_t Port, TOpenDone done) {
         return;
     }
     Attempt = std::make_shared<OpenAttempt>();
+    Attempt->wake = [this] { OpenWatch.Wake(); };
     AttemptDone = std::move(done);
+    OpenWatch.SetEnabled(true);
+    OpenWatch.Park();  // until the opening thread is done
     std::thread([attempt = Attempt, open = OpenPort, Port, low = ModemLinesLowAtOpen] {
         attempt->device = open(Port, low);
         if (!attempt->device) attempt->failure = platform::LastOpenFailure();
         attempt->done = true;
+        const std::lock_guard<std::mutex> guard(attempt->lock);
+        if (attempt->wake) attempt->wake();
     }).detach();
-    OpenWatch.SetEnabled(true);
 }
 
 void TCom::WatchOpen() {
@@ -85,6 +91,10 @@ void TCom::WatchOpen() {
 
 void TCom::CancelOpen() {
     OpenWatch.SetEnabled(false);
+    if (Attempt) {
+        const std::lock_guard<std::mutex> guard(Attempt->lock);
+        Attempt->wake = nullptr;
+    }
     Attempt.reset();
     AttemptDone = nullptr;
 }

@@ -18,7 +18,7 @@ constexpr int ReconnectCheckMs = 300;
 constexpr int LongestReconnectMs = 10000;
 constexpr int FarPortAnswerMs = 500;  // the server's answers are in by then
 
-ByteString Described(const platform::LineSettings& line) {
+ByteString LineText(const platform::LineSettings& line) {
     static const char parities[] = "NOEMS";
     static const char* const stops[] = {"1", "1.5", "2"};
     return std::to_string(line.BaudRate) + " " + std::to_string(line.ByteSize) + parities[std::min<int>(line.Parity, 4)] +
@@ -51,11 +51,7 @@ PortSession::PortSession(TCom& port, Choices& choices, HistoryLines& history)
     farPortTimer.SetOnTimer([this] { CompareWithFarPort(); });
 }
 
-PortSession::~PortSession() {
-    EndBreak();
-    reconnectTimer.SetEnabled(false);
-    port.CancelOpen();
-}
+PortSession::~PortSession() { Disconnected(); }
 
 std::vector<platform::MenuCommand> PortSession::Commands() {
     using platform::Described;
@@ -85,9 +81,14 @@ void PortSession::Connected(uint8_t number, int32_t baud) {
     connectedBaud = baud;
     lineDtr = dtrChoice && !lowAtConnect;
     lineRts = rtsChoice && !lowAtConnect;
-    ApplyModemLines(true);
     connected = true;
-    farPortTimer.SetEnabled(platform::OpensOverNetwork(number));
+    StartOnOpenPort();
+}
+
+// What every open of the port (Connect, or back after it was lost) goes on with.
+void PortSession::StartOnOpenPort() {
+    ApplyModemLines(true);
+    farPortTimer.SetEnabled(platform::OpensOverNetwork(connectedPort));
 }
 
 void PortSession::CompareWithFarPort() {
@@ -99,7 +100,7 @@ void PortSession::CompareWithFarPort() {
     if (onlyRate && actual.BaudRate == asked.BaudRate) return;
     history.AddNote(PortName(connectedPort) + ": the far port runs at " +
                     (onlyRate ? std::to_string(actual.BaudRate) + ", not " + std::to_string(asked.BaudRate)
-                              : Described(actual) + ", not " + Described(asked)));
+                              : LineText(actual) + ", not " + LineText(asked)));
 }
 
 void PortSession::Disconnected() {
@@ -109,8 +110,6 @@ void PortSession::Disconnected() {
     port.CancelOpen();
     connected = false;
 }
-
-std::string PortSession::ConnectFailure() const { return lastConnectFailure; }
 
 std::string PortSession::PresentPortsText() const {
     const std::string ports = platform::ListPorts(platform::PortRoots::System());
@@ -211,7 +210,6 @@ void PortSession::Reconnected(bool opened, const std::string& failure) {
         return;
     }
     if (connectedBaud) port.SetBaud(connectedBaud);
-    ApplyModemLines(true);
+    StartOnOpenPort();
     history.AddNote(PortName(connectedPort) + " back");
-    farPortTimer.SetEnabled(platform::OpensOverNetwork(connectedPort));
 }

@@ -33,7 +33,7 @@ public:
     // The ports present, after why the last Connect failed where it did.
     std::string PresentPortsText() const;
     // Why the last Connect failed, as a note says it: "port 3 (/dev/ttyUSB0): ...".
-    std::string ConnectFailure() const;
+    const std::string& ConnectFailure() const { return lastConnectFailure; }
 
     void DtrClick();
     void RtsClick();
@@ -48,6 +48,7 @@ public:
     void PortLost();
 
 private:
+    void StartOnOpenPort();
     void ApplyModemLines(bool atConnect);
     void EndBreak();
     // A port on another machine is asked its settings and answers later: a moment after

@@ -33,6 +33,13 @@ std::string TemporaryBeside(const std::string& path) {
     return name.str();
 }
 
+// One line of the file as it was read, and what it says.
+struct Line {
+    std::string raw;      // written back as it is unless it is one of ours that changes
+    std::string section;  // the section it stands in ("" before the first)
+    std::string key;      // "" for anything but key=value
+};
+
 int HexValue(char digit) {
     if (digit >= '0' && digit <= '9') return digit - '0';
     if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
@@ -41,13 +48,6 @@ int HexValue(char digit) {
 }
 
 }  // namespace
-
-// One line of the file as it was read, and what it says.
-struct Settings::Line {
-    std::string raw;      // written back as it is unless it is one of ours that changes
-    std::string section;  // the section it stands in ("" before the first)
-    std::string key;      // "" for anything but key=value
-};
 
 struct Settings::File {
     std::vector<Line> lines;
@@ -145,35 +145,27 @@ namespace {
 
 // Our key's line changed in place, taken out for an empty value, or added after the last
 // key of our section (made at the top when there is none).
-void SetLine(std::vector<std::string>& lines, std::vector<std::string>& sections, std::vector<std::string>& keys,
-             const std::string& key, const std::string& value) {
-    const std::string written = key + "=" + Settings::Encoded(value);
-    size_t after = std::string::npos;  // the line a new key goes after
-    for (size_t at = lines.size(); at-- > 0;) {
-        if (sections[at] != OurSection) continue;
-        if (keys[at] == key) {
-            if (value.empty()) {
-                lines.erase(lines.begin() + static_cast<long>(at));
-                sections.erase(sections.begin() + static_cast<long>(at));
-                keys.erase(keys.begin() + static_cast<long>(at));
-            } else {
-                lines[at] = written;
-            }
+void SetLine(std::vector<Line>& lines, const std::string& key, const std::string& value) {
+    const Line written{key + "=" + Settings::Encoded(value), OurSection, key};
+    auto after = lines.end();  // the line a new key goes after
+    for (auto at = lines.end(); at != lines.begin();) {
+        --at;
+        if (at->section != OurSection) continue;
+        if (at->key == key) {
+            if (value.empty())
+                lines.erase(at);
+            else
+                *at = written;
             return;
         }
-        const bool header = Trimmed(lines[at]).rfind('[', 0) == 0;
-        if (after == std::string::npos && (!keys[at].empty() || header)) after = at;
+        const bool header = Trimmed(at->raw).rfind('[', 0) == 0;
+        if (after == lines.end() && (!at->key.empty() || header)) after = at;
     }
     if (value.empty()) return;
-    if (after == std::string::npos) {
-        lines.insert(lines.begin(), {"[comterm]", written});
-        sections.insert(sections.begin(), {OurSection, OurSection});
-        keys.insert(keys.begin(), {"", key});
-        return;
-    }
-    lines.insert(lines.begin() + static_cast<long>(after) + 1, written);
-    sections.insert(sections.begin() + static_cast<long>(after) + 1, OurSection);
-    keys.insert(keys.begin() + static_cast<long>(after) + 1, key);
+    if (after == lines.end())
+        lines.insert(lines.begin(), {Line{"[comterm]", OurSection, ""}, written});
+    else
+        lines.insert(after + 1, written);
 }
 
 }  // namespace
@@ -190,15 +182,9 @@ bool Settings::WritePending(int lockWaitMs) {
         pending.clear();  // a file that cannot be read is never replaced: the choices hold for this run
         return true;
     }
-    std::vector<std::string> lines, sections, keys;
-    for (const Line& line : file.lines) {
-        lines.push_back(line.raw);
-        sections.push_back(line.section);
-        keys.push_back(line.key);
-    }
     for (const Change& change : pending)
         for (const auto& [key, value] : change(file.values)) {
-            SetLine(lines, sections, keys, key, value);
+            SetLine(file.lines, key, value);
             if (value.empty())
                 file.values.erase(key);
             else
@@ -208,7 +194,7 @@ bool Settings::WritePending(int lockWaitMs) {
     const std::string temporary = TemporaryBeside(path);
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        for (const std::string& line : lines) out << line << '\n';
+        for (const Line& line : file.lines) out << line.raw << '\n';
         out.flush();
         if (!out) {
             out.close();

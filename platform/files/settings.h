@@ -57,7 +57,6 @@ public:
     static std::string Decoded(const std::string& written);
 
 private:
-    struct Line;
     struct File;
     bool ReadFile(File& file, bool tell) const;
     bool WritePending(int lockWaitMs);
