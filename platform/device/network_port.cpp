@@ -105,6 +105,7 @@ private:
 // drop what it read before (its receive buffer).
 constexpr uint32_t LineErrorsMask = 0x1E;
 constexpr uint32_t PurgeReceived = 1;
+constexpr int PurgeAnswerMs = 500;
 
 ByteString BigEndian(uint32_t value, int bytes) {
     ByteString encoded;
@@ -137,10 +138,16 @@ public:
                 return false;
             accepted = telnet.ComPortAccepted();
         }
-        if (accepted)
-            SendWire(TelnetLink::ComPortCommand(TelnetLink::SetModemStateMask, BigEndian(0xF0, 1)) +
-                     TelnetLink::ComPortCommand(TelnetLink::SetLineStateMask, BigEndian(LineErrorsMask, 1)) +
-                     TelnetLink::ComPortCommand(TelnetLink::PurgeData, BigEndian(PurgeReceived, 1)));
+        if (!accepted) return true;
+        SendWire(TelnetLink::ComPortCommand(TelnetLink::SetModemStateMask, BigEndian(0xF0, 1)) +
+                 TelnetLink::ComPortCommand(TelnetLink::SetLineStateMask, BigEndian(LineErrorsMask, 1)) +
+                 TelnetLink::ComPortCommand(TelnetLink::PurgeData, BigEndian(PurgeReceived, 1)));
+        // The port is ours once the old bytes are gone: what the device sends after
+        // Connect must not fall to the purge. A server that does not answer it is waited
+        // on briefly.
+        std::unique_lock<std::mutex> guard(telnetMutex);
+        heard.wait_until(guard, std::min(deadline, Clock::now() + std::chrono::milliseconds(PurgeAnswerMs)),
+                         [this] { return telnet.Answer(TelnetLink::PurgeData) >= 0; });
         return true;
     }
 
