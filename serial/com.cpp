@@ -120,13 +120,22 @@ bool TCom::Adopt(std::unique_ptr<platform::SerialDevice> device) {
     return false;
 }
 
-void TCom::SetBaud(int32_t Rate) {
-    if (!PollTimer.Enabled()) return;
+bool TCom::SetBaud(int32_t Rate) {
+    if (!PollTimer.Enabled()) return false;
+    if (FixedLine) {
+        if (Device->SetLineSettings(*FixedLine)) {
+            PortState = *FixedLine;
+            return true;
+        }
+        Device->GetLineSettings(PortState);
+        return false;
+    }
     PortState.BaudRate = static_cast<uint32_t>(Rate);
     PortState.ByteSize = (Settings.FormatIndex() & 4) ? 9 : 8;
     PortState.Parity = platform::LineSettings::NoParity;
     PortState.StopBits = platform::LineSettings::OneStopBit;
     if (!Device->SetLineSettings(PortState)) Device->GetLineSettings(PortState);
+    return true;
 }
 
 void TCom::Close() {

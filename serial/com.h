@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/byte_string.h"
@@ -39,7 +40,12 @@ public:
     bool Opening() const { return Attempt != nullptr; }
     // Forgets an attempt: a device it still brings is closed, and `done` is not told.
     void CancelOpen();
-    void SetBaud(int32_t Rate);
+    // The window's rules for the line at this rate, or the line settings in force instead
+    // when FixedLine holds some. False only when the port refused FixedLine: it then runs
+    // as it did.
+    bool SetBaud(int32_t Rate);
+    // Settings the user chose for the port, which SetBaud applies instead of the window's.
+    std::optional<platform::LineSettings> FixedLine;
     void Close();
     int32_t Send(const ByteString& Text);
     // Writes exactly these bytes; the count written.

@@ -5,7 +5,7 @@
 
 namespace {
 
-enum class Kind { Flag, Text, Word, List };
+enum class Kind { Flag, Text, Word, List, PerPort };
 
 struct ChoiceRow {
     Choice choice;
@@ -31,6 +31,7 @@ const ChoiceRow Table[] = {
     {Choice::Rts, "RTS", Kind::Flag, "1"},
     {Choice::LowAtConnect, "LowAtConnect", Kind::Flag, "0"},
     {Choice::Reconnect, "Reconnect", Kind::Flag, "0"},
+    {Choice::LineSettings, "Line", Kind::PerPort, ""},  // Line3: the settings of port 3
 };
 
 const ChoiceRow& RowOf(Choice choice, Kind kind) {
@@ -93,4 +94,12 @@ void Choices::PutFirst(Choice choice, const std::string& entry) {
             changes.emplace_back(EntryKey(*row, i), i < entries.size() ? entries[i] : "");
         return changes;
     });
+}
+
+std::string Choices::PortText(Choice choice, unsigned port) const {
+    return settings.Text(RowOf(choice, Kind::PerPort).key + std::to_string(port));
+}
+
+void Choices::SetPortText(Choice choice, unsigned port, const std::string& value) {
+    settings.SetText(RowOf(choice, Kind::PerPort).key + std::to_string(port), value);
 }

@@ -22,6 +22,7 @@ enum class Choice {
     Rts,
     LowAtConnect,
     Reconnect,
+    LineSettings,  // per port
 };
 
 class Choices {
@@ -39,6 +40,10 @@ public:
     // Puts the entry first, once, in the list as the file holds it now: what another
     // comterm added meanwhile stays, after it.
     void PutFirst(Choice choice, const std::string& entry);
+
+    // A text kept for one port number, under its own key; "" when the port has none.
+    std::string PortText(Choice choice, unsigned port) const;
+    void SetPortText(Choice choice, unsigned port, const std::string& value);
 
     const std::string& Path() const { return settings.Path(); }
 

@@ -1,6 +1,8 @@
 // The terminal commands: connect and disconnect on one button, send on Enter, clear.
 #include "platform/window/message_box.h"
+#include "platform/window/application.h"
 #include "ui/line_sender.h"
+#include "ui/line_setup.h"
 #include "ui/main_form.h"
 #include "ui/port_session.h"
 #include "ui/str_to_int.h"
@@ -17,6 +19,7 @@ void TMainForm::ConnectButtonClick() {
 void TMainForm::ConnectClick() {
     if (session->Opening()) return;
     const auto port = static_cast<uint8_t>(StrToInt(PortEdit->Text()));
+    lineSetup->BeforeConnect(port);
     session->Open(port, [this, port](bool opened) {
         if (!opened) {
             platform::MessageBox("Could not connect. Please check your Com port settings.", "Com Error",
@@ -25,8 +28,17 @@ void TMainForm::ConnectClick() {
             return;
         }
         const int32_t baud = BaudCombo->ItemIndex() >= 0 ? StrToInt(BaudCombo->Text()) : 0;
-        if (baud) ComPort->SetBaud(baud);
+        if ((baud || ComPort->FixedLine) && !ComPort->SetBaud(baud)) {  // only settings chosen for the port are refused
+            const std::string refused = lineSetup->RefusedText(port);
+            platform::Diagnose("comterm: " + refused);
+            ComPort->Close();
+            platform::MessageBox("Could not connect. Please check your Com port settings.", "Com Error",
+                                 platform::MessageBoxOk);
+            AddNote(refused);
+            return;
+        }
         session->Connected(port, baud);
+        lineSetup->AfterConnect(port);
         ConnectButton->SetCaption("Disconnect");
         connected = true;
     });

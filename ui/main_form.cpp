@@ -9,6 +9,8 @@
 #include "ui/history_record.h"
 #include "ui/keys_help.h"
 #include "ui/line_sender.h"
+#include "ui/line_setup.h"
+#include "ui/str_to_int.h"
 #include "ui/port_session.h"
 #include "ui/record.h"
 #include "ui/window_table.h"
@@ -56,6 +58,7 @@ TMainForm::TMainForm(TCom::TPortOpener openPort) {
 TMainForm::~TMainForm() {
     MainRich->SetOnTextRemoved(nullptr);
     sender.reset();  // before the port it writes to
+    lineSetup.reset();
     session.reset();
     record.reset();
     if (ComPort == com.get()) ComPort = nullptr;
@@ -79,16 +82,32 @@ void TMainForm::MakeFeatures() {
     record = std::make_unique<HistoryRecord>(*MainRich, *choices, *this);
     session = std::make_unique<PortSession>(*com, *choices, *this);
     sender = std::make_unique<LineSender>(*com, *LineEdit, *choices, *this);
+    lineSetup = std::make_unique<LineSetup>(
+        *com, *choices, *this, *MainRich, [this] { return PortInField(); },
+        [this] { return BaudCombo->Text(); });
+    session->RtsDriven = [this] { return lineSetup->DriverDrivesRts(); };
+    BaudCombo->SetHint([this] { return lineSetup->BaudHint(); });
     com->OnLost = [this] {
         sender->EndSend();
         session->PortLost();
     };
     PortEdit->SetHint([this] { return session->PresentPortsText(); });
     std::vector<platform::MenuCommand> history = record->Commands();
-    history.push_back({"P&ort", "", {}, {}, session->Commands()});
+    std::vector<platform::MenuCommand> portMenu = lineSetup->Commands();
+    for (platform::MenuCommand& command : session->Commands()) portMenu.push_back(std::move(command));
+    history.push_back({"P&ort", "", {}, {}, portMenu});
     history.push_back(platform::Described({"&Keys and Menus", "F1", [this] { ShowKeysAndMenus(); }, {}}, "this list"));
     MainRich->SetContextCommands(history);
     LineEdit->SetContextCommands(sender->Commands());
+}
+
+// As Connect takes it; 0 for what is not a number.
+unsigned TMainForm::PortInField() const {
+    try {
+        return static_cast<uint8_t>(StrToInt(PortEdit->Text()));
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 void TMainForm::ShowKeysAndMenus() {

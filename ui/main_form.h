@@ -15,10 +15,12 @@ class Choices;
 class HistoryRecord;
 class PortSession;
 class LineSender;
+class LineSetup;
 
 // The terminal's only window: port settings, display format, the history of sent and
 // received texts, and the input line. What goes beyond them is a feature object each,
-// wired here: the record of the history, the port session and the line sender.
+// wired here: the record of the history, the port session, the line sender and the
+// line settings.
 class TMainForm : public TComSettings, public HistoryLines {
 public:
     // A received text makes room for itself by removing the oldest lines, and always
@@ -59,6 +61,7 @@ public:
     HistoryRecord& Record() { return *record; }
     PortSession& Session() { return *session; }
     LineSender& Sender() { return *sender; }
+    LineSetup& Line() { return *lineSetup; }
 
     platform::Label* Label1;
     platform::Label* Label2;
@@ -76,6 +79,7 @@ private:
     // The features, and their items in the two context menus.
     void MakeFeatures();
     void ShowKeysAndMenus();  // F1
+    unsigned PortInField() const;
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
     // keepFree > 0: remove the oldest lines first so that this much stays free after the line.
     void AddLine(const ByteString& Text, TColor Color, int keepFree);
@@ -102,6 +106,7 @@ private:
     std::unique_ptr<HistoryRecord> record;
     std::unique_ptr<PortSession> session;
     std::unique_ptr<LineSender> sender;
+    std::unique_ptr<LineSetup> lineSetup;
 };
 
 extern TMainForm* MainForm;

@@ -8,6 +8,7 @@
 #include "platform/window/application.h"
 #include "platform/device/port_scan.h"
 #include "platform/device/serial_device.h"
+#include "ui/line_choice.h"
 
 namespace {
 
@@ -17,13 +18,6 @@ constexpr int BreakMs = 250;
 constexpr int ReconnectCheckMs = 300;
 constexpr int LongestReconnectMs = 10000;
 constexpr int FarPortAnswerMs = 500;  // the server's answers are in by then
-
-ByteString LineText(const platform::LineSettings& line) {
-    static const char parities[] = "NOEMS";
-    static const char* const stops[] = {"1", "1.5", "2"};
-    return std::to_string(line.BaudRate) + " " + std::to_string(line.ByteSize) + parities[std::min<int>(line.Parity, 4)] +
-           stops[std::min<int>(line.StopBits, 2)];
-}
 
 ByteString PortName(uint8_t port) { return "port " + std::to_string(port); }
 
@@ -57,7 +51,10 @@ std::vector<platform::MenuCommand> PortSession::Commands() {
     using platform::Described;
     return {
         Described({"&DTR", "", [this] { DtrClick(); }, [this] { return DtrOn(); }}, "raises or lowers DTR, now and at Connect"),
-        Described({"&RTS", "", [this] { RtsClick(); }, [this] { return RtsOn(); }}, "raises or lowers RTS, now and at Connect"),
+        Described({"&RTS", "", [this] { RtsClick(); }, [this] { return RtsOn(); }, {}, {}, false, "",
+                   [this] { return DriverDrivesRts() ? ByteString("&RTS (RTS/CTS flow control drives it)") : ByteString("&RTS"); },
+                   [this] { return !DriverDrivesRts(); }},
+                  "raises or lowers RTS, now and at Connect"),
         Described({"DTR and RTS &Low at Connect", "", [this] { LowAtConnectClick(); }, [this] { return lowAtConnect; }},
                   "opens the port with both lines low, for boards that reset"),
         Described({"Send &Break", "", [this] { SendBreakClick(); }, {}}, "holds the line in the break condition for 250 ms"),
@@ -96,8 +93,10 @@ void PortSession::CompareWithFarPort() {
     const platform::LineSettings& asked = port.LineState();
     platform::LineSettings actual;
     if (!port.IsOpen() || !port.ReadBackLineSettings(actual)) return;
-    const bool onlyRate = actual.ByteSize == asked.ByteSize && actual.Parity == asked.Parity && actual.StopBits == asked.StopBits;
-    if (onlyRate && actual.BaudRate == asked.BaudRate) return;
+    platform::LineSettings askedAtActualRate = asked;
+    askedAtActualRate.BaudRate = actual.BaudRate;
+    const bool onlyRate = askedAtActualRate == actual;
+    if (asked == actual) return;
     history.AddNote(PortName(connectedPort) + ": the far port runs at " +
                     (onlyRate ? std::to_string(actual.BaudRate) + ", not " + std::to_string(asked.BaudRate)
                               : LineText(actual) + ", not " + LineText(asked)));
@@ -119,6 +118,7 @@ std::string PortSession::PresentPortsText() const {
 // While connected the marks show the lines as they stand; otherwise what Connect will do.
 bool PortSession::DtrOn() const { return connected ? lineDtr : dtrChoice && !lowAtConnect; }
 bool PortSession::RtsOn() const { return connected ? lineRts : rtsChoice && !lowAtConnect; }
+bool PortSession::DriverDrivesRts() const { return RtsDriven && RtsDriven(); }
 
 void PortSession::DtrClick() {
     dtrChoice = lineDtr = !DtrOn();
@@ -127,16 +127,18 @@ void PortSession::DtrClick() {
 }
 
 void PortSession::RtsClick() {
+    if (DriverDrivesRts()) return;
     rtsChoice = lineRts = !RtsOn();
     choices.SetFlag(Choice::Rts, rtsChoice);
     ApplyModemLines(false);
 }
 
 // A port opens with both lines raised: at Connect only a choice otherwise asks anything
-// of it.
+// of it. Under RTS/CTS flow control the driver has RTS, raised while it can take more.
 void PortSession::ApplyModemLines(bool atConnect) {
-    if (!port.IsOpen() || (atConnect && lineDtr && lineRts && !lowAtConnect)) return;
-    if (!port.SetModemControl(lineDtr, lineRts)) history.AddNote(PortName(connectedPort) + " cannot set DTR and RTS");
+    const bool rts = lineRts || DriverDrivesRts();
+    if (!port.IsOpen() || (atConnect && lineDtr && rts && !lowAtConnect)) return;
+    if (!port.SetModemControl(lineDtr, rts)) history.AddNote(PortName(connectedPort) + " cannot set DTR and RTS");
 }
 
 void PortSession::LowAtConnectClick() {
@@ -209,7 +211,7 @@ void PortSession::Reconnected(bool opened, const std::string& failure) {
         ReconnectAfter(reconnectInterval * 2);
         return;
     }
-    if (connectedBaud) port.SetBaud(connectedBaud);
+    if (connectedBaud || port.FixedLine) port.SetBaud(connectedBaud);
     StartOnOpenPort();
     history.AddNote(PortName(connectedPort) + " back");
 }

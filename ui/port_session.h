@@ -39,6 +39,9 @@ public:
     void RtsClick();
     bool DtrOn() const;
     bool RtsOn() const;
+    // Whether the driver has RTS (RTS/CTS flow control): the RTS item is then greyed.
+    std::function<bool()> RtsDriven;
+    bool DriverDrivesRts() const;
     void LowAtConnectClick();
     void SendBreakClick();
     ByteString ModemLinesText();

@@ -167,6 +167,8 @@ public:
         if (size >= 5 && size <= 8) settings.ByteSize = static_cast<uint8_t>(size);
         if (parity >= 1 && parity <= 5) settings.Parity = static_cast<uint8_t>(parity - 1);
         if (stop >= 1 && stop <= 3) settings.StopBits = stop == 1 ? LineSettings::OneStopBit : stop == 2 ? LineSettings::TwoStopBits : 1;
+        const int flow = telnet.FlowAnswer();
+        if (flow >= 1) settings.Flow = FlowOfControl(flow);
         return true;
     }
     // The far port takes 5 to 8 data bits; tcp:// carries bytes alone, settings kept for
@@ -184,7 +186,8 @@ public:
         SendWire(TelnetLink::ComPortCommand(TelnetLink::SetBaudRate, BigEndian(settings.BaudRate, 4)) +
                  TelnetLink::ComPortCommand(TelnetLink::SetDataSize, BigEndian(settings.ByteSize, 1)) +
                  TelnetLink::ComPortCommand(TelnetLink::SetParity, BigEndian(settings.Parity + 1u, 1)) +
-                 TelnetLink::ComPortCommand(TelnetLink::SetStopSize, BigEndian(StopSize(settings.StopBits), 1)));
+                 TelnetLink::ComPortCommand(TelnetLink::SetStopSize, BigEndian(StopSize(settings.StopBits), 1)) +
+                 Control(ControlOfFlow(settings.Flow)));
         line = settings;
         return true;
     }
@@ -235,6 +238,14 @@ public:
 
 private:
     static uint32_t StopSize(uint8_t stopBits) { return stopBits == LineSettings::TwoStopBits ? 2 : stopBits == 1 ? 3 : 1; }
+    static uint8_t ControlOfFlow(uint8_t flow) {
+        return flow == LineSettings::RtsCtsFlow ? TelnetLink::HardwareFlow
+               : flow == LineSettings::XonXoffFlow ? TelnetLink::XonXoffFlow : TelnetLink::NoFlow;
+    }
+    static uint8_t FlowOfControl(int control) {
+        return control == TelnetLink::HardwareFlow  ? LineSettings::RtsCtsFlow
+               : control == TelnetLink::XonXoffFlow ? LineSettings::XonXoffFlow : LineSettings::NoFlow;
+    }
     static ByteString Control(uint8_t value) { return TelnetLink::ComPortCommand(TelnetLink::SetControl, BigEndian(value, 1)); }
 
     // A server that refused the COM-PORT-OPTION keeps the settings it has: said once.

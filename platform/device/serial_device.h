@@ -7,17 +7,26 @@
 
 namespace platform {
 
-// Line settings as the port object edits them: rate, data bits, parity, stop bits.
+// Line settings as the port object edits them: rate, data bits, parity, stop bits and
+// flow control.
 struct LineSettings {
     uint32_t BaudRate = 0;
     uint8_t ByteSize = 8;
     uint8_t Parity = NoParity;
     uint8_t StopBits = OneStopBit;
+    uint8_t Flow = NoFlow;
 
-    static constexpr uint8_t NoParity = 0;
-    static constexpr uint8_t EvenParity = 2;
-    static constexpr uint8_t OneStopBit = 0;
-    static constexpr uint8_t TwoStopBits = 2;
+    static constexpr uint8_t NoParity = 0, OddParity = 1, EvenParity = 2, MarkParity = 3, SpaceParity = 4;
+    static constexpr uint8_t OneStopBit = 0, OneAndHalfStopBits = 1, TwoStopBits = 2;
+    // XON/XOFF: the device's XOFF holds what we send until its XON, and the two bytes are
+    // the driver's. RTS/CTS: the driver holds sending while CTS is low, and drives RTS.
+    static constexpr uint8_t NoFlow = 0, RtsCtsFlow = 1, XonXoffFlow = 2;
+
+    bool operator==(const LineSettings& other) const {
+        return BaudRate == other.BaudRate && ByteSize == other.ByteSize && Parity == other.Parity &&
+               StopBits == other.StopBits && Flow == other.Flow;
+    }
+    bool operator!=(const LineSettings& other) const { return !(*this == other); }
 };
 
 // Bits one character takes on the line: start bit, data bits, parity, stop bits.
@@ -57,7 +66,9 @@ public:
     // true. False, and no call, when there is something already.
     virtual bool NotifyOnArrival(std::function<void()> arrived) = 0;
 
-    // Returns once the driver has taken every byte, or on failure; the count written.
+    // Returns once the driver has taken every byte, or on failure; the count written. With
+    // flow control on, what the driver took stays queued when the bound passes: the device
+    // may be holding it legitimately, and the count says how far it got.
     virtual int32_t Write(const uint8_t* data, uint32_t size) = 0;
 
     // The modem lines: DTR and RTS out, CTS, DSR, CD and RI in. False where the device
@@ -87,9 +98,11 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow = 
 
 // Whether port number `port` leads to a device now, found without opening it.
 bool PortPresent(uint8_t port);
-// Whether port number `port` leads to a port on another machine, whose opening may take
-// seconds (a name lookup, a connection, the server's answer).
-bool OpensOverNetwork(uint8_t port);
+// The address port number `port` leads to on another machine ("rfc2217://HOST:PORT"),
+// whose opening may take seconds (a name lookup, a connection, the server's answer);
+// "" for a port of this machine.
+std::string NetworkAddressOf(uint8_t port);
+inline bool OpensOverNetwork(uint8_t port) { return !NetworkAddressOf(port).empty(); }
 
 // Why the last OpenSerialPort on this thread failed, for whoever reads standard error:
 // "port 3 (/dev/ttyUSB0): Permission denied; join the dialout group".

@@ -143,6 +143,7 @@ void TelnetLink::SubNegotiation() {
     int64_t value = 0;
     for (size_t at = 2; at < sub.size() && at < 6; ++at) value = value << 8 | static_cast<uint8_t>(sub[at]);
     answers[command] = value;
+    if (command == SetControl && value >= NoFlow && value <= HardwareFlow) flowAnswer = static_cast<int>(value);
     if (command == NotifyModemState && sub.size() >= 3) modemState = static_cast<uint8_t>(sub[2]);
 }
 

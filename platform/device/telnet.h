@@ -42,7 +42,13 @@ public:
     // The server's last answer to a command (by the command's own code), -1 for none
     // since the answers were last forgotten (as new settings go out).
     int64_t Answer(uint8_t command) const { return command < 16 ? answers[command] : -1; }
-    void ForgetAnswers() { std::fill(std::begin(answers), std::end(answers), -1); }
+    void ForgetAnswers() {
+        std::fill(std::begin(answers), std::end(answers), -1);
+        flowAnswer = -1;
+    }
+    // The server's last answer on outbound flow control (NoFlow, XonXoffFlow or
+    // HardwareFlow), apart from its answers on DTR, RTS and break; -1 for none.
+    int FlowAnswer() const { return flowAnswer; }
     // How many data bytes of `wire` (as Escaped made it) its first `sent` bytes carry,
     // and whether they end between the two bytes of a doubled 0xFF.
     static size_t DataBytesSent(const ByteString& wire, size_t sent, bool& midPair);
@@ -51,7 +57,7 @@ public:
         SetBaudRate = 1, SetDataSize = 2, SetParity = 3, SetStopSize = 4, SetControl = 5,
         NotifyLineState = 6, NotifyModemState = 7, SetLineStateMask = 10, SetModemStateMask = 11, PurgeData = 12
     };
-    enum Control : uint8_t { BreakOn = 5, BreakOff = 6, DtrOn = 8, DtrOff = 9, RtsOn = 11, RtsOff = 12 };
+    enum Control : uint8_t { NoFlow = 1, XonXoffFlow = 2, HardwareFlow = 3, BreakOn = 5, BreakOff = 6, DtrOn = 8, DtrOff = 9, RtsOn = 11, RtsOff = 12 };
     static constexpr uint8_t ServerOffset = 100;  // an answer's code: the command's plus this
 
 private:
@@ -72,6 +78,7 @@ private:
     std::bitset<256> refusedOurs, refusedTheirs;  // options not ours, refused once each
     int overlongDropped = 0;
     int modemState = -1;
+    int flowAnswer = -1;
     int64_t answers[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 

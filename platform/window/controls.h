@@ -92,6 +92,9 @@ public:
     // While dropped down the list takes Esc for itself.
     virtual bool DroppedDown() const = 0;
     virtual void SetDroppedDown(bool dropped) = 0;
+    // The hint shown while the pointer rests on the list, asked for each time it shows.
+    virtual void SetHint(std::function<ByteString()> hint) = 0;
+    virtual ByteString Hint() const = 0;
 };
 
 class Button : public Control {

@@ -31,6 +31,7 @@ struct MenuCommand {
     bool Exclusive = false;  // one of a choice of which one holds: a radio mark, not a check mark
     ByteString Does{};       // a few words of what it does, for the list of keys and menus
     std::function<ByteString()> Label{};  // set: the caption as the menu opens, in place of Caption
+    std::function<bool()> Enabled{};      // set: whether it can be chosen as the menu opens
 
     // The caption as a menu shows it, without the access key's "&".
     ByteString PlainCaption() const;

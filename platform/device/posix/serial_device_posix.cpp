@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <cstdlib>
@@ -93,9 +94,14 @@ public:
     bool SetModemControl(bool dtr, bool rts) override { return SetModemControlLines(fd, dtr, rts); }
     bool GetModemStatus(ModemStatus& status) override { return ReadModemStatusLines(fd, status); }
     bool SetBreak(bool on) override { return SetBreakCondition(fd, on); }
-    void DiscardPendingOutput() override { DiscardOutput(fd); }
+    void DiscardPendingOutput() override {
+        ++discards;  // a write waiting on the device ends within DiscardCheckMs
+        DiscardOutput(fd);
+    }
 
 private:
+    static constexpr int DiscardCheckMs = 50;
+    std::atomic<unsigned> discards{0};
     const int fd;
     const int wakeFd;
     std::unique_ptr<UucpLock> lock;
@@ -127,12 +133,15 @@ bool PosixSerialDevice::SetLineSettings(const LineSettings& settings) {
 }
 
 // Waits until the driver has taken every byte, but not beyond WriteBound nor past a
-// termination signal; then what is still queued for output is discarded and the count
-// taken so far returned.
+// termination signal or a discard asked meanwhile; then what is still queued for output
+// is discarded, unless flow control may be holding it, and the count taken returned.
 int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
-    const Clock::time_point deadline = Clock::now() + WriteBoundNow(size);
+    LineSettings line;
+    if (!GetLineSettings(line)) line = LineSettings();
+    const Clock::time_point deadline = Clock::now() + WriteBound(line, size);
+    const unsigned discardsAtStart = discards;
     uint32_t written = 0;
-    while (written < size) {
+    while (written < size && discards == discardsAtStart) {
         ssize_t n = write(fd, data + written, size - written);
         if (n > 0) {
             written += static_cast<uint32_t>(n);
@@ -140,9 +149,11 @@ int32_t PosixSerialDevice::Write(const uint8_t* data, uint32_t size) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             // A termination signal ends the wait too: the program is closing the port.
             pollfd fds[2] = {{fd, POLLOUT, 0}, {TerminationFd(), POLLIN, 0}};
-            const int ready = left.count() > 0 ? poll(fds, 2, static_cast<int>(left.count()) + 1) : 0;
+            const int slice = static_cast<int>(std::min<int64_t>(left.count() + 1, DiscardCheckMs));
+            const int ready = left.count() > 0 ? poll(fds, 2, slice) : 0;
+            if (ready == 0 && left.count() > DiscardCheckMs) continue;
             if (ready == 0 || fds[1].revents) {
-                DiscardOutput(fd);
+                if (line.Flow == LineSettings::NoFlow) DiscardOutput(fd);
                 break;
             }
             if (ready < 0 && errno != EINTR) break;
@@ -221,9 +232,11 @@ std::string OpenError(int error) {
 
 }  // namespace
 
-bool OpensOverNetwork(uint8_t port) {
+std::string NetworkAddressOf(uint8_t port) {
     const PortPath mapped = PortDevicePath(port);
-    return mapped.refusal.empty() && LooksLikeNetworkPort(LinkTarget(mapped.path));
+    if (!mapped.refusal.empty()) return "";
+    const std::string target = LinkTarget(mapped.path);
+    return LooksLikeNetworkPort(target) ? target : "";
 }
 
 // A server is there as far as we can tell without asking it.

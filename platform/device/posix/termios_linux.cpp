@@ -36,20 +36,45 @@ uint8_t DataBits(tcflag_t cflag) {
     }
 }
 
+// Linux gives 1.5 stop bits only with 5 data bits, where two stop bits mean one and a half.
+bool StopBitsExpressible(const LineSettings& settings) {
+    switch (settings.StopBits) {
+        case LineSettings::OneStopBit: case LineSettings::TwoStopBits: return true;
+        case LineSettings::OneAndHalfStopBits: return settings.ByteSize == 5;
+        default: return false;
+    }
+}
+
+tcflag_t ParityFlags(uint8_t parity) {
+    switch (parity) {
+        case LineSettings::OddParity: return PARENB | PARODD;
+        case LineSettings::EvenParity: return PARENB;
+        case LineSettings::MarkParity: return PARENB | CMSPAR | PARODD;
+        case LineSettings::SpaceParity: return PARENB | CMSPAR;
+        default: return 0;
+    }
+}
+
+uint8_t ParityOf(tcflag_t cflag) {
+    if (!(cflag & PARENB)) return LineSettings::NoParity;
+    if (cflag & CMSPAR) return (cflag & PARODD) ? LineSettings::MarkParity : LineSettings::SpaceParity;
+    return (cflag & PARODD) ? LineSettings::OddParity : LineSettings::EvenParity;
+}
+
 }  // namespace
 
 bool ApplyLineSettings(const LineSettings& settings, struct termios2& tio) {
     tcflag_t sizeFlag;
     if (settings.BaudRate == 0 || !DataBitsFlag(settings.ByteSize, sizeFlag)) return false;
-    if (settings.Parity != LineSettings::NoParity && settings.Parity != LineSettings::EvenParity)
-        return false;
-    if (settings.StopBits != LineSettings::OneStopBit && settings.StopBits != LineSettings::TwoStopBits)
-        return false;
+    if (settings.Parity > LineSettings::SpaceParity || settings.Flow > LineSettings::XonXoffFlow) return false;
+    if (!StopBitsExpressible(settings)) return false;
 
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CBAUD | (CBAUD << IBSHIFT));
-    tio.c_cflag |= sizeFlag | BOTHER | (BOTHER << IBSHIFT);
-    if (settings.Parity == LineSettings::EvenParity) tio.c_cflag |= PARENB;
-    if (settings.StopBits == LineSettings::TwoStopBits) tio.c_cflag |= CSTOPB;
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
+    tio.c_cflag |= sizeFlag | ParityFlags(settings.Parity) | BOTHER | (BOTHER << IBSHIFT);
+    if (settings.StopBits != LineSettings::OneStopBit) tio.c_cflag |= CSTOPB;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (settings.Flow == LineSettings::RtsCtsFlow) tio.c_cflag |= CRTSCTS;
+    if (settings.Flow == LineSettings::XonXoffFlow) tio.c_iflag |= IXON | IXOFF;
     tio.c_ispeed = settings.BaudRate;
     tio.c_ospeed = settings.BaudRate;
     return true;
@@ -59,8 +84,13 @@ LineSettings ReadLineSettings(const struct termios2& tio) {
     LineSettings settings;
     settings.BaudRate = tio.c_ospeed;
     settings.ByteSize = DataBits(tio.c_cflag);
-    settings.Parity = (tio.c_cflag & PARENB) ? LineSettings::EvenParity : LineSettings::NoParity;
-    settings.StopBits = (tio.c_cflag & CSTOPB) ? LineSettings::TwoStopBits : LineSettings::OneStopBit;
+    settings.Parity = ParityOf(tio.c_cflag);
+    settings.StopBits = !(tio.c_cflag & CSTOPB)    ? LineSettings::OneStopBit
+                        : settings.ByteSize == 5 ? LineSettings::OneAndHalfStopBits
+                                                 : LineSettings::TwoStopBits;
+    settings.Flow = (tio.c_cflag & CRTSCTS) ? LineSettings::RtsCtsFlow
+                    : (tio.c_iflag & IXON)  ? LineSettings::XonXoffFlow
+                                            : LineSettings::NoFlow;
     return settings;
 }
 

@@ -11,9 +11,9 @@ namespace platform {
 // no signals, no output processing; local line, receiver on.
 void MakeRaw(struct termios2& tio);
 
-// Writes rate, data bits, parity and stop bits into tio. False, with tio unchanged,
-// for what the port cannot express (a rate of 0, data bits other than 5 to 8, parity
-// other than none or even, stop bits other than one or two).
+// Writes rate, data bits, parity, stop bits and flow control into tio. False, with tio
+// unchanged, for what the port cannot express (a rate of 0, data bits other than 5 to 8,
+// one and a half stop bits with more than 5 data bits).
 bool ApplyLineSettings(const LineSettings& settings, struct termios2& tio);
 
 LineSettings ReadLineSettings(const struct termios2& tio);

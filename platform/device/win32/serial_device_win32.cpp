@@ -50,17 +50,30 @@ public:
         settings.ByteSize = state.ByteSize;
         settings.Parity = state.Parity;
         settings.StopBits = state.StopBits;
+        settings.Flow = state.fOutxCtsFlow && state.fRtsControl == RTS_CONTROL_HANDSHAKE ? LineSettings::RtsCtsFlow
+                        : state.fOutX                                                   ? LineSettings::XonXoffFlow
+                                                                                        : LineSettings::NoFlow;
         return true;
     }
 
-    // Read, change the four fields, write back: the rest stays as the port reported it.
+    // Read, change the line's fields, write back: the rest stays as the port reported it.
+    // Turning RTS/CTS off leaves RTS raised, as the port opened it.
     bool SetLineSettings(const LineSettings& settings) override {
         DCB state;
-        if (!ReadState(state)) return false;
+        if (!ReadState(state) || settings.Flow > LineSettings::XonXoffFlow) return false;
         state.BaudRate = settings.BaudRate;
         state.ByteSize = settings.ByteSize;
         state.Parity = settings.Parity;
         state.StopBits = settings.StopBits;
+        const bool rtsCts = settings.Flow == LineSettings::RtsCtsFlow, xonXoff = settings.Flow == LineSettings::XonXoffFlow;
+        state.fOutxCtsFlow = rtsCts;
+        if (rtsCts || state.fRtsControl == RTS_CONTROL_HANDSHAKE)
+            state.fRtsControl = rtsCts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+        state.fOutX = state.fInX = xonXoff;
+        state.XonChar = 0x11;
+        state.XoffChar = 0x13;
+        state.XonLim = 2048;
+        state.XoffLim = 512;
         return SetCommState(port, &state);
     }
 
@@ -129,7 +142,9 @@ public:
             if (GetLastError() == ERROR_IO_PENDING) {
                 if (WaitForSingleObject(writeOverlap.hEvent, bound) == WAIT_TIMEOUT) {
                     CancelIoEx(port, &writeOverlap);
-                    PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR);
+                    LineSettings line;
+                    if (!GetLineSettings(line) || line.Flow == LineSettings::NoFlow)
+                        PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR);
                 }
                 GetOverlappedResult(port, &writeOverlap, &written, TRUE);
             }
@@ -190,13 +205,11 @@ private:
 }  // namespace
 
 // A number in the [Ports] section of the settings file leads to a port on the network.
-std::string NetworkPortOf(uint8_t port) {
+std::string NetworkAddressOf(uint8_t port) {
     const std::map<std::string, std::string> ports = Settings().Section("Ports");
     const auto found = ports.find(std::to_string(port));
     return found == ports.end() ? "" : found->second;
 }
-
-bool OpensOverNetwork(uint8_t port) { return !NetworkPortOf(port).empty(); }
 
 bool PortPresent(uint8_t port) {
     if (OpensOverNetwork(port)) return true;  // as far as we can tell without asking it
@@ -205,7 +218,7 @@ bool PortPresent(uint8_t port) {
 }
 
 std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow) {
-    const std::string network = NetworkPortOf(port);
+    const std::string network = NetworkAddressOf(port);
     if (!network.empty()) return OpenNetworkPort(port, network);
     const std::string name = "\\\\.\\COM" + std::to_string(port);
     HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

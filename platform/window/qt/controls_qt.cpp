@@ -68,17 +68,17 @@ private:
 // Asks for the hint each time the tooltip is about to show.
 class HintFilter : public QObject {
 public:
-    HintFilter(QLineEdit* edit, const Edit& control) : QObject(edit), edit(edit), control(control) {}
+    HintFilter(QWidget* widget, std::function<ByteString()> hint) : QObject(widget), widget(widget), hint(std::move(hint)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::ToolTip) edit->setToolTip(FromBytes(control.Hint()));
+        if (event->type() == QEvent::ToolTip) widget->setToolTip(FromBytes(hint()));
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    QLineEdit* edit;
-    const Edit& control;
+    QWidget* widget;
+    std::function<ByteString()> hint;
 };
 
 QStringList ItemList(const std::vector<ByteString>& items) {
@@ -130,6 +130,7 @@ void AddMenuCommands(QMenu* menu, const std::vector<MenuCommand>& commands) {
             continue;
         }
         if (!command.Keys.empty()) action->setShortcut(KeySequenceOf(command.Keys));
+        if (command.Enabled) action->setEnabled(command.Enabled());
         if (command.Checked) {
             action->setCheckable(true);
             action->setChecked(command.Checked());
@@ -180,11 +181,18 @@ void QtEdit::SetOnKeyPress(std::function<void(char& key)> handler) {
 }
 
 void QtEdit::SetHint(std::function<ByteString()> provider) {
-    if (!hint) widget->installEventFilter(new HintFilter(widget, *this));
+    if (!hint) widget->installEventFilter(new HintFilter(widget, [this] { return Hint(); }));
     hint = std::move(provider);
 }
 
 ByteString QtEdit::Hint() const { return hint ? hint() : ByteString(); }
+
+void QtDropDownList::SetHint(std::function<ByteString()> provider) {
+    if (!hint) widget->installEventFilter(new HintFilter(widget, [this] { return Hint(); }));
+    hint = std::move(provider);
+}
+
+ByteString QtDropDownList::Hint() const { return hint ? hint() : ByteString(); }
 
 QtDropDownList::QtDropDownList(QWidget* parent, const ControlEntry& entry)
     : QtControl(Placed(new QComboBox(parent), entry)) {

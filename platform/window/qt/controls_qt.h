@@ -78,6 +78,11 @@ public:
     ByteString Text() const override;
     bool DroppedDown() const override;
     void SetDroppedDown(bool dropped) override;
+    void SetHint(std::function<ByteString()> hint) override;
+    ByteString Hint() const override;
+
+private:
+    std::function<ByteString()> hint;
 };
 
 class QtButton : public QtControl<Button, QPushButton> {

@@ -22,6 +22,19 @@ public:
     ByteString Caption() const override { return WindowText(window); }
 };
 
+// A control's tooltip, which asks for its text each time it is about to show.
+class TooltipHint {
+public:
+    void Set(HWND control, std::function<ByteString()> provider);
+    ByteString Text() const { return hint ? hint() : ByteString(); }
+    bool Notify(NMHDR* header);
+
+private:
+    std::function<ByteString()> hint;
+    ByteString shownHint;  // the tooltip reads it after the notification returns
+    HWND tooltip = nullptr;
+};
+
 // Sees WM_CHAR before the edit: the key handler may swallow the key.
 class Win32Edit : public Win32Control<Edit> {
 public:
@@ -32,9 +45,9 @@ public:
     ByteString Text() const override { return WindowText(window); }
     void SetText(const ByteString& text) override { SetWindowTextA(window, text.c_str()); }
     void SetOnKeyPress(std::function<void(char& key)> handler) override { onKeyPress = std::move(handler); }
-    void SetHint(std::function<ByteString()> provider) override;
-    ByteString Hint() const override { return hint ? hint() : ByteString(); }
-    bool Notify(NMHDR* header, LRESULT&) override;
+    void SetHint(std::function<ByteString()> provider) override { hint.Set(window, std::move(provider)); }
+    ByteString Hint() const override { return hint.Text(); }
+    bool Notify(NMHDR* header, LRESULT&) override { return hint.Notify(header); }
     void SetOnRecallKey(std::function<void(bool older)> handler) override { onRecallKey = std::move(handler); }
 
     bool TakeKeyDown(WPARAM key) override {
@@ -84,13 +97,10 @@ private:
     WNDPROC editProc;
     std::function<void(char&)> onKeyPress;
     std::function<void(bool)> onRecallKey;
-    std::function<ByteString()> hint;
-    ByteString shownHint;  // the tooltip reads it after the notification returns
-    HWND tooltip = nullptr;
+    TooltipHint hint;
 };
 
-// The tooltip asks for its text each time it is about to show.
-void Win32Edit::SetHint(std::function<ByteString()> provider) {
+void TooltipHint::Set(HWND window, std::function<ByteString()> provider) {
     hint = std::move(provider);
     if (tooltip) return;
     tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -105,12 +115,12 @@ void Win32Edit::SetHint(std::function<ByteString()> provider) {
     tool.uId = reinterpret_cast<UINT_PTR>(window);
     tool.lpszText = LPSTR_TEXTCALLBACKA;
     if (!SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
-        throw std::runtime_error("The port field's tooltip was refused");
+        throw std::runtime_error("A control's tooltip was refused");
 }
 
-bool Win32Edit::Notify(NMHDR* header, LRESULT&) {
+bool TooltipHint::Notify(NMHDR* header) {
     if (header->code != TTN_GETDISPINFOA) return false;
-    shownHint = Hint();
+    shownHint = Text();
     reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = const_cast<char*>(shownHint.c_str());
     return true;
 }
@@ -135,8 +145,12 @@ public:
     bool DroppedDown() const override { return SendMessageA(window, CB_GETDROPPEDSTATE, 0, 0) != 0; }
     void SetDroppedDown(bool dropped) override { SendMessageA(window, CB_SHOWDROPDOWN, dropped, 0); }
     bool TakesEsc() const override { return DroppedDown(); }
+    void SetHint(std::function<ByteString()> provider) override { hint.Set(window, std::move(provider)); }
+    ByteString Hint() const override { return hint.Text(); }
+    bool Notify(NMHDR* header, LRESULT&) override { return hint.Notify(header); }
 
 private:
+    TooltipHint hint;
     ByteString ItemText(int index) const {
         const auto length = SendMessageA(window, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
         ByteString text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, '\0');

@@ -27,7 +27,8 @@ void AppendCommands(HMENU menu, const std::vector<MenuCommand>& commands, std::v
         const ByteString shown = command.Label ? command.Label() : command.Caption;
         const ByteString caption = command.Keys.empty() ? shown : shown + "\t" + command.Keys;
         const UINT id = FirstCommandId + static_cast<UINT>(chosen.size());
-        AppendMenuA(menu, MF_STRING | checked, id, caption.c_str());
+        const UINT grayed = command.Enabled && !command.Enabled() ? MF_GRAYED : MF_ENABLED;
+        AppendMenuA(menu, MF_STRING | checked | grayed, id, caption.c_str());
         if (command.Exclusive) {  // the mark of a choice of one: a dot
             MENUITEMINFOA radio{};
             radio.cbSize = sizeof radio;

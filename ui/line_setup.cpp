@@ -1,0 +1,107 @@
+// The Line Settings box of the Port menu, and the settings a port keeps per number.
+#include "ui/line_setup.h"
+
+#include "platform/device/serial_device.h"
+#include "platform/window/application.h"
+
+namespace {
+
+ByteString PortName(unsigned port) { return "port " + std::to_string(port); }
+
+constexpr size_t UseField = 0;  // then rate, data bits, parity, stop bits, flow
+
+}  // namespace
+
+LineSetup::LineSetup(TCom& port, Choices& choices, HistoryLines& history, const platform::Control& owner,
+                     std::function<unsigned()> portInField, std::function<std::string()> windowRate)
+    : port(port),
+      choices(choices),
+      history(history),
+      owner(owner),
+      portInField(std::move(portInField)),
+      windowRate(std::move(windowRate)) {}
+
+std::vector<platform::MenuCommand> LineSetup::Commands() {
+    return {platform::Described({"Line &Settings...", "", [this] { ShowBox(); }, {}},
+                                "any baud rate, data bits, parity, stop bits and flow control, kept for each port number")};
+}
+
+LineChoice LineSetup::ChoiceFor(unsigned number) const {
+    LineChoice choice;
+    const std::string kept = choices.PortText(Choice::LineSettings, number);
+    if (kept.empty() || ParseLineChoice(kept, choice)) return choice;
+    if (toldDamaged.insert(number).second)
+        platform::Diagnose("comterm: the line settings kept for " + PortName(number) + " are damaged (\"" + kept +
+                           "\"); the port runs by the window's rules");
+    return LineChoice();
+}
+
+void LineSetup::ShowBox() {
+    const unsigned number = portInField();
+    if (number == 0) {
+        history.AddNote("Line Settings are kept for each port number: type one in the Com field first");
+        return;
+    }
+    LineChoice choice = ChoiceFor(number);
+    if (choice.Line.BaudRate == 0 || choices.PortText(Choice::LineSettings, number).empty()) {
+        choice.Line = platform::LineSettings();
+        choice.Line.BaudRate = static_cast<uint32_t>(std::atoi(windowRate().c_str()));
+    }
+    std::vector<ByteString> values = WordsOfLine(choice.Line);
+    if (choice.Line.BaudRate == 0) values[0] = "9600";
+    values.insert(values.begin(), choice.Use ? "1" : "0");
+    using Kind = platform::FormField::Kind;
+    const std::vector<platform::FormField> fields = {
+        {"&Use these settings at Connect", Kind::Check, {}, values[0]},
+        {"&Baud rate:", Kind::EditableList, CommonRates(), values[1]},
+        {"&Data bits:", Kind::List, DataBitsWords(), values[2]},
+        {"&Parity:", Kind::List, ParityWords(), values[3]},
+        {"&Stop bits:", Kind::List, StopBitsWords(), values[4]},
+        {"&Flow control:", Kind::List, FlowWords(), values[5]},
+    };
+    box = platform::ShowFormBox(owner, "Line Settings: " + PortName(number), fields);
+    if (platform::NetworkAddressOf(static_cast<uint8_t>(number)).rfind("tcp://", 0) == 0)
+        box->SetStatus(PortName(number) + " is a tcp:// port: it carries bytes alone and has no line settings");
+    box->SetOnAccept([this, number](const std::vector<ByteString>& given) { return Accept(number, given); });
+}
+
+ByteString LineSetup::Accept(unsigned number, const std::vector<ByteString>& values) {
+    LineChoice choice;
+    choice.Use = values.at(UseField) == "1";
+    const std::string refusal = LineFromWords({values.begin() + 1, values.end()}, choice.Line);
+    if (!refusal.empty()) return refusal;
+    choices.SetPortText(Choice::LineSettings, number, KeptText(choice));
+    return "";
+}
+
+void LineSetup::BeforeConnect(unsigned number) {
+    const LineChoice choice = ChoiceFor(number);
+    port.FixedLine.reset();
+    if (choice.Use) port.FixedLine = choice.Line;
+}
+
+void LineSetup::AfterConnect(unsigned number) {
+    if (!port.FixedLine) return;
+    history.AddNote(PortName(number) + ": " + LineText(*port.FixedLine));
+    platform::LineSettings actual;
+    if (platform::OpensOverNetwork(static_cast<uint8_t>(number)) || !port.ReadBackLineSettings(actual)) return;
+    const std::string difference = LineDifference(*port.FixedLine, actual);
+    if (!difference.empty()) history.AddNote(PortName(number) + ": " + difference);
+}
+
+std::string LineSetup::RefusedText(unsigned number) const {
+    if (!port.FixedLine) return "";
+    return PortName(number) + ": the port refused " + LineText(*port.FixedLine) + " (Line Settings in the Port menu)";
+}
+
+std::string LineSetup::BaudHint() const {
+    const LineChoice choice = ChoiceFor(portInField());
+    if (!choice.Use) return "";
+    return "Connect uses " + FrameText(choice.Line) + " from Line Settings (Port menu)";
+}
+
+bool LineSetup::DriverDrivesRts() const {
+    const platform::LineSettings& line = port.LineState();
+    return port.IsOpen() ? line.Flow == platform::LineSettings::RtsCtsFlow
+                         : ChoiceFor(portInField()).Use && ChoiceFor(portInField()).Line.Flow == platform::LineSettings::RtsCtsFlow;
+}
