@@ -80,6 +80,43 @@ TEST_F(PortTest, LineSettingsAreReadBackAndNineDataBitsRefused) {
     EXPECT_FALSE(port->SetLineSettings(settings));
 }
 
+// Port 5 is a pseudo-terminal (under Wine, one behind a COM port): it keeps the rate, the
+// stop bits and the flow control asked of it, and always runs 8 data bits without
+// parity, which is what the port must then say it runs at.
+TEST_F(PortTest, EachLineSettingIsKeptAsThePseudoTerminalKeepsIt) {
+    using L = platform::LineSettings;
+    struct Case {
+        uint32_t rate;
+        uint8_t size, parity, stop, flow;
+        uint8_t stopKept;
+    };
+    const Case cases[] = {
+        {115200, 8, L::NoParity, L::OneStopBit, L::NoFlow, L::OneStopBit},
+        {19200, 8, L::EvenParity, L::OneStopBit, L::XonXoffFlow, L::OneStopBit},
+        {921600, 7, L::OddParity, L::TwoStopBits, L::NoFlow, L::TwoStopBits},
+        {230400, 8, L::NoParity, L::OneStopBit, L::RtsCtsFlow, L::OneStopBit},
+        {2400, 8, L::EvenParity, L::OneStopBit, L::XonXoffFlow, L::OneStopBit},
+        {19200, 8, L::MarkParity, L::OneStopBit, L::NoFlow, L::OneStopBit},
+        {9600, 8, L::NoParity, L::TwoStopBits, L::NoFlow, L::TwoStopBits},
+    };
+    for (const Case& c : cases) {
+        L asked;
+        asked.BaudRate = c.rate;
+        asked.ByteSize = c.size;
+        asked.Parity = c.parity;
+        asked.StopBits = c.stop;
+        asked.Flow = c.flow;
+        ASSERT_TRUE(port->SetLineSettings(asked)) << c.rate;
+        L back;
+        ASSERT_TRUE(port->GetLineSettings(back));
+        EXPECT_EQ(back.BaudRate, c.rate);
+        EXPECT_EQ(back.ByteSize, 8) << c.rate;
+        EXPECT_EQ(back.Parity, L::NoParity) << c.rate;
+        EXPECT_EQ(back.StopBits, c.stopKept) << c.rate;
+        EXPECT_EQ(back.Flow, c.flow) << c.rate;
+    }
+}
+
 TEST_F(PortTest, WhatIsWrittenArrivesWhole) {
     ByteString sent;
     for (int i = 0; i < 3000; ++i) sent += static_cast<char>(i % 251);

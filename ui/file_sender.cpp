@@ -7,7 +7,8 @@
 #include <fstream>
 #include <stdexcept>
 
-FileSender::FileSender(const std::string& path, size_t pieceSize, Write write) : write(std::move(write)) {
+FileSender::FileSender(const std::string& path, size_t pieceSize, Write write, bool deviceMayHold)
+    : write(std::move(write)), deviceMayHold(deviceMayHold) {
     // Opening a FIFO would wait for a writer, and a device never ends: only a file goes.
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
@@ -52,14 +53,23 @@ void FileSender::Run(std::string path, size_t pieceSize) {
             fail("the file could not be read on");
             break;
         }
-        const int32_t taken = write(piece.substr(0, got));
-        sent += static_cast<uint64_t>(std::max(taken, 0));
-        if (static_cast<size_t>(std::max(taken, 0)) < got) {
-            fail("the device took only " + std::to_string(std::max(taken, 0)) + " of " + std::to_string(got) + " bytes");
+        if (!WritePiece(piece.substr(0, got))) {
+            if (!cancelled) fail("the device stopped taking bytes");
             break;
         }
     }
     done = true;
+}
+
+bool FileSender::WritePiece(const ByteString& piece) {
+    size_t at = 0;
+    while (at < piece.size()) {
+        const int32_t taken = write(piece.substr(at));
+        at += static_cast<size_t>(std::max(taken, 0));
+        sent += static_cast<uint64_t>(std::max(taken, 0));
+        if (at < piece.size() && (!deviceMayHold || cancelled)) return false;
+    }
+    return true;
 }
 
 size_t PieceSizeFor(uint32_t baudRate) {

@@ -17,7 +17,9 @@ public:
     using Write = std::function<int32_t(const ByteString& piece)>;
 
     // Throws std::runtime_error naming the file and why when it cannot be read.
-    FileSender(const std::string& path, size_t pieceSize, Write write);
+    // deviceMayHold: flow control is on, and a piece the device took only part of is the
+    // device holding it: the rest goes when it lets it, until cancelled.
+    FileSender(const std::string& path, size_t pieceSize, Write write, bool deviceMayHold = false);
     ~FileSender();  // cancels, and waits for the piece being written
     FileSender(const FileSender&) = delete;
     FileSender& operator=(const FileSender&) = delete;
@@ -34,7 +36,11 @@ public:
 private:
     void Run(std::string path, size_t pieceSize);
 
+    // Hands the piece on as far as the device takes it; false when it stopped short.
+    bool WritePiece(const ByteString& piece);
+
     Write write;
+    const bool deviceMayHold;
     uint64_t total = 0;
     std::atomic<uint64_t> sent{0};
     std::atomic<bool> cancelled{false}, done{false};

@@ -120,8 +120,10 @@ void LineSender::SendFile(const std::string& path) {
     if (sender || !port.IsOpen()) return;
     FinishSend(true);  // a cancelled file's last piece
     TCom* to = &port;
+    const bool flowControl = port.LineState().Flow != platform::LineSettings::NoFlow;
     sender = std::make_unique<FileSender>(path, PieceSizeFor(port.LineState().BaudRate),
-                                          [to](const ByteString& piece) { return to->SendBytesFromAnyThread(piece); });
+                                          [to](const ByteString& piece) { return to->SendBytesFromAnyThread(piece); },
+                                          flowControl);
     sendingName = std::filesystem::path(path).filename().string();
     sendStart = std::chrono::steady_clock::now();
     progress = platform::ShowProgressBox(input, "Sending " + sendingName);
@@ -159,6 +161,7 @@ void LineSender::FinishSend(bool waitForPiece) {
     sendWatch.SetEnabled(false);
     progress.reset();
     sender->Cancel();  // a send cut short by Disconnect or a lost port
+    if (!sender->Done()) port.DiscardPendingOutput();  // a piece the device holds back ends at once
     if (waitForPiece) sender->Stop();
     const bool whole = sender->Done() && sender->Sent() == sender->Total() && sender->Failure().empty();
     const std::string sent = std::to_string(sender->Sent()), total = std::to_string(sender->Total());

@@ -6,6 +6,7 @@
 
 #include "platform/device/network_port.h"
 #include "platform/device/serial_device.h"
+#include "platform/device/win32/dcb_win32.h"
 #include "platform/files/settings.h"
 
 namespace platform {
@@ -46,35 +47,13 @@ public:
     bool GetLineSettings(LineSettings& settings) override {
         DCB state;
         if (!ReadState(state)) return false;
-        settings.BaudRate = state.BaudRate;
-        settings.ByteSize = state.ByteSize;
-        settings.Parity = state.Parity;
-        settings.StopBits = state.StopBits;
-        settings.Flow = state.fOutxCtsFlow && state.fRtsControl == RTS_CONTROL_HANDSHAKE ? LineSettings::RtsCtsFlow
-                        : state.fOutX                                                   ? LineSettings::XonXoffFlow
-                                                                                        : LineSettings::NoFlow;
+        settings = ReadLineSettings(state);
         return true;
     }
 
-    // Read, change the line's fields, write back: the rest stays as the port reported it.
-    // Turning RTS/CTS off leaves RTS raised, as the port opened it.
     bool SetLineSettings(const LineSettings& settings) override {
         DCB state;
-        if (!ReadState(state) || settings.Flow > LineSettings::XonXoffFlow) return false;
-        state.BaudRate = settings.BaudRate;
-        state.ByteSize = settings.ByteSize;
-        state.Parity = settings.Parity;
-        state.StopBits = settings.StopBits;
-        const bool rtsCts = settings.Flow == LineSettings::RtsCtsFlow, xonXoff = settings.Flow == LineSettings::XonXoffFlow;
-        state.fOutxCtsFlow = rtsCts;
-        if (rtsCts || state.fRtsControl == RTS_CONTROL_HANDSHAKE)
-            state.fRtsControl = rtsCts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
-        state.fOutX = state.fInX = xonXoff;
-        state.XonChar = 0x11;
-        state.XoffChar = 0x13;
-        state.XonLim = 2048;
-        state.XoffLim = 512;
-        return SetCommState(port, &state);
+        return ReadState(state) && ApplyLineSettings(settings, state) && SetCommState(port, &state);
     }
 
     IoStatus StartRead(uint8_t* buffer, uint32_t size, uint32_t& bytesRead) override {
@@ -118,8 +97,11 @@ public:
     // is cancelled, what is queued for output discarded, and the count taken returned.
     // The write has an event of its own: waiting on the port's handle would also wake
     // when the outstanding read completes.
+    // Under RTS/CTS flow control the driver has RTS: it is left to it.
     bool SetModemControl(bool dtr, bool rts) override {
         const bool dtrSet = EscapeCommFunction(port, dtr ? SETDTR : CLRDTR);
+        DCB state;
+        if (ReadState(state) && state.fRtsControl == RTS_CONTROL_HANDSHAKE) return dtrSet;
         return EscapeCommFunction(port, rts ? SETRTS : CLRRTS) && dtrSet;
     }
     bool GetModemStatus(ModemStatus& status) override {

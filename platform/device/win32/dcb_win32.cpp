@@ -1,0 +1,36 @@
+#include "platform/device/win32/dcb_win32.h"
+
+namespace platform {
+
+bool ApplyLineSettings(const LineSettings& settings, DCB& state) {
+    if (settings.Flow > LineSettings::XonXoffFlow) return false;
+    state.BaudRate = settings.BaudRate;
+    state.ByteSize = settings.ByteSize;
+    state.Parity = settings.Parity;
+    state.fParity = settings.Parity != LineSettings::NoParity;
+    state.StopBits = settings.StopBits;
+    const bool rtsCts = settings.Flow == LineSettings::RtsCtsFlow, xonXoff = settings.Flow == LineSettings::XonXoffFlow;
+    state.fOutxCtsFlow = rtsCts;
+    if (rtsCts || state.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        state.fRtsControl = rtsCts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    state.fOutX = state.fInX = xonXoff;
+    state.XonChar = 0x11;
+    state.XoffChar = 0x13;
+    state.XonLim = 2048;
+    state.XoffLim = 512;
+    return true;
+}
+
+LineSettings ReadLineSettings(const DCB& state) {
+    LineSettings settings;
+    settings.BaudRate = state.BaudRate;
+    settings.ByteSize = state.ByteSize;
+    settings.Parity = state.Parity;
+    settings.StopBits = state.StopBits;
+    settings.Flow = state.fOutxCtsFlow && state.fRtsControl == RTS_CONTROL_HANDSHAKE ? LineSettings::RtsCtsFlow
+                    : state.fOutX                                                   ? LineSettings::XonXoffFlow
+                                                                                    : LineSettings::NoFlow;
+    return settings;
+}
+
+}  // namespace platform

@@ -1,0 +1,165 @@
+// Line Settings from the Port menu end to end: the box, the settings kept for each port
+// number, Connect using them and saying what the port runs at, and flow control holding
+// a file while the device says so. The far end of port 5 is a pseudo-terminal, which
+// keeps rate, stop bits and flow control and always runs 8 data bits without parity.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/window/driver.h"
+#include "platform/window/history_pane.h"
+#include "tests/box_watcher.h"
+#include "tests/far_end.h"
+#include "ui/choices.h"
+#include "ui/line_sender.h"
+#include "ui/line_setup.h"
+#include "ui/main_form.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::LineSettings;
+
+class LineSettingsTest : public FarEndFixture {
+protected:
+    void SetUp() override { Start(); }
+    // A new start of the terminal, which reads the settings file as it finds it.
+    void Start() {
+        form.reset();
+        form = std::make_unique<TMainForm>();
+        ASSERT_TRUE(platform::ShowAndActivate(form->Window()));
+        form->PortEdit->SetText(std::to_string(FarEnd::Port));
+    }
+    void TearDown() override {
+        if (ComPort->IsOpen()) form->ConnectButton->Click();
+        form.reset();
+        for (unsigned port : {5u, 6u}) Choices().SetPortText(Choice::LineSettings, port, "");
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+    }
+    // Through the box, as a user fills it in: use, rate, data bits, parity, stop bits, flow.
+    ByteString Choose(const std::vector<ByteString>& values) {
+        platform::FindCommand(form->MainRich->ContextCommands(), "Line Settings...").Run();
+        platform::FormBox* box = form->Line().Box();
+        if (!box || !box->Visible()) return "no box";
+        box->SetValues(values);
+        box->Accept();
+        return box->Status();
+    }
+    bool Connect() {
+        form->ConnectButton->Click();
+        return ProcessEventsUntil([&] { return form->ConnectButton->Caption() == "Disconnect"; }, 3000);
+    }
+    bool Shows(const ByteString& text) const { return form->MainRich->Text().find(text) != ByteString::npos; }
+
+    std::unique_ptr<TMainForm> form;
+    BoxWatcher watcher;
+    const std::string file = (std::filesystem::temp_directory_path() / "comterm-flow.bin").string();
+};
+
+TEST_F(LineSettingsTest, ChosenSettingsAreUsedAtConnectSaidInANoteAndKeptForThatPortOnly) {
+    EXPECT_EQ(Choose({"1", "19200", "8", "Even", "1", "XON/XOFF"}), "");
+    EXPECT_EQ(Choices().PortText(Choice::LineSettings, 5), "use 19200 8E1 xonxoff");
+    EXPECT_EQ(form->BaudCombo->Hint(), "Connect uses 19200 8E1 from Line Settings (Port menu)");
+    ASSERT_TRUE(Connect());
+    EXPECT_TRUE(Shows("port 5: 19200 8E1, XON/XOFF flow control\r\n")) << form->MainRich->Text();
+    // The pseudo-terminal drops the parity: the port must not be said to run at 8E1.
+    EXPECT_TRUE(Shows("port 5: asked for 19200 8E1, XON/XOFF flow control; the port runs at 19200 8N1, XON/XOFF flow control"))
+        << form->MainRich->Text();
+    LineSettings now;
+    ASSERT_TRUE(ComPort->ReadBackLineSettings(now));
+    EXPECT_EQ(now.BaudRate, 19200u);
+    EXPECT_EQ(now.Flow, LineSettings::XonXoffFlow);
+
+    EXPECT_TRUE(watcher.boxes.empty());
+
+    // Kept for the next start, for port 5 and no other number.
+    form->ConnectButton->Click();
+    Start();
+    EXPECT_EQ(form->BaudCombo->Hint(), "Connect uses 19200 8E1 from Line Settings (Port menu)");
+    form->PortEdit->SetText("6");
+    EXPECT_EQ(form->BaudCombo->Hint(), "");
+    EXPECT_FALSE(form->Line().ChoiceFor(6).Use);
+}
+
+TEST_F(LineSettingsTest, SettingsNotInUseLeaveConnectToTheWindow) {
+    EXPECT_EQ(Choose({"0", "921600", "7", "Odd", "2", "None"}), "");
+    EXPECT_EQ(form->BaudCombo->Hint(), "");
+    ASSERT_TRUE(Connect());
+    EXPECT_FALSE(Shows("port 5:")) << form->MainRich->Text();
+    EXPECT_EQ(ComPort->LineState().BaudRate, static_cast<uint32_t>(std::stoi(form->BaudCombo->Text())));
+    EXPECT_EQ(ComPort->LineState().Flow, LineSettings::NoFlow);
+}
+
+TEST_F(LineSettingsTest, TheBoxRefusesABadRateWithTheReasonAndKeepsWhatWasThere) {
+    EXPECT_EQ(Choose({"1", "74880", "8", "None", "1", "None"}), "");
+    for (const char* rate : {"fast", "0", "-9600", "4000001", "9600.5", ""}) {
+        EXPECT_EQ(Choose({"1", rate, "8", "None", "1", "None"}).rfind("the baud rate must be a whole number from 50 to 4000000", 0), 0u)
+            << rate;
+        EXPECT_TRUE(form->Line().Box()->Visible()) << "the box stays open for a correction";
+        EXPECT_EQ(Choices().PortText(Choice::LineSettings, 5), "use 74880 8N1 none") << rate;
+    }
+    EXPECT_EQ(Choose({"1", "9600", "8", "None", "1.5", "None"}), "1.5 stop bits go with 5 data bits only");
+    EXPECT_EQ(Choices().PortText(Choice::LineSettings, 5), "use 74880 8N1 none");
+}
+
+TEST_F(LineSettingsTest, ADamagedEntryGivesTheWindowsRulesForThatPortAndTheOthersKeepTheirs) {
+    Choices().SetPortText(Choice::LineSettings, 5, "use 19200 8Q1 none");
+    Choices().SetPortText(Choice::LineSettings, 6, "use 2400 8E1 none");
+    Start();
+    ASSERT_TRUE(Connect());
+    EXPECT_FALSE(ComPort->FixedLine.has_value());
+    EXPECT_FALSE(Shows("port 5:")) << form->MainRich->Text();
+    EXPECT_TRUE(form->Line().ChoiceFor(6).Use);
+    EXPECT_EQ(form->Line().ChoiceFor(6).Line.BaudRate, 2400u);
+    EXPECT_EQ(Choices().PortText(Choice::LineSettings, 5), "use 19200 8Q1 none") << "the user's text is left as it was";
+}
+
+// The device's XOFF holds a file mid-way; its XON lets the rest go, whole and in order.
+TEST_F(LineSettingsTest, XoffHoldsASendFileAndXonResumesItWhole) {
+    EXPECT_EQ(Choose({"1", "115200", "8", "None", "1", "XON/XOFF"}), "");
+    ASSERT_TRUE(Connect());
+    ByteString content(256 << 10, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('A' + i % 26);  // no XON or XOFF in it
+    std::ofstream(file, std::ios::binary) << content;
+    ASSERT_TRUE(device.Write("\x13"));
+    ProcessEventsFor(200);
+    form->Sender().SendFile(file);
+    ByteString arrived;
+    std::thread early([&] { arrived = device.Read(content.size(), 1500ms); });
+    ProcessEventsFor(1600);  // past the bound of a piece: held, not failed
+    early.join();
+    EXPECT_LT(arrived.size(), content.size() / 2) << "XOFF holds the file";
+    EXPECT_TRUE(form->Sender().SendingFile()) << "a held file waits rather than fails";
+    ASSERT_TRUE(device.Write("\x11"));
+    ByteString rest;
+    std::thread reader([&] { rest = device.Read(content.size() - arrived.size(), 20s); });
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form->Sender().SendingFile(); }, 20000));
+    reader.join();
+    EXPECT_TRUE(arrived + rest == content) << arrived.size() << " + " << rest.size();
+    EXPECT_TRUE(Shows("Sent file comterm-flow.bin: 262144 bytes")) << form->MainRich->Text();
+    EXPECT_FALSE(Shows("13 \r\n")) << "XON and XOFF are the driver's, not shown";
+}
+
+TEST_F(LineSettingsTest, CancelWhileTheDeviceHoldsEndsAtOnce) {
+    EXPECT_EQ(Choose({"1", "115200", "8", "None", "1", "XON/XOFF"}), "");
+    ASSERT_TRUE(Connect());
+    std::ofstream(file, std::ios::binary) << ByteString(1 << 20, 'x');
+    ASSERT_TRUE(device.Write("\x13"));
+    ProcessEventsFor(200);
+    form->Sender().SendFile(file);
+    ProcessEventsFor(1500);  // past the bound of a piece: held, not failed
+    ASSERT_TRUE(form->Sender().SendingFile());
+    const auto cancelled = std::chrono::steady_clock::now();
+    form->Sender().SendProgress()->Cancel();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form->Sender().SendingFile(); }, 3000));
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 1s);
+    EXPECT_TRUE(Shows("Sending file comterm-flow.bin cancelled after")) << form->MainRich->Text();
+    device.Write("\x11");
+    device.Read(1 << 20, 300ms);
+}
+
+}  // namespace
