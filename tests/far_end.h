@@ -22,6 +22,9 @@ public:
     static int UnusedPort();  // a port number that leads nowhere
     // Whether the platform refuses a second open of a port: real systems do, Wine not.
     static bool ExclusiveOpenEnforced();
+    // Whether Wine stands between the port and the terminal behind it: it does not read
+    // RTS/CTS flow control back from the terminal.
+    static bool ThroughWine() { return !ExclusiveOpenEnforced(); }
 
 private:
     struct Link;

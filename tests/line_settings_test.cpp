@@ -13,6 +13,7 @@
 #include "platform/window/history_pane.h"
 #include "tests/box_watcher.h"
 #include "tests/far_end.h"
+#include "tests/scripted_port.h"
 #include "ui/choices.h"
 #include "ui/line_sender.h"
 #include "ui/line_setup.h"
@@ -83,6 +84,16 @@ TEST_F(LineSettingsTest, ChosenSettingsAreUsedAtConnectSaidInANoteAndKeptForThat
     form->PortEdit->SetText("6");
     EXPECT_EQ(form->BaudCombo->Hint(), "");
     EXPECT_FALSE(form->Line().ChoiceFor(6).Use);
+}
+
+// A pseudo-terminal always runs without parity: the port must not be said to run at 8E1.
+TEST_F(LineSettingsTest, AParityThePortDropsIsSaid) {
+    if (FarEnd::ThroughWine()) GTEST_SKIP() << "Wine refuses even parity on a pseudo-terminal, which drops it";
+    EXPECT_EQ(Choose({"1", "19200", "8", "Even", "1", "None"}), "");
+    ASSERT_TRUE(Connect());
+    EXPECT_TRUE(Shows("port 5: 19200 8E1, no flow control\r\n")) << form->MainRich->Text();
+    EXPECT_TRUE(Shows("port 5: asked for 19200 8E1, no flow control; the port runs at 19200 8N1, no flow control"))
+        << form->MainRich->Text();
 }
 
 TEST_F(LineSettingsTest, SettingsNotInUseLeaveConnectToTheWindow) {
@@ -160,6 +171,74 @@ TEST_F(LineSettingsTest, CancelWhileTheDeviceHoldsEndsAtOnce) {
     EXPECT_TRUE(Shows("Sending file comterm-flow.bin cancelled after")) << form->MainRich->Text();
     device.Write("\x11");
     device.Read(1 << 20, 300ms);
+}
+
+}  // namespace
+
+namespace {
+
+// What a real adapter's driver may do, which a pseudo-terminal never does: round a rate,
+// refuse settings outright, drive RTS itself.
+class RecordingDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
+        form.PortEdit->SetText("5");
+    }
+    void TearDown() override { Choices().SetPortText(Choice::LineSettings, 5, ""); }
+    void Choose(const std::vector<ByteString>& values) {
+        platform::FindCommand(form.MainRich->ContextCommands(), "Line Settings...").Run();
+        form.Line().Box()->SetValues(values);
+        ASSERT_TRUE(form.Line().Box()->Accept()) << form.Line().Box()->Status();
+    }
+    bool Shows(const ByteString& text) const { return form.MainRich->Text().find(text) != ByteString::npos; }
+    const platform::MenuCommand& RtsItem() {
+        return platform::FindCommand(platform::FindCommand(form.MainRich->ContextCommands(), "Port").Items, "RTS");
+    }
+
+    ScriptedLine line;
+    TMainForm form{ScriptedOpener(line)};
+    BoxWatcher watcher;
+};
+
+TEST_F(RecordingDeviceTest, ARateTheDriverRoundsIsSaid) {
+    line.roundedRate = 249600;
+    Choose({"1", "250000", "8", "Even", "1", "None"});
+    form.ConnectButton->Click();
+    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    EXPECT_EQ(line.settings.ByteSize, 8);
+    EXPECT_EQ(line.settings.Parity, LineSettings::EvenParity) << "what was asked of the driver";
+    EXPECT_TRUE(Shows("port 5: 250000 8E1, no flow control\r\n")) << form.MainRich->Text();
+    EXPECT_TRUE(Shows("port 5: asked for 250000, the port runs at 249600\r\n")) << form.MainRich->Text();
+}
+
+TEST_F(RecordingDeviceTest, SettingsTheDriverRefusesFailTheConnectWithTheBoxAndANote) {
+    line.refuseSettings = true;
+    Choose({"1", "4000000", "7", "Mark", "2", "None"});
+    form.ConnectButton->Click();
+    EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
+    EXPECT_FALSE(ComPort->IsOpen());
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, "Could not connect. Please check your Com port settings.");
+    EXPECT_TRUE(Shows("port 5: the port refused 4000000 7M2, no flow control (Line Settings in the Port menu)"))
+        << form.MainRich->Text();
+}
+
+TEST_F(RecordingDeviceTest, UnderRtsCtsTheDriverHasRtsAndTheItemSaysSo) {
+    EXPECT_TRUE(RtsItem().Enabled());
+    Choose({"1", "115200", "8", "None", "1", "RTS/CTS"});
+    EXPECT_FALSE(RtsItem().Enabled()) << "greyed as soon as the settings are in use";
+    form.ConnectButton->Click();
+    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    EXPECT_EQ(line.settings.Flow, LineSettings::RtsCtsFlow);
+    EXPECT_FALSE(RtsItem().Enabled());
+    EXPECT_EQ(RtsItem().Label(), "&RTS (RTS/CTS flow control drives it)");
+    RtsItem().Run();
+    EXPECT_TRUE(line.rts) << "a click does not take RTS from the driver";
+    form.ConnectButton->Click();
+    Choose({"1", "115200", "8", "None", "1", "None"});
+    EXPECT_TRUE(RtsItem().Enabled());
+    EXPECT_EQ(RtsItem().Label(), "&RTS");
 }
 
 }  // namespace

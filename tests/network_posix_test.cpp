@@ -20,6 +20,7 @@
 #include "tools/loopback_listener.h"
 #include "tools/ser2net_server.h"
 #include "ui/line_sender.h"
+#include "ui/line_setup.h"
 #include "ui/main_form.h"
 #include "ui/port_session.h"
 
@@ -93,6 +94,55 @@ TEST_F(NetworkPortTest, EachBaudRateChosenIsTheOneTheLineGets) {
         ComPort->SetBaud(rate);
         EXPECT_TRUE(ProcessEventsUntil([&] { return LineSpeed(device.SlavePath()) == speed; })) << rate;
     }
+}
+
+termios LineFlags(const std::string& device) {
+    const int fd = open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    termios settings{};
+    tcgetattr(fd, &settings);
+    close(fd);
+    return settings;
+}
+
+// Each setting of the Line Settings box goes through the server to the far port: the
+// pseudo-terminal behind it keeps rate, stop bits and flow control; data bits and parity
+// the server answers for (a pseudo-terminal keeps neither), and as it answers what was
+// asked, no note says otherwise.
+TEST_F(NetworkPortTest, LineSettingsReachTheFarPortThroughTheServer) {
+    struct Case {
+        std::vector<ByteString> box;  // rate, data bits, parity, stop bits, flow
+        speed_t speed;
+        bool twoStopBits, rtsCts, xonXoff;
+        const char* note;
+    };
+    const Case cases[] = {
+        {{"115200", "8", "None", "2", "RTS/CTS"}, B115200, true, true, false, "port 9: 115200 8N2, RTS/CTS flow control"},
+        {{"38400", "8", "None", "1", "XON/XOFF"}, B38400, false, false, true, "port 9: 38400 8N1, XON/XOFF flow control"},
+        {{"19200", "7", "Even", "1", "None"}, B19200, false, false, false, "port 9: 19200 7E1, no flow control"},
+    };
+    form.PortEdit->SetText("9");
+    for (const Case& c : cases) {
+        platform::FindCommand(form.MainRich->ContextCommands(), "Line Settings...").Run();
+        std::vector<ByteString> values = c.box;
+        values.insert(values.begin(), "1");
+        form.Line().Box()->SetValues(values);
+        ASSERT_TRUE(form.Line().Box()->Accept()) << form.Line().Box()->Status();
+        Connect(9);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return LineSpeed(device.SlavePath()) == c.speed; })) << c.note;
+        const termios far = LineFlags(device.SlavePath());
+        EXPECT_EQ((far.c_cflag & CSTOPB) != 0, c.twoStopBits) << c.note;
+        EXPECT_EQ((far.c_cflag & CRTSCTS) != 0, c.rtsCts) << c.note;
+        EXPECT_EQ((far.c_iflag & IXON) != 0, c.xonXoff) << c.note;
+        EXPECT_TRUE(Shows(std::string(c.note) + "\r\n")) << form.MainRich->Text();
+        ProcessEventsFor(800);  // the server's answers are in
+        EXPECT_FALSE(Shows("far port")) << form.MainRich->Text();
+        form.ConnectButton->Click();
+        form.MainRich->Clear();
+    }
+    platform::FindCommand(form.MainRich->ContextCommands(), "Line Settings...").Run();
+    form.Line().Box()->SetValues({"0"});
+    form.Line().Box()->Accept();
+    EXPECT_TRUE(watcher.boxes.empty());
 }
 
 // ser2net with its defaults holds what it reads for up to 20 ms: a burst is one entry

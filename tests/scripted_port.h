@@ -17,6 +17,7 @@ struct ScriptedLine {
     bool failStart = false;    // starting a read fails
     bool failCheck = false;    // the completion check fails (the port went away)
     bool refuseSettings = false;
+    uint32_t roundedRate = 0;  // set: the rate the device runs at whatever is asked
     ByteString written;
     std::function<void()> arrival;  // what the pump asked to be told when bytes come
     platform::LineSettings settings;
@@ -46,6 +47,7 @@ public:
     bool SetLineSettings(const platform::LineSettings& s) override {
         if (line.refuseSettings || s.ByteSize > 8) return false;
         line.settings = s;
+        if (line.roundedRate) line.settings.BaudRate = line.roundedRate;
         return true;
     }
     // A full read's worth already queued completes at once; less stays pending.

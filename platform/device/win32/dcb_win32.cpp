@@ -14,10 +14,14 @@ bool ApplyLineSettings(const LineSettings& settings, DCB& state) {
     if (rtsCts || state.fRtsControl == RTS_CONTROL_HANDSHAKE)
         state.fRtsControl = rtsCts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
     state.fOutX = state.fInX = xonXoff;
-    state.XonChar = 0x11;
-    state.XoffChar = 0x13;
-    state.XonLim = 2048;
-    state.XoffLim = 512;
+    if (xonXoff) {
+        // Within the driver's input queue, which the port sets to about a kilobyte: a
+        // limit past it is refused.
+        state.XonChar = 0x11;
+        state.XoffChar = 0x13;
+        state.XonLim = 256;
+        state.XoffLim = 256;
+    }
     return true;
 }
 
@@ -25,7 +29,9 @@ LineSettings ReadLineSettings(const DCB& state) {
     LineSettings settings;
     settings.BaudRate = state.BaudRate;
     settings.ByteSize = state.ByteSize;
-    settings.Parity = state.Parity;
+    // A driver may report a parity it has no name for (Wine, for a terminal left with
+    // odd but without parity): the line then has none.
+    settings.Parity = state.Parity <= LineSettings::SpaceParity ? state.Parity : LineSettings::NoParity;
     settings.StopBits = state.StopBits;
     settings.Flow = state.fOutxCtsFlow && state.fRtsControl == RTS_CONTROL_HANDSHAKE ? LineSettings::RtsCtsFlow
                     : state.fOutX                                                   ? LineSettings::XonXoffFlow
