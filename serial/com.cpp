@@ -168,6 +168,8 @@ bool TCom::ReadBackLineSettings(platform::LineSettings& actual) { return Device 
 
 bool TCom::SetBreak(bool on) { return Device && Device->SetBreak(on); }
 
+platform::LineErrors TCom::TakeLineErrors() { return Device ? Device->TakeLineErrors() : platform::LineErrors(); }
+
 bool TCom::StartRead() {
     PollTimer.SetEnabled(false);
     for (;;) {

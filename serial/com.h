@@ -60,6 +60,8 @@ public:
     bool SetModemControl(bool dtr, bool rts);
     bool GetModemStatus(platform::SerialDevice::ModemStatus& status);
     bool SetBreak(bool on);
+    // What the port reported wrong on the line since last asked; none while closed.
+    platform::LineErrors TakeLineErrors();
     // Opens with DTR and RTS low rather than raised.
     bool ModemLinesLowAtOpen = false;
 

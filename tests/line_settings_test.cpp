@@ -62,25 +62,23 @@ protected:
 };
 
 TEST_F(LineSettingsTest, ChosenSettingsAreUsedAtConnectSaidInANoteAndKeptForThatPortOnly) {
-    EXPECT_EQ(Choose({"1", "19200", "8", "Even", "1", "XON/XOFF"}), "");
-    EXPECT_EQ(Choices().PortText(Choice::LineSettings, 5), "use 19200 8E1 xonxoff");
-    EXPECT_EQ(form->BaudCombo->Hint(), "Connect uses 19200 8E1 from Line Settings (Port menu)");
+    EXPECT_EQ(Choose({"1", "19200", "8", "None", "2", "XON/XOFF"}), "");
+    EXPECT_EQ(Choices().PortText(Choice::LineSettings, 5), "use 19200 8N2 xonxoff");
+    EXPECT_EQ(form->BaudCombo->Hint(), "Connect uses 19200 8N2 from Line Settings (Port menu)");
     ASSERT_TRUE(Connect());
-    EXPECT_TRUE(Shows("port 5: 19200 8E1, XON/XOFF flow control\r\n")) << form->MainRich->Text();
-    // The pseudo-terminal drops the parity: the port must not be said to run at 8E1.
-    EXPECT_TRUE(Shows("port 5: asked for 19200 8E1, XON/XOFF flow control; the port runs at 19200 8N1, XON/XOFF flow control"))
-        << form->MainRich->Text();
+    EXPECT_TRUE(Shows("port 5: 19200 8N2, XON/XOFF flow control\r\n")) << form->MainRich->Text();
+    EXPECT_FALSE(Shows("asked for")) << "the port runs as asked: " << form->MainRich->Text();
     LineSettings now;
     ASSERT_TRUE(ComPort->ReadBackLineSettings(now));
     EXPECT_EQ(now.BaudRate, 19200u);
+    EXPECT_EQ(now.StopBits, LineSettings::TwoStopBits);
     EXPECT_EQ(now.Flow, LineSettings::XonXoffFlow);
-
     EXPECT_TRUE(watcher.boxes.empty());
 
     // Kept for the next start, for port 5 and no other number.
     form->ConnectButton->Click();
     Start();
-    EXPECT_EQ(form->BaudCombo->Hint(), "Connect uses 19200 8E1 from Line Settings (Port menu)");
+    EXPECT_EQ(form->BaudCombo->Hint(), "Connect uses 19200 8N2 from Line Settings (Port menu)");
     form->PortEdit->SetText("6");
     EXPECT_EQ(form->BaudCombo->Hint(), "");
     EXPECT_FALSE(form->Line().ChoiceFor(6).Use);
@@ -192,6 +190,11 @@ protected:
         ASSERT_TRUE(form.Line().Box()->Accept()) << form.Line().Box()->Status();
     }
     bool Shows(const ByteString& text) const { return form.MainRich->Text().find(text) != ByteString::npos; }
+    // Bytes at the port, which wakes a pump that waits for them.
+    void Arrive(const ByteString& bytes) {
+        line.input += bytes;
+        if (auto wake = std::exchange(line.arrival, nullptr)) wake();
+    }
     const platform::MenuCommand& RtsItem() {
         return platform::FindCommand(platform::FindCommand(form.MainRich->ContextCommands(), "Port").Items, "RTS");
     }
@@ -222,6 +225,46 @@ TEST_F(RecordingDeviceTest, SettingsTheDriverRefusesFailTheConnectWithTheBoxAndA
     EXPECT_EQ(watcher.boxes[0].text, "Could not connect. Please check your Com port settings.");
     EXPECT_TRUE(Shows("port 5: the port refused 4000000 7M2, no flow control (Line Settings in the Port menu)"))
         << form.MainRich->Text();
+}
+
+// The wrong parity or rate shows in the first entry, not as garbage to guess from.
+TEST_F(RecordingDeviceTest, LineErrorsAreSaidAfterTheEntryTheyCameIn) {
+    Choose({"1", "19200", "8", "Even", "1", "None"});
+    form.ConnectButton->Click();
+    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    const struct {
+        platform::LineErrors errors;
+        const char* note;  // "" for none
+    } cases[] = {
+        {{3, 0, 0, 1}, "port 5: 3 parity errors, 1 break in the entry above"},
+        {{0, 1, 2, 0}, "port 5: 1 framing error, 2 overruns in the entry above"},
+        {{0, 0, 0, 0}, ""},
+    };
+    for (const auto& c : cases) {
+        form.MainRich->Clear();
+        line.errors = c.errors;
+        Arrive("\xE5\x17X");
+        ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("58 \r\n") || Shows("X\r\n"); })) << form.MainRich->Text();
+        ProcessEventsFor(60);
+        const ByteString text = form.MainRich->Text();
+        const size_t entry = text.find("\r\n"), note = text.find(" port 5: ");
+        if (*c.note) {
+            EXPECT_NE(text.find(std::string(c.note) + "\r\n"), ByteString::npos) << text;
+            EXPECT_GT(note, entry) << "the note follows the entry";
+        } else {
+            EXPECT_EQ(note, ByteString::npos) << text;
+        }
+    }
+    // Without the settings in use, the window's rules hold: no notes.
+    form.ConnectButton->Click();
+    Choose({"0", "19200", "8", "Even", "1", "None"});
+    form.ConnectButton->Click();
+    form.MainRich->Clear();
+    line.errors = {1, 1, 1, 1};
+    Arrive("X");
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("58 \r\n") || Shows("X\r\n"); }));
+    ProcessEventsFor(60);
+    EXPECT_FALSE(Shows("port 5:")) << form.MainRich->Text();
 }
 
 TEST_F(RecordingDeviceTest, UnderRtsCtsTheDriverHasRtsAndTheItemSaysSo) {

@@ -102,6 +102,25 @@ TEST(TelnetLink, AnEndlessSubnegotiationIsDroppedAndDataResumes) {
     EXPECT_EQ(link.OverlongDropped(), 1);
 }
 
+// NOTIFY-LINESTATE: overrun 0x02, parity 0x04, framing 0x08, break 0x10; the data-ready
+// and shift-register bits are no errors. Flow answers are kept apart from DTR's and RTS's.
+TEST(TelnetLink, LineErrorsAndTheFlowAnswerAreKeptUntilTaken) {
+    platform::TelnetLink link;
+    ByteString data, reply;
+    const ByteString wire = Bytes({Iac, Sb, 44, 106, 0x04, Iac, Se, Iac, Sb, 44, 106, 0x14, Iac, Se,
+                                   Iac, Sb, 44, 106, 0x61, Iac, Se, Iac, Sb, 44, 106, 0x0A, Iac, Se,
+                                   Iac, Sb, 44, 105, 3, Iac, Se, Iac, Sb, 44, 105, 8, Iac, Se});
+    link.Receive(wire.data(), wire.size(), data, reply);
+    const platform::LineErrors errors = link.TakeLineErrors();
+    EXPECT_EQ(errors.Parity, 2u);
+    EXPECT_EQ(errors.Breaks, 1u);
+    EXPECT_EQ(errors.Framing, 1u);
+    EXPECT_EQ(errors.Overruns, 1u);
+    EXPECT_FALSE(link.TakeLineErrors().Any()) << "told once";
+    EXPECT_EQ(link.FlowAnswer(), platform::TelnetLink::HardwareFlow) << "DTR's answer after it leaves it";
+    EXPECT_EQ(data, "");
+}
+
 TEST(TelnetLink, TheServersAnswersAreKept) {
     platform::TelnetLink link;
     EXPECT_FALSE(link.ComPortAccepted());

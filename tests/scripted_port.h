@@ -18,6 +18,7 @@ struct ScriptedLine {
     bool failCheck = false;    // the completion check fails (the port went away)
     bool refuseSettings = false;
     uint32_t roundedRate = 0;  // set: the rate the device runs at whatever is asked
+    platform::LineErrors errors;  // reported at the next ask, then cleared
     ByteString written;
     std::function<void()> arrival;  // what the pump asked to be told when bytes come
     platform::LineSettings settings;
@@ -73,6 +74,11 @@ public:
         if (!line.input.empty() || line.failCheck) return false;
         line.arrival = std::move(arrived);
         return true;
+    }
+    platform::LineErrors TakeLineErrors() override {
+        const platform::LineErrors told = line.errors;
+        line.errors = {};
+        return told;
     }
     int32_t Write(const uint8_t* data, uint32_t size) override {
         line.written.append(reinterpret_cast<const char*>(data), size);

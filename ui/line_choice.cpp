@@ -96,6 +96,19 @@ std::string LineDifference(const LineSettings& asked, const LineSettings& actual
     return "asked for " + LineText(asked) + "; the port runs at " + LineText(actual);
 }
 
+std::string LineErrorsText(const platform::LineErrors& errors) {
+    std::string text;
+    auto add = [&text](unsigned count, const char* one, const char* many) {
+        if (!count) return;
+        text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + (count == 1 ? one : many);
+    };
+    add(errors.Parity, "parity error", "parity errors");
+    add(errors.Framing, "framing error", "framing errors");
+    add(errors.Overruns, "overrun", "overruns");
+    add(errors.Breaks, "break", "breaks");
+    return text;
+}
+
 const std::vector<std::string>& CommonRates() {
     static const std::vector<std::string> rates = {
         "300",    "600",    "1200",   "2400",    "4800",    "9600",    "14400",   "19200",   "38400",

@@ -26,6 +26,9 @@ std::string LineText(const platform::LineSettings& line);
 // "asked for 19200 8E1, no flow control; the port runs at 19200 8N1, no flow control".
 std::string LineDifference(const platform::LineSettings& asked, const platform::LineSettings& actual);
 
+// "3 parity errors, 1 break"; "" for none.
+std::string LineErrorsText(const platform::LineErrors& errors);
+
 // The choices the line settings box offers, in its order.
 const std::vector<std::string>& CommonRates();
 const std::vector<std::string>& DataBitsWords();

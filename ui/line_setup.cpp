@@ -82,11 +82,18 @@ void LineSetup::BeforeConnect(unsigned number) {
 
 void LineSetup::AfterConnect(unsigned number) {
     if (!port.FixedLine) return;
+    port.TakeLineErrors();  // what came before Connect is not this port's news
     history.AddNote(PortName(number) + ": " + LineText(*port.FixedLine));
     platform::LineSettings actual;
     if (platform::OpensOverNetwork(static_cast<uint8_t>(number)) || !port.ReadBackLineSettings(actual)) return;
     const std::string difference = LineDifference(*port.FixedLine, actual);
     if (!difference.empty()) history.AddNote(PortName(number) + ": " + difference);
+}
+
+void LineSetup::NoteLineErrors(unsigned number) {
+    if (!port.FixedLine || !port.IsOpen()) return;
+    const platform::LineErrors errors = port.TakeLineErrors();
+    if (errors.Any()) history.AddNote(PortName(number) + ": " + LineErrorsText(errors) + " in the entry above");
 }
 
 std::string LineSetup::RefusedText(unsigned number) const {

@@ -37,6 +37,9 @@ public:
     // Once the port took them: a note of what it runs at, and of what it runs at
     // otherwise than asked.
     void AfterConnect(unsigned port);
+    // After each delivery of received entries: while the settings are in use, a note of
+    // the errors the port reported in them, so that a wrong rate or parity shows at once.
+    void NoteLineErrors(unsigned port);
     // Why the port refused them, for the note after a failed Connect.
     std::string RefusedText(unsigned port) const;
     // The Baud Rate list's hint: which settings Connect uses instead, or "".

@@ -86,6 +86,10 @@ void TMainForm::MakeFeatures() {
         *com, *choices, *this, *MainRich, [this] { return PortInField(); },
         [this] { return BaudCombo->Text(); });
     session->RtsDriven = [this] { return lineSetup->DriverDrivesRts(); };
+    com->OnDeliveryDone = [this] {
+        ShowGathered();
+        lineSetup->NoteLineErrors(session->ConnectedPort());
+    };
     BaudCombo->SetHint([this] { return lineSetup->BaudHint(); });
     com->OnLost = [this] {
         sender->EndSend();

@@ -30,6 +30,7 @@ public:
     // The commands' word: connected at this rate (0: none chosen), or not any more.
     void Connected(uint8_t port, int32_t baud);
     void Disconnected();
+    uint8_t ConnectedPort() const { return connectedPort; }
     // The ports present, after why the last Connect failed where it did.
     std::string PresentPortsText() const;
     // Why the last Connect failed, as a note says it: "port 3 (/dev/ttyUSB0): ...".

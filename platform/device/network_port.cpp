@@ -232,6 +232,10 @@ public:
         SendWire(Control(on ? TelnetLink::BreakOn : TelnetLink::BreakOff));
         return true;
     }
+    LineErrors TakeLineErrors() override {
+        std::lock_guard<std::mutex> guard(telnetMutex);
+        return telnet.TakeLineErrors();
+    }
     void DiscardPendingOutput() override {
         if (ComPortUsable()) SendWire(TelnetLink::ComPortCommand(TelnetLink::PurgeData, BigEndian(2, 1)));
     }

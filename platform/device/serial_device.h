@@ -37,6 +37,19 @@ int BitsPerCharacter(const LineSettings& settings);
 // time the bytes need on the line (at 9600 baud when the rate is unknown), plus a second.
 std::chrono::milliseconds WriteBound(const LineSettings& settings, uint32_t size);
 
+// What the port reported wrong on the line since it was last asked.
+struct LineErrors {
+    unsigned Parity = 0, Framing = 0, Overruns = 0, Breaks = 0;
+    bool Any() const { return Parity || Framing || Overruns || Breaks; }
+    LineErrors& operator+=(const LineErrors& more) {
+        Parity += more.Parity;
+        Framing += more.Framing;
+        Overruns += more.Overruns;
+        Breaks += more.Breaks;
+        return *this;
+    }
+};
+
 enum class IoStatus { Completed, Pending, Failed };
 
 // One open serial port: exclusive for as long as the object lives, closed by its
@@ -81,6 +94,9 @@ public:
     virtual bool GetModemStatus(ModemStatus& status) = 0;
     // Puts the line in the break condition, or ends it; the caller times the break.
     virtual bool SetBreak(bool on) = 0;
+    // The errors the port reported since the last call (none where it cannot tell, as a
+    // pseudo-terminal).
+    virtual LineErrors TakeLineErrors() { return {}; }
     // Drops what waits in the driver to be sent, and ends a write waiting on it; any
     // thread may call it while the device is open.
     virtual void DiscardPendingOutput() {}

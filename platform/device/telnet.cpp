@@ -145,6 +145,13 @@ void TelnetLink::SubNegotiation() {
     answers[command] = value;
     if (command == SetControl && value >= NoFlow && value <= HardwareFlow) flowAnswer = static_cast<int>(value);
     if (command == NotifyModemState && sub.size() >= 3) modemState = static_cast<uint8_t>(sub[2]);
+    if (command == NotifyLineState && sub.size() >= 3) {
+        const auto state = static_cast<uint8_t>(sub[2]);
+        lineErrors.Overruns += (state & 0x02) ? 1 : 0;
+        lineErrors.Parity += (state & 0x04) ? 1 : 0;
+        lineErrors.Framing += (state & 0x08) ? 1 : 0;
+        lineErrors.Breaks += (state & 0x10) ? 1 : 0;
+    }
 }
 
 }  // namespace platform

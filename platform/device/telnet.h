@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "platform/byte_string.h"
+#include "platform/device/serial_device.h"
 
 namespace platform {
 
@@ -46,6 +47,12 @@ public:
         std::fill(std::begin(answers), std::end(answers), -1);
         flowAnswer = -1;
     }
+    // The line errors the server told of (NOTIFY-LINESTATE) since the last call.
+    LineErrors TakeLineErrors() {
+        const LineErrors told = lineErrors;
+        lineErrors = {};
+        return told;
+    }
     // The server's last answer on outbound flow control (NoFlow, XonXoffFlow or
     // HardwareFlow), apart from its answers on DTR, RTS and break; -1 for none.
     int FlowAnswer() const { return flowAnswer; }
@@ -79,6 +86,7 @@ private:
     int overlongDropped = 0;
     int modemState = -1;
     int flowAnswer = -1;
+    LineErrors lineErrors;
     int64_t answers[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 

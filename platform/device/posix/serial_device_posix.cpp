@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
+#include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,6 +95,7 @@ public:
     bool SetModemControl(bool dtr, bool rts) override { return SetModemControlLines(fd, dtr, rts); }
     bool GetModemStatus(ModemStatus& status) override { return ReadModemStatusLines(fd, status); }
     bool SetBreak(bool on) override { return SetBreakCondition(fd, on); }
+    LineErrors TakeLineErrors() override;
     void DiscardPendingOutput() override {
         ++discards;  // a write waiting on the device ends within DiscardCheckMs
         DiscardOutput(fd);
@@ -101,6 +103,8 @@ public:
 
 private:
     static constexpr int DiscardCheckMs = 50;
+    serial_icounter_struct countedSoFar{};
+    bool countsRead = false;
     std::atomic<unsigned> discards{0};
     const int fd;
     const int wakeFd;
@@ -117,6 +121,23 @@ PosixSerialDevice::~PosixSerialDevice() {
     ReleaseExclusive(fd);
     close(fd);
     close(wakeFd);
+}
+
+// The driver's own counters, which a UART's and most USB adapters' drivers keep; the
+// bytes themselves stay as received.
+LineErrors PosixSerialDevice::TakeLineErrors() {
+    serial_icounter_struct now{};
+    if (ioctl(fd, TIOCGICOUNT, &now) != 0) return {};
+    LineErrors errors;
+    if (countsRead) {
+        errors.Parity = static_cast<unsigned>(now.parity - countedSoFar.parity);
+        errors.Framing = static_cast<unsigned>(now.frame - countedSoFar.frame);
+        errors.Overruns = static_cast<unsigned>(now.overrun - countedSoFar.overrun + now.buf_overrun - countedSoFar.buf_overrun);
+        errors.Breaks = static_cast<unsigned>(now.brk - countedSoFar.brk);
+    }
+    countedSoFar = now;
+    countsRead = true;
+    return errors;
 }
 
 bool PosixSerialDevice::GetLineSettings(LineSettings& settings) {

@@ -114,6 +114,16 @@ public:
 
     void DiscardPendingOutput() override { PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR); }
 
+    // The driver says which errors came since it was last asked, not how many: one each.
+    LineErrors TakeLineErrors() override {
+        DWORD errors = 0;
+        if (!ClearCommError(port, &errors, nullptr)) return {};
+        LineErrors taken = pendingErrors;
+        pendingErrors = {};
+        taken += ErrorsOf(errors);
+        return taken;
+    }
+
     int32_t Write(const uint8_t* data, uint32_t size) override {
         const DWORD bound = static_cast<DWORD>(WriteBoundNow(size).count());
         OVERLAPPED writeOverlap{};
@@ -151,10 +161,21 @@ private:
         return IoStatus::Pending;
     }
 
-    // True when the port answered: its line errors are then cleared.
+    // True when the port answered: its line errors are then cleared, and kept to be told.
     bool ClearLineErrors() {
         DWORD errors = 0;
-        return ClearCommError(port, &errors, nullptr);
+        if (!ClearCommError(port, &errors, nullptr)) return false;
+        pendingErrors += ErrorsOf(errors);
+        return true;
+    }
+
+    static LineErrors ErrorsOf(DWORD errors) {
+        LineErrors said;
+        said.Parity = (errors & CE_RXPARITY) ? 1 : 0;
+        said.Framing = (errors & CE_FRAME) ? 1 : 0;
+        said.Overruns = (errors & (CE_OVERRUN | CE_RXOVER)) ? 1 : 0;
+        said.Breaks = (errors & CE_BREAK) ? 1 : 0;
+        return said;
     }
 
     bool ReadState(DCB& state) {
@@ -182,6 +203,7 @@ private:
     bool reading = false;
     HANDLE arrivalWait = nullptr;
     std::function<void()> onArrival;
+    LineErrors pendingErrors;
 };
 
 }  // namespace
