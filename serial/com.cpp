@@ -113,6 +113,7 @@ bool TCom::Adopt(std::unique_ptr<platform::SerialDevice> device) {
     PortState.Parity = platform::LineSettings::EvenParity;
     PortState.StopBits =
         Settings.TwoStopBitsChecked() ? platform::LineSettings::TwoStopBits : platform::LineSettings::OneStopBit;
+    PortState.Flow = platform::LineSettings::NoFlow;  // whatever another program, or Line Settings, left
     Device->SetLineSettings(PortState);
 
     if (StartRead()) return true;
@@ -134,6 +135,7 @@ bool TCom::SetBaud(int32_t Rate) {
     PortState.ByteSize = (Settings.FormatIndex() & 4) ? 9 : 8;
     PortState.Parity = platform::LineSettings::NoParity;
     PortState.StopBits = platform::LineSettings::OneStopBit;
+    PortState.Flow = platform::LineSettings::NoFlow;
     if (!Device->SetLineSettings(PortState)) Device->GetLineSettings(PortState);
     return true;
 }

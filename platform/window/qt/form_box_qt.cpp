@@ -76,7 +76,10 @@ public:
             if (list->isEditable()) list->setEditText(FromBytes(values[i]));
         }
     }
-    void SetStatus(const ByteString& text) override { status->setText(FromBytes(text)); }
+    void SetStatus(const ByteString& text) override {
+        status->setText(FromBytes(text));
+        dialog->adjustSize();  // room for the whole reason
+    }
     ByteString Status() const override { return ToBytes(status->text()); }
     bool Visible() const override { return dialog->isVisible(); }
     void Close() override { dialog->hide(); }
