@@ -22,4 +22,22 @@ TEST(KeysAndMenus, EveryItemOfTheTablesIsListedWithItsKeyAndWhatItDoes) {
     EXPECT_NE(text.find("the [Ports] section"), ByteString::npos) << "Windows keeps its numbers in the settings";
 }
 
+// The empty history's hint names what opens a box or a menu, from the same tables.
+TEST(KeysAndMenus, TheEmptyHistorysHintNamesTheFeaturesFromTheTables) {
+    std::vector<platform::MenuCommand> history = {
+        {"&Find...", "Ctrl+F", [] {}, {}},
+        {"Find &Next", "F3", [] {}, {}},
+        {"Sa&ve History As...", "Ctrl+S", [] {}, {}},
+        {"P&ort", "", {}, {}, {{"Line &Settings...", "", [] {}, {}}, {"&DTR", "", [] {}, {}},
+                               {"", "", {}, {}, {}, [] { return ByteString("Modem lines"); }}}},
+    };
+    const std::vector<platform::MenuCommand> input = {{"Line &End", "", {}, {}, {{"CR", "", [] {}, {}}}},
+                                                      {"Send &File...", "", [] {}, {}}};
+    EXPECT_EQ(EmptyHistoryHint(history, input),
+              "Right-click here for Find, Save History As and the Port menu (Line Settings and DTR). "
+              "Right-click the input line for Line End and Send File. F1: all keys and menus.");
+    history.insert(history.begin() + 2, {"&Log to File...", "", [] {}, {}});
+    EXPECT_NE(EmptyHistoryHint(history, input).find("Find, Log to File, Save History As and the Port menu"), ByteString::npos);
+}
+
 }  // namespace

@@ -163,9 +163,12 @@ TEST_F(LineSettingsTest, CancelWhileTheDeviceHoldsEndsAtOnce) {
     std::ofstream(file, std::ios::binary) << ByteString(1 << 20, 'x');
     ASSERT_TRUE(device.Write("\x13"));
     ProcessEventsFor(200);
+    form->Sender().SetDigitGroupSeparator(",");
     form->Sender().SendFile(file);
     ProcessEventsFor(1500);  // past the bound of a piece: held, not failed
     ASSERT_TRUE(form->Sender().SendingFile());
+    EXPECT_NE(form->Sender().SendProgress()->Text().find(" of 1,048,576 bytes sent"), ByteString::npos)
+        << "counts as the locale groups them: " << form->Sender().SendProgress()->Text();
     const auto cancelled = std::chrono::steady_clock::now();
     form->Sender().SendProgress()->Cancel();
     EXPECT_TRUE(ProcessEventsUntil([&] { return !form->Sender().SendingFile(); }, 3000));

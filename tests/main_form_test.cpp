@@ -105,6 +105,24 @@ TEST(MainForm, SentAndReceivedLinesKeepTheirColoursAndStamps) {
     EXPECT_EQ(form.MainRich->ColorAt(static_cast<int>(text.size()) - 3), ReceivedColor);
 }
 
+// The hint is the pane's, not its text: nothing saved, logged, copied or found holds it.
+TEST(MainForm, TheEmptyHistoryShowsAHintThatIsNotText) {
+    TMainForm form;
+    const ByteString hint = form.MainRich->Placeholder();
+    EXPECT_EQ(hint.rfind("Right-click here for Find, Save History As, Log to File and the Port menu (Line Settings, ", 0), 0u)
+        << hint;
+    EXPECT_NE(hint.find("Right-click the input line for Line End, Interpret Escapes and Send File. F1: all keys and menus."),
+              ByteString::npos)
+        << hint;
+    EXPECT_EQ(form.MainRich->Text(), "");
+    EXPECT_EQ(form.MainRich->TextLength(), 0);
+    form.ComReceive("OK");
+    EXPECT_EQ(form.MainRich->Text().find("Right-click"), ByteString::npos);
+    form.Button1Click();
+    EXPECT_EQ(form.MainRich->Text(), "");
+    EXPECT_EQ(form.MainRich->Placeholder(), hint) << "back after Clear History";
+}
+
 TEST(MainForm, FormatChangesApplyToTheNextLine) {
     TMainForm form;
     form.FormatRadios->SetItemIndex(3);  // 7-Bit Hex

@@ -166,6 +166,22 @@ TEST(LocaleTranslation, RealLocales) {
     EXPECT_EQ(german.LongMonthNames[2], "M\x84rz") << "names come in code page 437";
     EXPECT_EQ(german.DecimalSeparator, ',');
     EXPECT_EQ(platform::ReadLocaleTimeSettings("en_US.UTF-8").DecimalSeparator, '.');
+    EXPECT_EQ(german.DigitGroupSeparator, ".");
+    EXPECT_EQ(platform::ReadLocaleTimeSettings("en_US.UTF-8").DigitGroupSeparator, ",");
+    EXPECT_EQ(platform::ReadLocaleTimeSettings("C.UTF-8").DigitGroupSeparator, "") << "C groups no digits";
+}
+
+TEST(LocaleTranslation, CountsAreGroupedByThrees) {
+    const struct {
+        uint64_t value;
+        const char* separator;
+        const char* written;
+    } cases[] = {
+        {0, ",", "0"},          {999, ",", "999"},         {1000, ",", "1,000"},
+        {181440, ",", "181,440"}, {1048576, ",", "1,048,576"}, {1048576, ".", "1.048.576"},
+        {1048576, "", "1048576"}, {18446744073709551615u, "\xFF", "18\xFF" "446\xFF" "744\xFF" "073\xFF" "709\xFF" "551\xFF" "615"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::GroupDigits(c.value, c.separator), c.written) << c.value;
 }
 
 TEST(LocaleTranslation, UnreadableLocaleGivesTheFallback) {

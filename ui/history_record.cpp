@@ -158,7 +158,7 @@ void HistoryRecord::StopLogSaying() {
     const std::string name = std::filesystem::path(log->Path()).filename().string();
     const uint64_t bytes = loggedBytes;
     StopLog();
-    history.AddNote("log stopped: " + std::to_string(bytes) + " bytes in " + name);
+    history.AddNote("log stopped: " + platform::GroupDigits(bytes, digitGroup) + " bytes in " + name);
 }
 
 void HistoryRecord::StopLog() {

@@ -25,6 +25,8 @@ public:
 
     // The history menu's items for these.
     std::vector<platform::MenuCommand> Commands();
+    // Counts in notes are written with the locale's digit grouping.
+    void SetDigitGroupSeparator(ByteString separator) { digitGroup = std::move(separator); }
 
     void FindClick();              // the find box, with the last find
     void FindAgain(bool forward);  // the last find again, or the find box for a first
@@ -70,4 +72,5 @@ private:
     std::unique_ptr<platform::RecordWriter> log;
     LogKind logKind = LogKind::Text;
     platform::PeriodicTimer logWatch;
+    ByteString digitGroup;
 };

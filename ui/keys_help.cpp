@@ -33,3 +33,42 @@ ByteString KeysAndMenusText(const std::vector<platform::MenuCommand>& historyMen
                                 : "Port numbers are linked in " + portsFolder + " (comterm-ports lists them)\n";
     return text;
 }
+
+namespace {
+
+ByteString WithoutDots(ByteString caption) {
+    while (!caption.empty() && caption.back() == '.') caption.pop_back();
+    return caption;
+}
+
+// "a, b and c"
+ByteString ListOf(const std::vector<ByteString>& names) {
+    ByteString list;
+    for (size_t i = 0; i < names.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    return list;
+}
+
+ByteString CaptionsOf(const std::vector<platform::MenuCommand>& items) {
+    std::vector<ByteString> names;
+    for (const platform::MenuCommand& item : items)
+        if (!item.Reading && !item.Caption.empty()) names.push_back(WithoutDots(item.PlainCaption()));
+    return ListOf(names);
+}
+
+}  // namespace
+
+// The history's items that open something (a box, a submenu); the input line's all.
+ByteString EmptyHistoryHint(const std::vector<platform::MenuCommand>& historyMenu,
+                            const std::vector<platform::MenuCommand>& inputMenu) {
+    std::vector<ByteString> here;
+    for (const platform::MenuCommand& item : historyMenu) {
+        const ByteString caption = item.PlainCaption();
+        if (!item.Items.empty())
+            here.push_back("the " + caption + " menu (" + CaptionsOf(item.Items) + ")");
+        else if (caption.size() > 3 && caption.compare(caption.size() - 3, 3, "...") == 0)
+            here.push_back(WithoutDots(caption));
+    }
+    return "Right-click here for " + ListOf(here) + ". Right-click the input line for " + CaptionsOf(inputMenu) +
+           ". F1: all keys and menus.";
+}

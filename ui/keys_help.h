@@ -11,3 +11,10 @@
 ByteString KeysAndMenusText(const std::vector<platform::MenuCommand>& historyMenu,
                             const std::vector<platform::MenuCommand>& inputMenu, const std::string& settingsPath,
                             const std::string& portsFolder);
+
+// The grey hint of the empty history, from the same tables: where the features are.
+// "Right-click here for Find, Save History As, Log to File and the Port menu (...).
+// Right-click the input line for Line End, Interpret Escapes and Send File. F1: all
+// keys and menus."
+ByteString EmptyHistoryHint(const std::vector<platform::MenuCommand>& historyMenu,
+                            const std::vector<platform::MenuCommand>& inputMenu);

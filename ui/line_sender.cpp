@@ -2,6 +2,8 @@
 // Send File.
 #include "ui/line_sender.h"
 
+#include "platform/window/locale.h"
+
 #include <filesystem>
 #include <stdexcept>
 
@@ -147,8 +149,8 @@ void LineSender::WatchSend() {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sendStart).count();
     const uint64_t sent = sender->Sent(), total = sender->Total();
     const uint64_t rate = seconds > 0 ? static_cast<uint64_t>(static_cast<double>(sent) / seconds) : 0;
-    progress->SetText(std::to_string(sent) + " of " + std::to_string(total) + " bytes sent, " + std::to_string(rate / 1000) +
-                      " kB/s");
+    progress->SetText(platform::GroupDigits(sent, digitGroup) + " of " + platform::GroupDigits(total, digitGroup) +
+                      " bytes sent, " + platform::GroupDigits(rate / 1000, digitGroup) + " kB/s");
     progress->SetPercent(total ? static_cast<int>(sent * 100 / total) : 100);
 }
 

@@ -45,6 +45,8 @@ public:
     void SendFile(const std::string& path);  // throws when it cannot be read
     bool SendingFile() const { return sender != nullptr; }
     platform::ProgressBox* SendProgress() const { return progress.get(); }
+    // Counts in the progress box are written with the locale's digit grouping.
+    void SetDigitGroupSeparator(ByteString separator) { digitGroup = std::move(separator); }
     // The port is closing or gone: a file on its way ends, and says how far it got.
     void EndSend() { FinishSend(true); }
 
@@ -66,6 +68,7 @@ private:
     std::unique_ptr<FileSender> finishing;  // cancelled, its last piece on its way
     std::string sendingName;
     std::unique_ptr<platform::ProgressBox> progress;
+    ByteString digitGroup;
     std::chrono::steady_clock::time_point sendStart;
     platform::PeriodicTimer sendWatch;
 };

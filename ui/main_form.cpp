@@ -86,6 +86,8 @@ void TMainForm::MakeFeatures() {
         *com, *choices, *this, *MainRich, [this] { return PortInField(); },
         [this] { return BaudCombo->Text(); });
     session->RtsDriven = [this] { return lineSetup->DriverDrivesRts(); };
+    record->SetDigitGroupSeparator(localeTime.DigitGroupSeparator);
+    sender->SetDigitGroupSeparator(localeTime.DigitGroupSeparator);
     com->OnDeliveryDone = [this] {
         ShowGathered();
         lineSetup->NoteLineErrors(session->ConnectedPort());
@@ -103,6 +105,7 @@ void TMainForm::MakeFeatures() {
     history.push_back(platform::Described({"&Keys and Menus", "F1", [this] { ShowKeysAndMenus(); }, {}}, "this list"));
     MainRich->SetContextCommands(history);
     LineEdit->SetContextCommands(sender->Commands());
+    MainRich->SetPlaceholder(EmptyHistoryHint(MainRich->ContextCommands(), LineEdit->ContextCommands()));
 }
 
 // As Connect takes it; 0 for what is not a number.

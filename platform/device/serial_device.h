@@ -121,7 +121,7 @@ std::string NetworkAddressOf(uint8_t port);
 inline bool OpensOverNetwork(uint8_t port) { return !NetworkAddressOf(port).empty(); }
 
 // Why the last OpenSerialPort on this thread failed, for whoever reads standard error:
-// "port 3 (/dev/ttyUSB0): Permission denied; join the dialout group".
+// "port 3 (/dev/ttyUSB0): Permission denied: join the dialout group (...)".
 std::string LastOpenFailure();
 
 // For the backends' OpenSerialPort: records why port (device, when known) cannot be

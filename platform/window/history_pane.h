@@ -69,6 +69,11 @@ public:
     }
     const std::vector<MenuCommand>& ContextCommands() const { return contextCommands; }
 
+    // A grey hint shown while the pane is empty; not text of the pane: never in Text(),
+    // a copy or a find, and gone once the first entry arrives.
+    virtual void SetPlaceholder(const ByteString& hint) = 0;
+    virtual ByteString Placeholder() const = 0;
+
     // Told whenever text goes, whoever removes it: the user, Clear or room-making.
     void SetOnTextRemoved(std::function<void()> handler) { onTextRemoved = std::move(handler); }
     // Told the whole text of the oldest lines that go to make room, before they go.
@@ -86,6 +91,7 @@ protected:
     virtual void ReplaceOldest(int end, Lines first, Lines last, uint32_t color) = 0;
 
     virtual void ContextCommandsChanged() = 0;
+
 
     void TextRemoved() const {
         if (onTextRemoved) onTextRemoved();

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "platform/byte_string.h"
@@ -14,6 +15,7 @@ struct LocaleTimeSettings {
     char DateSeparator = '/';
     char TimeSeparator = ':';
     char DecimalSeparator = '.';  // before the milliseconds
+    ByteString DigitGroupSeparator = ",";  // between groups of three digits of a count; "" for none
     bool HourLeadingZero = false;
     bool TwelveHour = true;
     bool MarkerFirst = false;  // "PM 3:04:05" rather than "3:04:05 PM"
@@ -28,6 +30,9 @@ struct LocaleTimeSettings {
                                               "May", "June", "July", "August",
                                               "September", "October", "November", "December"};
 };
+
+// A count as the locale writes it: "1,048,576".
+ByteString GroupDigits(uint64_t value, const ByteString& separator);
 
 // The strftime patterns a locale gives (D_FMT, T_FMT, T_FMT_AMPM) as picture and flags.
 void TranslateDateFormat(const std::string& dateFormat, LocaleTimeSettings& settings);

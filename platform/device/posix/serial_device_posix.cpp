@@ -244,7 +244,9 @@ std::string HolderName(long pid) {
 
 std::string OpenError(int error) {
     switch (error) {
-        case EACCES: return std::string(std::strerror(error)) + "; join the dialout group";
+        case EACCES:
+            return std::string(std::strerror(error)) +
+                   ": join the dialout group (sudo usermod -aG dialout $USER), then log in again";
         case ENOENT: case ENXIO: case ENODEV: return "no device";
         case EBUSY: return "busy: another program has it to itself";
         default: return std::strerror(error);

@@ -128,6 +128,7 @@ LocaleTimeSettings ReadLocaleTimeSettings(const std::string& localeName) {
     TranslateTimeFormat(nl_langinfo_l(T_FMT, locale), nl_langinfo_l(T_FMT_AMPM, locale), settings);
     const ByteString radix = text(RADIXCHAR);
     if (radix.size() == 1) settings.DecimalSeparator = radix[0];
+    settings.DigitGroupSeparator = text(THOUSEP);
     ByteString am = text(AM_STR), pm = text(PM_STR);
     if (!am.empty() || !pm.empty()) {
         settings.AmMarker = am;

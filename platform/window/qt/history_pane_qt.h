@@ -26,6 +26,8 @@ public:
     View ReaderView() const override;
     void SetReaderView(const View& view) override;
     void Clear() override { clear(); }
+    void SetPlaceholder(const ByteString& hint) override { setPlaceholderText(FromBytes(hint)); }
+    ByteString Placeholder() const override { return ToBytes(placeholderText()); }
     void SelectAndShow(int from, int to) override;
 
     // The context menu as it would show now: the standard items, then the commands.

@@ -63,7 +63,15 @@ public:
 
     void SetReaderView(const View& view) override { Show(view); }
 
-    void Clear() override { SetWindowTextA(window, ""); }
+    void Clear() override {
+        SetWindowTextA(window, "");
+        InvalidateRect(window, nullptr, TRUE);  // the hint shows again
+    }
+    void SetPlaceholder(const ByteString& hint) override {
+        placeholder = hint;
+        InvalidateRect(window, nullptr, TRUE);
+    }
+    ByteString Placeholder() const override { return placeholder; }
     bool TakesEsc() const override { return true; }
 
     void SelectAndShow(int from, int to) override {
@@ -132,6 +140,7 @@ protected:
     }
 
 private:
+    ByteString placeholder;
     enum MenuId : UINT { CopyId = 1, SelectAllId };
 
     // The rich edit has no menu of its own: right click, Shift+F10 and the Menu key show
@@ -153,7 +162,27 @@ private:
             RunGuarded([&] { pane->ShowMenu(pane->CaretOnScreen()); });
             return 0;
         }
+        if (message == WM_PAINT) {
+            const LRESULT painted = DefSubclassProc(window, message, wParam, lParam);
+            pane->DrawPlaceholder();
+            return painted;
+        }
         return DefSubclassProc(window, message, wParam, lParam);
+    }
+
+    // Over the empty pane, in the system's grey, drawn rather than put in the text.
+    void DrawPlaceholder() const {
+        if (placeholder.empty() || GetWindowTextLengthA(window) > 0) return;
+        HDC dc = GetDC(window);
+        RECT area{};
+        GetClientRect(window, &area);
+        InflateRect(&area, -4, -2);
+        const HGDIOBJ previousFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
+        SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+        SetBkMode(dc, TRANSPARENT);
+        DrawTextA(dc, placeholder.c_str(), static_cast<int>(placeholder.size()), &area, DT_WORDBREAK | DT_NOPREFIX);
+        SelectObject(dc, previousFont);
+        ReleaseDC(window, dc);
     }
 
     POINT CaretOnScreen() const {

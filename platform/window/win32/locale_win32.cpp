@@ -30,6 +30,7 @@ LocaleTimeSettings ReadLocaleTimeSettings(const std::string&) {
     settings.DateSeparator = LocaleText(LOCALE_SDATE, "/")[0];
     settings.TimeSeparator = LocaleText(LOCALE_STIME, ":")[0];
     settings.DecimalSeparator = LocaleText(LOCALE_SDECIMAL, ".")[0];
+    settings.DigitGroupSeparator = LocaleText(LOCALE_STHOUSAND, "");
     settings.HourLeadingZero = LocaleNumber(LOCALE_ITLZERO, 0) == 1;
     settings.TwelveHour = LocaleNumber(LOCALE_ITIME, 0) == 0;
     settings.MarkerFirst = LocaleNumber(LOCALE_ITIMEMARKPOSN, 0) == 1;
