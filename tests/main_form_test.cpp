@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <regex>
 
@@ -7,6 +9,7 @@
 #include "platform/window/history_pane.h"
 #include "tests/box_watcher.h"
 #include "ui/main_form.h"
+#include "ui/history_record.h"
 
 namespace {
 
@@ -121,6 +124,22 @@ TEST(MainForm, TheEmptyHistoryShowsAHintThatIsNotText) {
     form.Button1Click();
     EXPECT_EQ(form.MainRich->Text(), "");
     EXPECT_EQ(form.MainRich->Placeholder(), hint) << "back after Clear History";
+}
+
+// On Windows the window's own menu (Alt+Space) carries the history menu's items too.
+TEST(MainForm, TheSystemMenuRunsTheHistoryMenusCommands) {
+    TMainForm form;
+    ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
+    const std::vector<ByteString> items = platform::SystemMenuItems(*form.LineEdit);
+    if (items.empty()) GTEST_SKIP() << "the window manager's menu here is not the program's";
+    for (const char* caption : {"Close", "Find...", "Log to File...", "Time Stamps with Milliseconds", "Port", "Keys and Menus"})
+        EXPECT_NE(std::find(items.begin(), items.end(), caption), items.end()) << caption;
+    const bool before = form.Record().Milliseconds();
+    EXPECT_TRUE(platform::ChooseSystemMenuItem(*form.LineEdit, "Time Stamps with Milliseconds"));
+    EXPECT_NE(form.Record().Milliseconds(), before);
+    EXPECT_TRUE(platform::ChooseSystemMenuItem(*form.LineEdit, "Time Stamps with Milliseconds"));
+    EXPECT_EQ(form.Record().Milliseconds(), before);
+    EXPECT_EQ(platform::SystemMenuItems(*form.LineEdit), items) << "opened again, the same items once";
 }
 
 TEST(MainForm, FormatChangesApplyToTheNextLine) {

@@ -104,6 +104,7 @@ void TMainForm::MakeFeatures() {
     history.push_back({"P&ort", "", {}, {}, portMenu});
     history.push_back(platform::Described({"&Keys and Menus", "F1", [this] { ShowKeysAndMenus(); }, {}}, "this list"));
     MainRich->SetContextCommands(history);
+    window->SetSystemMenuCommands(history);
     LineEdit->SetContextCommands(sender->Commands());
     MainRich->SetPlaceholder(EmptyHistoryHint(MainRich->ContextCommands(), LineEdit->ContextCommands()));
 }

@@ -31,4 +31,10 @@ bool ProcessEventsUntil(const std::function<bool()>& done, int limitMs = 3000);
 // Shows the window and waits until it has the keyboard; false when it never gets it.
 bool ShowAndActivate(Window& window);
 
+// The items of the system menu of the window that holds this control, as the menu
+// opens (captions without "&" or keys); empty where the system gives it none of ours.
+std::vector<ByteString> SystemMenuItems(const Control& control);
+// Chooses one of them by caption, as a click would; false when there is none such.
+bool ChooseSystemMenuItem(const Control& control, const ByteString& caption);
+
 }  // namespace platform

@@ -5,6 +5,7 @@
 
 #include "platform/byte_string.h"
 #include "platform/window/controls.h"
+#include "platform/window/menu.h"
 
 namespace platform {
 
@@ -36,6 +37,10 @@ public:
     // Esc without Shift, Ctrl or Alt clicks this button, unless the focused control
     // takes Esc itself (a dropped-down list, the history pane).
     virtual void SetCancelButton(Button& button) = 0;
+    // Where the system gives the window a menu of its own (Windows: the icon at the top
+    // left, Alt+Space), these follow its items below a separator and run as they do in
+    // the context menus. Elsewhere nothing changes.
+    virtual void SetSystemMenuCommands(std::vector<MenuCommand> commands) = 0;
     // Runs when the user changes the system's regional settings.
     virtual void SetOnSettingChange(std::function<void()> handler) = 0;
 

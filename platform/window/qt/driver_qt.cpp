@@ -75,6 +75,10 @@ bool ProcessEventsUntil(const std::function<bool()>& done, int limitMs) {
     return true;
 }
 
+// The window manager's menu is not the program's.
+std::vector<ByteString> SystemMenuItems(const Control&) { return {}; }
+bool ChooseSystemMenuItem(const Control&, const ByteString&) { return false; }
+
 bool ShowAndActivate(Window& window) {
     window.Show();
     return ProcessEventsUntil([] { return QApplication::activeWindow() != nullptr; }, 5000);

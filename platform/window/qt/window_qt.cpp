@@ -97,6 +97,7 @@ public:
     }
 
     void SetOnSettingChange(std::function<void()> handler) override { widget->onSettingChange = std::move(handler); }
+    void SetSystemMenuCommands(std::vector<MenuCommand>) override {}  // the window manager's menu is its own
 
     ByteString Caption() const override { return ToBytes(widget->windowTitle()); }
     void Show() override { widget->show(); }

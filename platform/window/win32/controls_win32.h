@@ -69,6 +69,21 @@ Bounds Win32Control<Interface>::Place() const {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// Commands that follow a window's system menu, rebuilt as it opens so that their marks
+// are current.
+class SystemMenuCommands {
+public:
+    void Set(std::vector<MenuCommand> given) { commands = std::move(given); }
+    void Rebuild(HWND window);
+    // Runs the command a WM_SYSCOMMAND names; false when it is none of these.
+    bool Run(WPARAM command) const;
+
+private:
+    std::vector<MenuCommand> commands;
+    std::vector<const MenuCommand*> chosen;
+    int ownItemsCount = -1;  // the system's items, which stay
+};
+
 // A control's own menu item: its caption, whether it can be chosen now, and its id (1..99).
 struct StandardItem {
     const char* Caption;

@@ -114,6 +114,43 @@ bool ShowAndActivate(Window& window) {
     return ProcessEventsUntil([] { return GetActiveWindow() != nullptr; }, 5000);
 }
 
+namespace {
+
+// The system menu as it opens, each item's caption (without "&" or keys) and id.
+std::vector<std::pair<ByteString, UINT>> OpenedSystemMenu(const Control& control) {
+    HWND window = GetAncestor(DrawnOf(control).Handle(), GA_ROOT);
+    HMENU menu = GetSystemMenu(window, FALSE);
+    SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
+    std::vector<std::pair<ByteString, UINT>> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[256] = {};
+        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        ByteString caption;
+        for (const char* c = text; *c && *c != '\t'; ++c)
+            if (*c != '&') caption += *c;
+        if (!caption.empty()) items.emplace_back(caption, GetMenuItemID(menu, i));
+    }
+    return items;
+}
+
+}  // namespace
+
+std::vector<ByteString> SystemMenuItems(const Control& control) {
+    std::vector<ByteString> captions;
+    for (const auto& item : OpenedSystemMenu(control)) captions.push_back(item.first);
+    return captions;
+}
+
+bool ChooseSystemMenuItem(const Control& control, const ByteString& caption) {
+    for (const auto& [shown, id] : OpenedSystemMenu(control))
+        if (shown == caption) {
+            SendMessageA(GetAncestor(DrawnOf(control).Handle(), GA_ROOT), WM_SYSCOMMAND, id, 0);
+            DispatchWaitingMessages();
+            return true;
+        }
+    return false;
+}
+
 bool CloseBox(const ByteString& title) {
     HWND box = FindWindowA(nullptr, title.c_str());
     if (!box) return false;

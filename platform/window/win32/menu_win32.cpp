@@ -9,13 +9,16 @@ namespace platform {
 namespace {
 
 constexpr UINT FirstCommandId = 100;
+// A system menu's own ids keep their low four bits clear and stay below the system's.
+constexpr UINT FirstSystemId = 0x1000, SystemIdStep = 16;
 
 // Appends the commands, numbering each that can be chosen in `chosen`.
-void AppendCommands(HMENU menu, const std::vector<MenuCommand>& commands, std::vector<const MenuCommand*>& chosen) {
+void AppendCommands(HMENU menu, const std::vector<MenuCommand>& commands, std::vector<const MenuCommand*>& chosen,
+                    UINT firstId = FirstCommandId, UINT idStep = 1) {
     for (const MenuCommand& command : commands) {
         if (!command.Items.empty()) {
             HMENU submenu = CreatePopupMenu();
-            AppendCommands(submenu, command.Items, chosen);
+            AppendCommands(submenu, command.Items, chosen, firstId, idStep);
             AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), command.Caption.c_str());
             continue;
         }
@@ -26,7 +29,7 @@ void AppendCommands(HMENU menu, const std::vector<MenuCommand>& commands, std::v
         const UINT checked = command.Checked && command.Checked() ? MF_CHECKED : MF_UNCHECKED;
         const ByteString shown = command.Label ? command.Label() : command.Caption;
         const ByteString caption = command.Keys.empty() ? shown : shown + "\t" + command.Keys;
-        const UINT id = FirstCommandId + static_cast<UINT>(chosen.size());
+        const UINT id = firstId + idStep * static_cast<UINT>(chosen.size());
         const UINT grayed = command.Enabled && !command.Enabled() ? MF_GRAYED : MF_ENABLED;
         AppendMenuA(menu, MF_STRING | checked | grayed, id, caption.c_str());
         if (command.Exclusive) {  // the mark of a choice of one: a dot
@@ -65,6 +68,24 @@ UINT TrackCommandsMenu(HWND control, POINT at, const std::vector<StandardItem>& 
         return 0;
     }
     return id;
+}
+
+void SystemMenuCommands::Rebuild(HWND window) {
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (ownItemsCount < 0) ownItemsCount = GetMenuItemCount(menu);
+    while (GetMenuItemCount(menu) > ownItemsCount) DeleteMenu(menu, ownItemsCount, MF_BYPOSITION);  // submenus too
+    chosen.clear();
+    if (commands.empty()) return;
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendCommands(menu, commands, chosen, FirstSystemId, SystemIdStep);
+}
+
+bool SystemMenuCommands::Run(WPARAM command) const {
+    const UINT id = static_cast<UINT>(command & 0xFFF0);
+    if (id < FirstSystemId || (id - FirstSystemId) / SystemIdStep >= chosen.size()) return false;
+    const std::function<void()> run = chosen[(id - FirstSystemId) / SystemIdStep]->Run;
+    RunGuarded(run);
+    return true;
 }
 
 POINT MenuPointAtCaret(HWND control, int caretPosition) {

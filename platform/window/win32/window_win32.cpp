@@ -60,6 +60,10 @@ public:
     void SetTabOrder(const std::vector<Control*>& order) override { tabOrder = order; }
     void SetCancelButton(Button& button) override { cancel = &button; }
     void SetOnSettingChange(std::function<void()> handler) override { onSettingChange = std::move(handler); }
+    void SetSystemMenuCommands(std::vector<MenuCommand> commands) override {
+        systemMenu.Set(std::move(commands));
+        systemMenu.Rebuild(window);
+    }
 
     ByteString Caption() const override { return WindowText(window); }
 
@@ -121,6 +125,12 @@ public:
             case WM_SETTINGCHANGE:
                 if (onSettingChange) onSettingChange();
                 break;
+            case WM_INITMENUPOPUP:
+                if (HIWORD(lParam)) systemMenu.Rebuild(window);  // the system menu opens
+                break;
+            case WM_SYSCOMMAND:
+                if (systemMenu.Run(wParam)) return 0;
+                break;
             case WM_CLOSE:
                 PostQuitMessage(0);
                 return 0;
@@ -129,6 +139,7 @@ public:
     }
 
     HWND window;
+    SystemMenuCommands systemMenu;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
