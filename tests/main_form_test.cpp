@@ -9,6 +9,7 @@
 #include "platform/window/history_pane.h"
 #include "tests/box_watcher.h"
 #include "ui/main_form.h"
+#include "ui/cleared_history.h"
 #include "ui/history_record.h"
 
 namespace {
@@ -140,6 +141,55 @@ TEST(MainForm, TheSystemMenuRunsTheHistoryMenusCommands) {
     EXPECT_TRUE(platform::ChooseSystemMenuItem(*form.LineEdit, "Time Stamps with Milliseconds"));
     EXPECT_EQ(form.Record().Milliseconds(), before);
     EXPECT_EQ(platform::SystemMenuItems(*form.LineEdit), items) << "opened again, the same items once";
+}
+
+// A clear by accident is undone: what it removed comes back above what arrived since.
+TEST(MainForm, UndoClearHistoryBringsBackWhatTheClearRemoved) {
+    TMainForm form;
+    ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
+    const platform::MenuCommand& undo = platform::FindCommand(form.MainRich->ContextCommands(), "Undo Clear History");
+    EXPECT_FALSE(undo.Enabled()) << "nothing to undo yet";
+    form.AddHistoryLine("AT", SentColor);
+    form.ComReceive("OK");
+    const ByteString before = form.MainRich->Text();
+    form.Button1Click();
+    form.Button1Click();  // clearing an empty history keeps what can be undone
+    EXPECT_TRUE(undo.Enabled());
+    form.ComReceive("RING");
+    const ByteString since = form.MainRich->Text();
+    undo.Run();
+    EXPECT_EQ(form.MainRich->Text(), before + since);
+    EXPECT_EQ(form.MainRich->ColorAt(0), SentColor);
+    EXPECT_EQ(form.MainRich->ColorAt(static_cast<int>(before.find("\r\n")) + 2), ReceivedColor);
+    EXPECT_FALSE(undo.Enabled()) << "undone once";
+
+    // Ctrl+Z in the history does the same; a second Clear replaces what can be undone.
+    form.Button1Click();
+    form.ComReceive("NEW");
+    const ByteString newest = form.MainRich->Text();
+    form.Button1Click();
+    form.MainRich->SetFocus();
+    platform::PressShortcut(*form.MainRich, "Ctrl+Z");
+    EXPECT_EQ(form.MainRich->Text(), newest);
+}
+
+TEST(MainForm, UndoClearHistoryPastTheCapacityBringsBackTheNewestThatFit) {
+    TMainForm form;
+    for (int i = 0; i < 500; ++i) form.ComReceive(ByteString(80, static_cast<char>('A' + i % 26)));  // about 60 kB
+    const ByteString before = form.MainRich->Text();
+    form.Button1Click();
+    for (int i = 0; i < 20; ++i) form.ComReceive(ByteString(80, 'z'));
+    const ByteString since = form.MainRich->Text();
+    platform::FindCommand(form.MainRich->ContextCommands(), "Undo Clear History").Run();
+    const ByteString after = form.MainRich->Text();
+    EXPECT_LE(after.size(), static_cast<size_t>(platform::HistoryPane::Capacity));
+    const size_t note = after.find("Undo Clear History: the oldest ");
+    ASSERT_NE(note, ByteString::npos) << "how much was left out is said";
+    const ByteString restored = after.substr(0, after.find(since));
+    ASSERT_FALSE(restored.empty());
+    EXPECT_TRUE(before.substr(before.size() - restored.size()) == restored) << "the newest part, whole lines";
+    EXPECT_LT(restored.size(), before.size());
+    EXPECT_EQ(after.find(since), restored.size()) << "above what arrived since";
 }
 
 TEST(MainForm, FormatChangesApplyToTheNextLine) {

@@ -1,6 +1,7 @@
 // The terminal commands: connect and disconnect on one button, send on Enter, clear.
 #include "platform/window/message_box.h"
 #include "platform/window/application.h"
+#include "ui/cleared_history.h"
 #include "ui/line_sender.h"
 #include "ui/line_setup.h"
 #include "ui/main_form.h"
@@ -58,4 +59,7 @@ void TMainForm::LineEditKeyPress(char& Key) {
     sender->SendLine(LineEdit->Text());
 }
 
-void TMainForm::Button1Click() { MainRich->Clear(); }
+void TMainForm::Button1Click() {
+    cleared->KeepBeforeClear();
+    MainRich->Clear();
+}

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "ui/choices.h"
+#include "ui/cleared_history.h"
 #include "ui/display.h"
 #include "platform/device/port_scan.h"
 #include "platform/window/message_box.h"
@@ -59,6 +60,7 @@ TMainForm::~TMainForm() {
     MainRich->SetOnTextRemoved(nullptr);
     sender.reset();  // before the port it writes to
     lineSetup.reset();
+    cleared.reset();
     session.reset();
     record.reset();
     if (ComPort == com.get()) ComPort = nullptr;
@@ -85,6 +87,7 @@ void TMainForm::MakeFeatures() {
     lineSetup = std::make_unique<LineSetup>(
         *com, *choices, *this, *MainRich, [this] { return PortInField(); },
         [this] { return BaudCombo->Text(); });
+    cleared = std::make_unique<ClearedHistory>(*MainRich, *this);
     session->RtsDriven = [this] { return lineSetup->DriverDrivesRts(); };
     record->SetDigitGroupSeparator(localeTime.DigitGroupSeparator);
     sender->SetDigitGroupSeparator(localeTime.DigitGroupSeparator);
@@ -99,6 +102,7 @@ void TMainForm::MakeFeatures() {
     };
     PortEdit->SetHint([this] { return session->PresentPortsText(); });
     std::vector<platform::MenuCommand> history = record->Commands();
+    for (platform::MenuCommand& command : cleared->Commands()) history.push_back(std::move(command));
     std::vector<platform::MenuCommand> portMenu = lineSetup->Commands();
     for (platform::MenuCommand& command : session->Commands()) portMenu.push_back(std::move(command));
     history.push_back({"P&ort", "", {}, {}, portMenu});

@@ -16,11 +16,12 @@ class HistoryRecord;
 class PortSession;
 class LineSender;
 class LineSetup;
+class ClearedHistory;
 
 // The terminal's only window: port settings, display format, the history of sent and
 // received texts, and the input line. What goes beyond them is a feature object each,
-// wired here: the record of the history, the port session, the line sender and the
-// line settings.
+// wired here: the record of the history, the port session, the line sender, the line
+// settings and the undo of a clear.
 class TMainForm : public TComSettings, public HistoryLines {
 public:
     // A received text makes room for itself by removing the oldest lines, and always
@@ -62,6 +63,7 @@ public:
     PortSession& Session() { return *session; }
     LineSender& Sender() { return *sender; }
     LineSetup& Line() { return *lineSetup; }
+    ClearedHistory& Cleared() { return *cleared; }
 
     platform::Label* Label1;
     platform::Label* Label2;
@@ -107,6 +109,7 @@ private:
     std::unique_ptr<PortSession> session;
     std::unique_ptr<LineSender> sender;
     std::unique_ptr<LineSetup> lineSetup;
+    std::unique_ptr<ClearedHistory> cleared;
 };
 
 extern TMainForm* MainForm;

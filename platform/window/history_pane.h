@@ -74,6 +74,9 @@ public:
     virtual void SetPlaceholder(const ByteString& hint) = 0;
     virtual ByteString Placeholder() const = 0;
 
+    // Ctrl+Z in the pane goes to this first; false lets the pane undo as it would.
+    void SetOnUndoKey(std::function<bool()> handler) { onUndoKey = std::move(handler); }
+
     // Told whenever text goes, whoever removes it: the user, Clear or room-making.
     void SetOnTextRemoved(std::function<void()> handler) { onTextRemoved = std::move(handler); }
     // Told the whole text of the oldest lines that go to make room, before they go.
@@ -96,6 +99,7 @@ protected:
     void TextRemoved() const {
         if (onTextRemoved) onTextRemoved();
     }
+    bool UndoKey() const { return onUndoKey && onUndoKey(); }
 
 private:
     // What adding the lines one by one would remove: the front of the text now, and the
@@ -109,6 +113,7 @@ private:
 
     std::vector<MenuCommand> contextCommands;
     std::function<void()> onTextRemoved;
+    std::function<bool()> onUndoKey;
     std::function<void(const ByteString&)> onLinesRemoved;
 };
 

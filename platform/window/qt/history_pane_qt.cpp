@@ -236,6 +236,11 @@ void QtHistoryPane::keyPressEvent(QKeyEvent* event) {
         ShowContextMenu(viewport()->mapToGlobal(cursorRect().bottomLeft()));
         return;
     }
+    if (event->matches(QKeySequence::Undo)) {
+        bool taken = false;
+        RunGuarded([&] { taken = UndoKey(); });
+        if (taken) return;
+    }
     const int typedFrom = textCursor().selectionStart();
     QPlainTextEdit::keyPressEvent(event);
     TakeBackPastCapacity(typedFrom);

@@ -141,6 +141,7 @@ protected:
 
 private:
     ByteString placeholder;
+    bool swallowUndoChar = false;
     enum MenuId : UINT { CopyId = 1, SelectAllId };
 
     // The rich edit has no menu of its own: right click, Shift+F10 and the Menu key show
@@ -160,6 +161,19 @@ private:
                              message == WM_CONTEXTMENU;
         if (menuKey) {
             RunGuarded([&] { pane->ShowMenu(pane->CaretOnScreen()); });
+            return 0;
+        }
+        const bool ctrlOnly = GetKeyState(VK_CONTROL) < 0 && !shift && GetKeyState(VK_MENU) >= 0;
+        if (message == WM_KEYDOWN && wParam == 'Z' && ctrlOnly) {
+            bool taken = false;
+            RunGuarded([&] { taken = pane->UndoKey(); });
+            if (taken) {
+                pane->swallowUndoChar = true;
+                return 0;
+            }
+        }
+        if (message == WM_CHAR && wParam == 0x1A && pane->swallowUndoChar) {  // the Ctrl+Z the key above took
+            pane->swallowUndoChar = false;
             return 0;
         }
         if (message == WM_PAINT) {
