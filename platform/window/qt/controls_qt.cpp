@@ -9,6 +9,11 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QApplication>
+#include <QPainter>
+#include <QStyleOptionGroupBox>
+#include <QStyleFactory>
+#include <QProxyStyle>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -79,6 +84,30 @@ protected:
 private:
     QWidget* widget;
     std::function<ByteString()> hint;
+};
+
+// A group box whose caption sits on the frame's top line, as group boxes are drawn on
+// the desktop the window's layout comes from: the frame then holds the buttons within the
+// group's height, where this platform's style would put the whole frame below the caption.
+class CaptionOnFrameStyle : public QProxyStyle {
+public:
+    CaptionOnFrameStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        const auto* group = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control != CC_GroupBox || !group) return QProxyStyle::drawComplexControl(control, option, painter, widget);
+        const QRect caption = subControlRect(CC_GroupBox, option, SC_GroupBoxLabel, widget).adjusted(-2, 0, 2, 0);
+        painter->save();
+        painter->setClipRegion(QRegion(group->rect) - caption);  // the line stops either side of the caption
+        painter->setPen(group->palette.color(QPalette::Mid));
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->drawRoundedRect(QRectF(group->rect.adjusted(0, caption.height() / 2, -1, -1)).translated(0.5, 0.5), 2, 2);
+        painter->restore();
+        QStyleOptionGroupBox captionOnly(*group);
+        captionOnly.subControls &= ~SC_GroupBoxFrame;
+        QProxyStyle::drawComplexControl(control, &captionOnly, painter, widget);
+    }
 };
 
 QStringList ItemList(const std::vector<ByteString>& items) {
@@ -233,6 +262,9 @@ void QtButton::Click() { widget->click(); }
 
 QtRadioGroup::QtRadioGroup(QWidget* parent, const ControlEntry& entry)
     : QtControl(Placed(new QGroupBox(FromBytes(entry.Caption), parent), entry)), buttons(new QButtonGroup(widget)) {
+    auto* style = new CaptionOnFrameStyle;
+    style->setParent(widget);
+    widget->setStyle(style);  // the group alone: its buttons keep the application's style
     for (int index = 0; index < static_cast<int>(entry.Items.size()); ++index) {
         auto* radio = new QRadioButton(FromBytes(entry.Items[static_cast<size_t>(index)]), widget);
         const Bounds place = RadioItemPlace(entry, index);
