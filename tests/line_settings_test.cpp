@@ -8,6 +8,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include "platform/window/driver.h"
@@ -59,7 +60,9 @@ protected:
 
     std::unique_ptr<TMainForm> form;
     BoxWatcher watcher;
-    const std::string file = (std::filesystem::temp_directory_path() / "comterm-flow.bin").string();
+    // Its own name: the tests run side by side.
+    const std::string fileName = "comterm-flow-" + std::to_string(std::random_device{}()) + ".bin";
+    const std::string file = (std::filesystem::temp_directory_path() / fileName).string();
 };
 
 TEST_F(LineSettingsTest, ChosenSettingsAreUsedAtConnectSaidInANoteAndKeptForThatPortOnly) {
@@ -153,7 +156,7 @@ TEST_F(LineSettingsTest, XoffHoldsASendFileAndXonResumesItWhole) {
     const size_t differs = std::mismatch(whole.begin(), whole.end(), content.begin(), content.end()).first - whole.begin();
     EXPECT_TRUE(whole == content) << arrived.size() << " + " << rest.size() << ", first difference at " << differs << ": "
                                   << (differs < whole.size() ? static_cast<int>(static_cast<uint8_t>(whole[differs])) : -1);
-    EXPECT_TRUE(Shows("Sent file comterm-flow.bin: 262144 bytes")) << form->MainRich->Text();
+    EXPECT_TRUE(Shows("Sent file " + fileName + ": 262144 bytes")) << form->MainRich->Text();
     EXPECT_FALSE(Shows("13 \r\n")) << "XON and XOFF are the driver's, not shown";
 }
 
@@ -173,7 +176,7 @@ TEST_F(LineSettingsTest, CancelWhileTheDeviceHoldsEndsAtOnce) {
     form->Sender().SendProgress()->Cancel();
     EXPECT_TRUE(ProcessEventsUntil([&] { return !form->Sender().SendingFile(); }, 3000));
     EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 1s);
-    EXPECT_TRUE(Shows("Sending file comterm-flow.bin cancelled after")) << form->MainRich->Text();
+    EXPECT_TRUE(Shows("Sending file " + fileName + " cancelled after")) << form->MainRich->Text();
     device.Write("\x11");
     device.Read(1 << 20, 300ms);
 }
