@@ -6,6 +6,7 @@
 #include "platform/window/application.h"
 #include "platform/window/driver.h"
 #include "platform/window/history_pane.h"
+#include "platform/window/menu.h"
 #include "platform/device/serial_device.h"
 #include "tests/box_watcher.h"
 #include "tests/far_end.h"
@@ -58,6 +59,21 @@ TEST_F(CommandsTest, SentLineReachesTheDeviceAndTheReplyComesBackBlack) {
                                                   Stamp + "4F 4B 0D 0A \r\n"))) << text;
     EXPECT_EQ(LineColour(2), ReceivedColor);
     EXPECT_TRUE(watcher.boxes.empty());
+}
+
+// For a device that echoes what it receives: the history is left to it.
+TEST_F(CommandsTest, WithEchoOffALineGoesButIsNotEchoed) {
+    platform::FindCommand(form.LineEdit->ContextCommands(), "Echo Sent Lines").Run();
+    form.ConnectButton->Click();
+    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    Type("AT");
+    EXPECT_EQ(device.Read(3, 2s), "AT\r");
+    ProcessEventsFor(50);
+    EXPECT_EQ(form.MainRich->Text(), "");
+    platform::FindCommand(form.LineEdit->ContextCommands(), "Echo Sent Lines").Run();
+    Type("AT");
+    EXPECT_EQ(device.Read(3, 2s), "AT\r");
+    EXPECT_NE(form.MainRich->Text().find("41 54 \r\n"), std::string::npos) << "on again, kept on for the next start";
 }
 
 TEST_F(CommandsTest, PortTextsThatOpenPortFive) {

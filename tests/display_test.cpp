@@ -62,6 +62,29 @@ TEST(HistoryLine, EachFormat) {
     }
 }
 
+// The text beside the hex keeps the entry on one line: CR and LF are masked there too.
+TEST(HistoryLine, TextBesideHexInTheHexFormatsOnly) {
+    const ByteString stamp = "12/10/26 5:54:49 PM";
+    const ByteString reading = Bytes({'T', 'e', 'm', 'p', 0xF8, 'C', 0x07, 0x0D, 0x0A});
+    struct Case {
+        int format;
+        ByteString shown;
+    } cases[] = {
+        {1, "54 65 6D 70 F8 43 07 0D 0A   Temp" + Bytes({0xF8, 'C', 0xBA, 0xBA, 0xBA})},
+        {3, "54 65 6D 70 78 43 07 0D 0A   TempxC" + Bytes({0xBA, 0xBA, 0xBA})},  // 7-Bit Hex: the 7-bit text
+        {5, "54 65 6D 70 F8 43 07 0D 0A   Temp" + Bytes({0xF8, 'C', 0xBA, 0xBA, 0xBA})},
+        {0, "Temp" + Bytes({0xF8, 'C', 0xBA, 0x0D, 0xBA})},  // the text formats as ever
+        {2, "TempxC" + Bytes({0xBA, 0x0D, 0xBA})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        const ByteString line = BuildHistoryLine(reading, c.format, stamp, true);
+        EXPECT_EQ(line, stamp + " " + c.shown);
+        EXPECT_EQ(line.size(), HistoryLineLength(reading.size(), c.format, stamp.size(), true));
+        EXPECT_EQ(BuildHistoryLine("", c.format, stamp, true).size(), HistoryLineLength(0, c.format, stamp.size(), true));
+    }
+}
+
 TEST(HistoryLine, RandomTextsFollowTheRulesInEveryFormat) {
     std::mt19937 random(20261210);
     const ByteString stamp = "s";

@@ -192,6 +192,44 @@ TEST(MainForm, UndoClearHistoryPastTheCapacityBringsBackTheNewestThatFit) {
     EXPECT_EQ(after.find(since), restored.size()) << "above what arrived since";
 }
 
+// The time since the previous entry, sent or received, after each stamp; +0.000 after
+// Clear History. Read from a clock of the test's own.
+TEST(MainForm, TimeSincePreviousFollowsEachStamp) {
+    TMainForm form;
+    auto now = std::chrono::system_clock::now();
+    form.Now = [&now] { return now; };
+    platform::FindCommand(form.MainRich->ContextCommands(), "Time Since Previous").Run();
+    form.AddHistoryLine("AT", SentColor);
+    now += std::chrono::milliseconds(250);
+    form.ComReceive("OK");
+    now += std::chrono::milliseconds(61042);
+    form.ComReceive("RING");
+    const std::string text = form.MainRich->Text();
+    EXPECT_TRUE(std::regex_match(text, std::regex(Stamp + "\\+0\\.000 41 54 \r\n" + Stamp + "\\+0\\.250 4F 4B \r\n" + Stamp +
+                                                  "\\+61\\.042 52 49 4E 47 \r\n")))
+        << text;
+    form.Button1Click();
+    now += std::chrono::milliseconds(5);
+    form.ComReceive("OK");
+    EXPECT_TRUE(std::regex_match(form.MainRich->Text(), std::regex(Stamp + "\\+0\\.000 4F 4B \r\n"))) << form.MainRich->Text();
+    platform::FindCommand(form.MainRich->ContextCommands(), "Time Since Previous").Run();
+}
+
+// Text Beside Hex: the entry's bytes as text on the same line; a flood's pieces still fit.
+TEST(MainForm, TextBesideHexKeepsEveryPieceOfAFloodWithinTheHistory) {
+    TMainForm form;
+    const size_t plainPiece = ComPort->MaxDelivery;
+    platform::FindCommand(form.MainRich->ContextCommands(), "Text Beside Hex").Run();
+    form.ComReceive("OK\r\n");
+    EXPECT_NE(form.MainRich->Text().find(" 4F 4B 0D 0A   OK\xBA\xBA\r\n"), std::string::npos) << form.MainRich->Text();
+    EXPECT_LT(ComPort->MaxDelivery, plainPiece);
+    form.ComReceive(ByteString(ComPort->MaxDelivery, 'A'));
+    EXPECT_NE(form.MainRich->Text().find("41 41   AAAA"), std::string::npos) << "the largest piece is shown whole";
+    EXPECT_LE(form.MainRich->TextLength(), platform::HistoryPane::Capacity - TMainForm::FreeAfterReceiving);
+    platform::FindCommand(form.MainRich->ContextCommands(), "Text Beside Hex").Run();
+    EXPECT_EQ(ComPort->MaxDelivery, plainPiece);
+}
+
 TEST(MainForm, FormatChangesApplyToTheNextLine) {
     TMainForm form;
     form.FormatRadios->SetItemIndex(3);  // 7-Bit Hex

@@ -32,6 +32,9 @@ const ChoiceRow Table[] = {
     {Choice::LowAtConnect, "LowAtConnect", Kind::Flag, "0"},
     {Choice::Reconnect, "Reconnect", Kind::Flag, "0"},
     {Choice::LineSettings, "Line", Kind::PerPort, ""},  // Line3: the settings of port 3
+    {Choice::EchoSent, "EchoSent", Kind::Flag, "1"},
+    {Choice::TextBesideHex, "TextBesideHex", Kind::Flag, "0"},
+    {Choice::TimeSincePrevious, "TimeSincePrevious", Kind::Flag, "0"},
 };
 
 const ChoiceRow& RowOf(Choice choice, Kind kind) {

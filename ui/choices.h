@@ -23,6 +23,9 @@ enum class Choice {
     LowAtConnect,
     Reconnect,
     LineSettings,  // per port
+    EchoSent,
+    TextBesideHex,
+    TimeSincePrevious,
 };
 
 class Choices {

@@ -2,6 +2,7 @@
 #include "platform/window/message_box.h"
 #include "platform/window/application.h"
 #include "ui/cleared_history.h"
+#include "ui/entry_layout.h"
 #include "ui/line_sender.h"
 #include "ui/line_setup.h"
 #include "ui/main_form.h"
@@ -38,6 +39,7 @@ void TMainForm::ConnectClick() {
             AddNote(refused);
             return;
         }
+        layout->Restart();
         session->Connected(port, baud);
         lineSetup->AfterConnect(port);
         ConnectButton->SetCaption("Disconnect");
@@ -62,4 +64,5 @@ void TMainForm::LineEditKeyPress(char& Key) {
 void TMainForm::Button1Click() {
     cleared->KeepBeforeClear();
     MainRich->Clear();
+    layout->Restart();
 }

@@ -32,14 +32,28 @@ ByteString MaskControlChars(const ByteString& Text) {
     return masked;
 }
 
-ByteString BuildHistoryLine(const ByteString& Text, int Format, const ByteString& Stamp) {
-    ByteString shown = (Format & SevenBitBit) ? StripTo7Bit(Text) : Text;
-    if (Format & HexadecimalBit) shown = ToHexText(shown);
-    return Stamp + ' ' + MaskControlChars(shown);
+namespace {
+
+// The text column beside hex: one line whatever the bytes, so CR is masked as well.
+ByteString TextColumn(const ByteString& text) {
+    ByteString column = text;
+    for (char& byte : column)
+        if (static_cast<uint8_t>(byte) < 0x20) byte = static_cast<char>(0xBA);
+    return column;
 }
 
-size_t HistoryLineLength(size_t TextSize, int Format, size_t StampSize) {
-    return StampSize + 1 + ((Format & HexadecimalBit) ? 3 * TextSize : TextSize);
+}  // namespace
+
+ByteString BuildHistoryLine(const ByteString& Text, int Format, const ByteString& Stamp, bool TextBeside) {
+    const ByteString bytes = (Format & SevenBitBit) ? StripTo7Bit(Text) : Text;
+    if (!(Format & HexadecimalBit)) return Stamp + ' ' + MaskControlChars(bytes);
+    const ByteString hex = Stamp + ' ' + ToHexText(bytes);
+    return TextBeside ? hex + "  " + TextColumn(bytes) : hex;
+}
+
+size_t HistoryLineLength(size_t TextSize, int Format, size_t StampSize, bool TextBeside) {
+    if (!(Format & HexadecimalBit)) return StampSize + 1 + TextSize;
+    return StampSize + 1 + 3 * TextSize + (TextBeside ? 2 + TextSize : 0);
 }
 
 namespace {

@@ -26,9 +26,11 @@ ByteString MaskControlChars(const ByteString& Text);  // bytes below 0x20 but CR
 
 // The history line for Text in display format Format: Stamp, a blank, then the text
 // reduced to 7 bits and/or rendered in hexadecimal as the format says, control bytes masked.
-ByteString BuildHistoryLine(const ByteString& Text, int Format, const ByteString& Stamp);
+// TextBeside: in the hexadecimal formats the hex is followed by two blanks and the same
+// bytes as text on one line, every control byte (CR and LF too) masked.
+ByteString BuildHistoryLine(const ByteString& Text, int Format, const ByteString& Stamp, bool TextBeside = false);
 // Its length, without building it.
-size_t HistoryLineLength(size_t TextSize, int Format, size_t StampSize);
+size_t HistoryLineLength(size_t TextSize, int Format, size_t StampSize, bool TextBeside = false);
 
 // The time stamp: the date in the locale's short date picture, then unless it is
 // exactly midnight a blank and the time. At most 256 bytes. With Milliseconds the

@@ -47,6 +47,7 @@ LineSender::LineSender(TCom& port, platform::Edit& input, Choices& choices, Hist
       choices(choices),
       history(history),
       interpretEscapes(choices.Flag(Choice::InterpretEscapes)),
+      echo(choices.Flag(Choice::EchoSent)),
       recall(KeptLines(choices)) {
     for (const LineEndName& name : LineEnds)
         if (choices.Text(Choice::LineEnd) == name.key) lineEnd = name.end;
@@ -74,13 +75,15 @@ std::vector<platform::MenuCommand> LineSender::Commands() {
         Described({"Line &End", "", {}, {}, ends}, "what Enter sends after the line: CR, LF, CR LF or nothing"),
         Described({"Interpret &Escapes", "", [this] { InterpretEscapesClick(); }, [this] { return interpretEscapes; }},
                   "\\r \\n \\t \\0 \\\\ and \\xHH in a line become those bytes"),
+        Described({"E&cho Sent Lines", "", [this] { EchoClick(); }, [this] { return echo; }},
+                  "sent lines in blue in the history; off for a device that echoes them itself"),
         Described({"Send &File...", "", [this] { SendFileClick(); }, {}}, "a file's bytes to the device, unchanged"),
     };
 }
 
 void LineSender::SendLine(const ByteString& typed) {
     const ByteString bytes = interpretEscapes ? InterpretEscapes(typed) : typed;
-    history.AddHistoryLine(bytes, SentColor);
+    if (echo) history.AddHistoryLine(bytes, SentColor);
     port.SendBytes(bytes + LineEndBytes());
     RememberSent(typed);
 }
@@ -95,6 +98,11 @@ void LineSender::SetLineEnd(LineEnd end) {
 void LineSender::InterpretEscapesClick() {
     interpretEscapes = !interpretEscapes;
     choices.SetFlag(Choice::InterpretEscapes, interpretEscapes);
+}
+
+void LineSender::EchoClick() {
+    echo = !echo;
+    choices.SetFlag(Choice::EchoSent, echo);
 }
 
 void LineSender::RememberSent(const ByteString& line) {

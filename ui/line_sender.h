@@ -36,6 +36,9 @@ public:
     void SetLineEnd(LineEnd end);
     LineEnd CurrentLineEnd() const { return lineEnd; }
     void InterpretEscapesClick();
+    // Unchecked, lines sent are not echoed, for devices that echo what they receive.
+    void EchoClick();
+    bool Echo() const { return echo; }
     bool InterpretingEscapes() const { return interpretEscapes; }
     void RecallKey(bool older);  // Up and Down in the input line
     const std::vector<ByteString>& SentLines() const { return recall.Lines(); }
@@ -63,6 +66,7 @@ private:
     HistoryLines& history;
     LineEnd lineEnd = LineEnd::CR;
     bool interpretEscapes;
+    bool echo;
     LineRecall recall;
     std::unique_ptr<FileSender> sender;
     std::unique_ptr<FileSender> finishing;  // cancelled, its last piece on its way

@@ -5,6 +5,7 @@
 #include "ui/choices.h"
 #include "ui/cleared_history.h"
 #include "ui/display.h"
+#include "ui/entry_layout.h"
 #include "platform/device/port_scan.h"
 #include "platform/window/message_box.h"
 #include "ui/history_record.h"
@@ -23,7 +24,12 @@ namespace {
 
 // What one received text may be so that it fits in the rest with its time stamp in any
 // format: three characters a byte in hexadecimal.
-constexpr size_t LargestReceivedText = (platform::HistoryPane::Capacity - TMainForm::FreeAfterReceiving - 512) / 3;
+// The most a received entry may hold so that it fits with a quarter of the history free:
+// three characters a byte in hexadecimal, four and two blanks with the text beside it.
+size_t LargestReceivedText(bool textBesideHex) {
+    constexpr size_t room = platform::HistoryPane::Capacity - TMainForm::FreeAfterReceiving - 512;
+    return textBesideHex ? (room - 2) / 4 : room / 3;
+}
 
 }  // namespace
 
@@ -61,6 +67,7 @@ TMainForm::~TMainForm() {
     sender.reset();  // before the port it writes to
     lineSetup.reset();
     cleared.reset();
+    layout.reset();
     session.reset();
     record.reset();
     if (ComPort == com.get()) ComPort = nullptr;
@@ -73,7 +80,7 @@ void TMainForm::FormCreate() {
     com = portOpener ? std::make_unique<TCom>(*this, portOpener) : std::make_unique<TCom>(*this);
     ComPort = com.get();
     com->SplitAtCR = false;
-    com->MaxDelivery = LargestReceivedText;
+    com->MaxDelivery = LargestReceivedText(false);
     com->OnReceive = [this](const ByteString& text) { GatherReceived(text); };
     com->OnDeliveryDone = [this] { ShowGathered(); };
     BaudCombo->SetItemIndex(0);
@@ -88,6 +95,9 @@ void TMainForm::MakeFeatures() {
         *com, *choices, *this, *MainRich, [this] { return PortInField(); },
         [this] { return BaudCombo->Text(); });
     cleared = std::make_unique<ClearedHistory>(*MainRich, *this);
+    layout = std::make_unique<EntryLayout>(*choices);
+    com->MaxDelivery = LargestReceivedText(layout->TextBesideHex());
+    layout->OnTextBesideHexChanged = [this] { com->MaxDelivery = LargestReceivedText(layout->TextBesideHex()); };
     session->RtsDriven = [this] { return lineSetup->DriverDrivesRts(); };
     record->SetDigitGroupSeparator(localeTime.DigitGroupSeparator);
     sender->SetDigitGroupSeparator(localeTime.DigitGroupSeparator);
@@ -102,6 +112,7 @@ void TMainForm::MakeFeatures() {
     };
     PortEdit->SetHint([this] { return session->PresentPortsText(); });
     std::vector<platform::MenuCommand> history = record->Commands();
+    for (platform::MenuCommand& command : layout->Commands()) history.push_back(std::move(command));
     for (platform::MenuCommand& command : cleared->Commands()) history.push_back(std::move(command));
     std::vector<platform::MenuCommand> portMenu = lineSetup->Commands();
     for (platform::MenuCommand& command : session->Commands()) portMenu.push_back(std::move(command));
@@ -137,7 +148,7 @@ void TMainForm::ComReceive(const ByteString& Text) {
 
 void TMainForm::GatherReceived(const ByteString& Text) {
     record->LogReceivedBytes(Text);
-    gathered.push_back({Text, Stamp(), FormatIndex()});
+    gathered.push_back({Text, Stamp(), FormatIndex(), layout->TextBesideHex()});
 }
 
 // Received text never waits for the user to clear: the oldest lines make way for it.
@@ -160,7 +171,7 @@ size_t TMainForm::FirstGatheredThatStays() const {
     size_t first = gathered.size();
     for (; first > 0; --first) {
         const GatheredText& entry = gathered[first - 1];
-        const int length = static_cast<int>(HistoryLineLength(entry.text.size(), entry.format, entry.stamp.size())) + 2;
+        const int length = static_cast<int>(HistoryLineLength(entry.text.size(), entry.format, entry.stamp.size(), entry.textBeside)) + 2;
         if (length > room && first < gathered.size()) break;
         room -= length;
     }
@@ -169,7 +180,7 @@ size_t TMainForm::FirstGatheredThatStays() const {
 
 // keepFree > 0: remove the oldest lines first so that this much stays free after the line.
 void TMainForm::AddLine(const ByteString& Text, TColor Color, int keepFree) {
-    AddShownLines({BuildHistoryLine(Text, FormatIndex(), Stamp())}, Color, keepFree);
+    AddShownLines({BuildHistoryLine(Text, FormatIndex(), Stamp(), layout->TextBesideHex())}, Color, keepFree);
 }
 
 void TMainForm::AddNote(const ByteString& Text, TColor Color) {
@@ -177,7 +188,9 @@ void TMainForm::AddNote(const ByteString& Text, TColor Color) {
 }
 
 ByteString TMainForm::Stamp() const {
-    return FormatTimeStamp(localeTime, platform::ToLocalDateTime(std::chrono::system_clock::now()), record->Milliseconds());
+    const auto now = Now();
+    return layout->Stamp(FormatTimeStamp(localeTime, platform::ToLocalDateTime(now), record->Milliseconds()), now,
+                         localeTime.DecimalSeparator);
 }
 
 void TMainForm::AddShownLines(const std::vector<ByteString>& lines, TColor Color, int keepFree, bool afterPassedOver,

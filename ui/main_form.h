@@ -1,4 +1,6 @@
 #pragma once
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,6 +19,7 @@ class PortSession;
 class LineSender;
 class LineSetup;
 class ClearedHistory;
+class EntryLayout;
 
 // The terminal's only window: port settings, display format, the history of sent and
 // received texts, and the input line. What goes beyond them is a feature object each,
@@ -64,6 +67,10 @@ public:
     LineSender& Sender() { return *sender; }
     LineSetup& Line() { return *lineSetup; }
     ClearedHistory& Cleared() { return *cleared; }
+    EntryLayout& Layout() { return *layout; }
+
+    // The clock the stamps read; tests set their own.
+    std::function<std::chrono::system_clock::time_point()> Now = [] { return std::chrono::system_clock::now(); };
 
     platform::Label* Label1;
     platform::Label* Label2;
@@ -100,7 +107,8 @@ private:
     struct GatheredText {
         ByteString text, stamp;
         int format;
-        ByteString Line() const { return BuildHistoryLine(text, format, stamp); }
+        bool textBeside;
+        ByteString Line() const { return BuildHistoryLine(text, format, stamp, textBeside); }
     };
     std::vector<GatheredText> gathered;  // received entries not yet shown
     // Declared after the port, so they end before it.
@@ -110,6 +118,7 @@ private:
     std::unique_ptr<LineSender> sender;
     std::unique_ptr<LineSetup> lineSetup;
     std::unique_ptr<ClearedHistory> cleared;
+    std::unique_ptr<EntryLayout> layout;
 };
 
 extern TMainForm* MainForm;
