@@ -11,6 +11,9 @@
 #include "tests/box_watcher.h"
 #include "tests/far_end.h"
 #include "ui/main_form.h"
+#include "platform/window/form_box.h"
+#include "ui/line_sender.h"
+#include "ui/quick_sends.h"
 
 namespace {
 
@@ -74,6 +77,50 @@ TEST_F(CommandsTest, WithEchoOffALineGoesButIsNotEchoed) {
     Type("AT");
     EXPECT_EQ(device.Read(3, 2s), "AT\r");
     EXPECT_NE(form.MainRich->Text().find("41 54 \r\n"), std::string::npos) << "on again, kept on for the next start";
+}
+
+// F5 to F12 send their lines from anywhere in the window; the input line keeps its text.
+TEST_F(CommandsTest, QuickSendsGoFromTheirKeysAndAnEmptyKeyDoesNothing) {
+    platform::FindCommand(form.LineEdit->ContextCommands(), "Quick Sends Setup...").Run();
+    platform::FormBox* box = form.Quick().Box();
+    ASSERT_TRUE(box && box->Visible());
+    std::vector<ByteString> values(16);
+    values[0] = "reset";
+    values[1] = "ATZ";
+    values[5] = "AT+GMR";  // F7, without a name
+    box->SetValues(values);
+    ASSERT_TRUE(box->Accept()) << box->Status();
+    const std::vector<platform::MenuCommand>& keys = platform::FindCommand(form.LineEdit->ContextCommands(), "Quick Sends").Items;
+    EXPECT_EQ(platform::FindCommand(keys, "F5").Label(), "reset");
+    EXPECT_EQ(platform::FindCommand(keys, "F7").Label(), "AT+GMR");
+    EXPECT_FALSE(platform::FindCommand(keys, "F6").Enabled());
+
+    form.ConnectButton->Click();
+    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+    form.LineEdit->SetText("half typed");
+    platform::PressShortcut(*form.MainRich, "F5");
+    EXPECT_EQ(device.Read(4, 2s), "ATZ\r");
+    platform::PressShortcut(*form.LineEdit, "F7");
+    EXPECT_EQ(device.Read(7, 2s), "AT+GMR\r");
+    platform::PressShortcut(*form.LineEdit, "F6");
+    EXPECT_EQ(device.Read(1, 300ms), "") << "an empty key sends nothing";
+    EXPECT_EQ(form.LineEdit->Text(), "half typed");
+    EXPECT_NE(form.MainRich->Text().find("41 54 5A \r\n"), std::string::npos) << "echoed as Enter would";
+    EXPECT_TRUE(watcher.boxes.empty());
+
+    // With escapes read, a malformed one is refused in the box and nothing changes.
+    form.Sender().InterpretEscapesClick();
+    platform::FindCommand(form.LineEdit->ContextCommands(), "Quick Sends Setup...").Run();
+    values[1] = "AT\\x4";
+    form.Quick().Box()->SetValues(values);
+    EXPECT_FALSE(form.Quick().Box()->Accept());
+    EXPECT_EQ(form.Quick().Box()->Status().rfind("F5: ", 0), 0u) << form.Quick().Box()->Status();
+    platform::PressShortcut(*form.LineEdit, "F5");
+    EXPECT_EQ(device.Read(4, 2s), "ATZ\r");
+    values.assign(16, "");
+    form.Quick().Box()->SetValues(values);
+    EXPECT_TRUE(form.Quick().Box()->Accept());
+    form.Sender().InterpretEscapesClick();
 }
 
 TEST_F(CommandsTest, PortTextsThatOpenPortFive) {

@@ -39,7 +39,7 @@ protected:
     void TearDown() override {
         if (ComPort->IsOpen()) form->ConnectButton->Click();
         form.reset();
-        for (unsigned port : {5u, 6u}) Choices().SetPortText(Choice::LineSettings, port, "");
+        for (unsigned port : {5u, 6u}) Choices().SetNumberedText(Choice::LineSettings, port, "");
         std::error_code ignored;
         std::filesystem::remove(file, ignored);
     }
@@ -67,7 +67,7 @@ protected:
 
 TEST_F(LineSettingsTest, ChosenSettingsAreUsedAtConnectSaidInANoteAndKeptForThatPortOnly) {
     EXPECT_EQ(Choose({"1", "19200", "8", "None", "2", "XON/XOFF"}), "");
-    EXPECT_EQ(Choices().PortText(Choice::LineSettings, 5), "use 19200 8N2 xonxoff");
+    EXPECT_EQ(Choices().NumberedText(Choice::LineSettings, 5), "use 19200 8N2 xonxoff");
     EXPECT_EQ(form->BaudCombo->Hint(), "Connect uses 19200 8N2 from Line Settings (Port menu)");
     ASSERT_TRUE(Connect());
     EXPECT_TRUE(Shows("port 5: 19200 8N2, XON/XOFF flow control\r\n")) << form->MainRich->Text();
@@ -113,22 +113,22 @@ TEST_F(LineSettingsTest, TheBoxRefusesABadRateWithTheReasonAndKeepsWhatWasThere)
         EXPECT_EQ(Choose({"1", rate, "8", "None", "1", "None"}).rfind("the baud rate must be a whole number from 50 to 4000000", 0), 0u)
             << rate;
         EXPECT_TRUE(form->Line().Box()->Visible()) << "the box stays open for a correction";
-        EXPECT_EQ(Choices().PortText(Choice::LineSettings, 5), "use 74880 8N1 none") << rate;
+        EXPECT_EQ(Choices().NumberedText(Choice::LineSettings, 5), "use 74880 8N1 none") << rate;
     }
     EXPECT_EQ(Choose({"1", "9600", "8", "None", "1.5", "None"}), "1.5 stop bits go with 5 data bits only");
-    EXPECT_EQ(Choices().PortText(Choice::LineSettings, 5), "use 74880 8N1 none");
+    EXPECT_EQ(Choices().NumberedText(Choice::LineSettings, 5), "use 74880 8N1 none");
 }
 
 TEST_F(LineSettingsTest, ADamagedEntryGivesTheWindowsRulesForThatPortAndTheOthersKeepTheirs) {
-    Choices().SetPortText(Choice::LineSettings, 5, "use 19200 8Q1 none");
-    Choices().SetPortText(Choice::LineSettings, 6, "use 2400 8E1 none");
+    Choices().SetNumberedText(Choice::LineSettings, 5, "use 19200 8Q1 none");
+    Choices().SetNumberedText(Choice::LineSettings, 6, "use 2400 8E1 none");
     Start();
     ASSERT_TRUE(Connect());
     EXPECT_FALSE(ComPort->FixedLine.has_value());
     EXPECT_FALSE(Shows("port 5:")) << form->MainRich->Text();
     EXPECT_TRUE(form->Line().ChoiceFor(6).Use);
     EXPECT_EQ(form->Line().ChoiceFor(6).Line.BaudRate, 2400u);
-    EXPECT_EQ(Choices().PortText(Choice::LineSettings, 5), "use 19200 8Q1 none") << "the user's text is left as it was";
+    EXPECT_EQ(Choices().NumberedText(Choice::LineSettings, 5), "use 19200 8Q1 none") << "the user's text is left as it was";
 }
 
 // The device's XOFF holds a file mid-way; its XON lets the rest go, whole and in order.
@@ -193,7 +193,7 @@ protected:
         ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
         form.PortEdit->SetText("5");
     }
-    void TearDown() override { Choices().SetPortText(Choice::LineSettings, 5, ""); }
+    void TearDown() override { Choices().SetNumberedText(Choice::LineSettings, 5, ""); }
     void Choose(const std::vector<ByteString>& values) {
         platform::FindCommand(form.MainRich->ContextCommands(), "Line Settings...").Run();
         form.Line().Box()->SetValues(values);

@@ -5,7 +5,7 @@
 
 namespace {
 
-enum class Kind { Flag, Text, Word, List, PerPort };
+enum class Kind { Flag, Text, Word, List, Numbered };
 
 struct ChoiceRow {
     Choice choice;
@@ -31,10 +31,12 @@ const ChoiceRow Table[] = {
     {Choice::Rts, "RTS", Kind::Flag, "1"},
     {Choice::LowAtConnect, "LowAtConnect", Kind::Flag, "0"},
     {Choice::Reconnect, "Reconnect", Kind::Flag, "0"},
-    {Choice::LineSettings, "Line", Kind::PerPort, ""},  // Line3: the settings of port 3
+    {Choice::LineSettings, "Line", Kind::Numbered, ""},  // Line3: the settings of port 3
     {Choice::EchoSent, "EchoSent", Kind::Flag, "1"},
     {Choice::TextBesideHex, "TextBesideHex", Kind::Flag, "0"},
     {Choice::TimeSincePrevious, "TimeSincePrevious", Kind::Flag, "0"},
+    {Choice::QuickSend, "Quick", Kind::Numbered, ""},  // Quick5: the line F5 sends
+    {Choice::QuickSendName, "QuickName", Kind::Numbered, ""},
 };
 
 const ChoiceRow& RowOf(Choice choice, Kind kind) {
@@ -99,10 +101,10 @@ void Choices::PutFirst(Choice choice, const std::string& entry) {
     });
 }
 
-std::string Choices::PortText(Choice choice, unsigned port) const {
-    return settings.Text(RowOf(choice, Kind::PerPort).key + std::to_string(port));
+std::string Choices::NumberedText(Choice choice, unsigned number) const {
+    return settings.Text(RowOf(choice, Kind::Numbered).key + std::to_string(number));
 }
 
-void Choices::SetPortText(Choice choice, unsigned port, const std::string& value) {
-    settings.SetText(RowOf(choice, Kind::PerPort).key + std::to_string(port), value);
+void Choices::SetNumberedText(Choice choice, unsigned number, const std::string& value) {
+    settings.SetText(RowOf(choice, Kind::Numbered).key + std::to_string(number), value);
 }

@@ -22,10 +22,12 @@ enum class Choice {
     Rts,
     LowAtConnect,
     Reconnect,
-    LineSettings,  // per port
+    LineSettings,  // numbered by port
     EchoSent,
     TextBesideHex,
     TimeSincePrevious,
+    QuickSend,      // numbered by key: 5 for F5
+    QuickSendName,  // the same
 };
 
 class Choices {
@@ -44,9 +46,9 @@ public:
     // comterm added meanwhile stays, after it.
     void PutFirst(Choice choice, const std::string& entry);
 
-    // A text kept for one port number, under its own key; "" when the port has none.
-    std::string PortText(Choice choice, unsigned port) const;
-    void SetPortText(Choice choice, unsigned port, const std::string& value);
+    // A text kept under a number of its own (a port's, a key's): "" when there is none.
+    std::string NumberedText(Choice choice, unsigned number) const;
+    void SetNumberedText(Choice choice, unsigned number, const std::string& value);
 
     const std::string& Path() const { return settings.Path(); }
 

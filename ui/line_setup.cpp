@@ -28,7 +28,7 @@ std::vector<platform::MenuCommand> LineSetup::Commands() {
 
 LineChoice LineSetup::ChoiceFor(unsigned number) const {
     LineChoice choice;
-    const std::string kept = choices.PortText(Choice::LineSettings, number);
+    const std::string kept = choices.NumberedText(Choice::LineSettings, number);
     if (kept.empty() || ParseLineChoice(kept, choice)) return choice;
     if (toldDamaged.insert(number).second)
         platform::Diagnose("comterm: the line settings kept for " + PortName(number) + " are damaged (\"" + kept +
@@ -43,7 +43,7 @@ void LineSetup::ShowBox() {
         return;
     }
     LineChoice choice = ChoiceFor(number);
-    if (choice.Line.BaudRate == 0 || choices.PortText(Choice::LineSettings, number).empty()) {
+    if (choice.Line.BaudRate == 0 || choices.NumberedText(Choice::LineSettings, number).empty()) {
         choice.Line = platform::LineSettings();
         choice.Line.BaudRate = static_cast<uint32_t>(std::atoi(windowRate().c_str()));
     }
@@ -70,7 +70,7 @@ ByteString LineSetup::Accept(unsigned number, const std::vector<ByteString>& val
     choice.Use = values.at(UseField) == "1";
     const std::string refusal = LineFromWords({values.begin() + 1, values.end()}, choice.Line);
     if (!refusal.empty()) return refusal;
-    choices.SetPortText(Choice::LineSettings, number, KeptText(choice));
+    choices.SetNumberedText(Choice::LineSettings, number, KeptText(choice));
     return "";
 }
 

@@ -14,6 +14,7 @@
 #include "ui/line_setup.h"
 #include "ui/str_to_int.h"
 #include "ui/port_session.h"
+#include "ui/quick_sends.h"
 #include "ui/record.h"
 #include "ui/window_table.h"
 
@@ -68,6 +69,7 @@ TMainForm::~TMainForm() {
     lineSetup.reset();
     cleared.reset();
     layout.reset();
+    quick.reset();
     session.reset();
     record.reset();
     if (ComPort == com.get()) ComPort = nullptr;
@@ -96,6 +98,9 @@ void TMainForm::MakeFeatures() {
         [this] { return BaudCombo->Text(); });
     cleared = std::make_unique<ClearedHistory>(*MainRich, *this);
     layout = std::make_unique<EntryLayout>(*choices);
+    quick = std::make_unique<QuickSends>(
+        *choices, *LineEdit, [this](const ByteString& line) { sender->SendLine(line); },
+        [this] { return sender->InterpretingEscapes(); });
     com->MaxDelivery = LargestReceivedText(layout->TextBesideHex());
     layout->OnTextBesideHexChanged = [this] { com->MaxDelivery = LargestReceivedText(layout->TextBesideHex()); };
     session->RtsDriven = [this] { return lineSetup->DriverDrivesRts(); };
@@ -120,7 +125,9 @@ void TMainForm::MakeFeatures() {
     history.push_back(platform::Described({"&Keys and Menus", "F1", [this] { ShowKeysAndMenus(); }, {}}, "this list"));
     MainRich->SetContextCommands(history);
     window->SetSystemMenuCommands(history);
-    LineEdit->SetContextCommands(sender->Commands());
+    std::vector<platform::MenuCommand> input = sender->Commands();
+    for (platform::MenuCommand& command : quick->Commands()) input.push_back(std::move(command));
+    LineEdit->SetContextCommands(input);
     MainRich->SetPlaceholder(EmptyHistoryHint(MainRich->ContextCommands(), LineEdit->ContextCommands()));
 }
 

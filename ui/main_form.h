@@ -20,6 +20,7 @@ class LineSender;
 class LineSetup;
 class ClearedHistory;
 class EntryLayout;
+class QuickSends;
 
 // The terminal's only window: port settings, display format, the history of sent and
 // received texts, and the input line. What goes beyond them is a feature object each,
@@ -68,6 +69,7 @@ public:
     LineSetup& Line() { return *lineSetup; }
     ClearedHistory& Cleared() { return *cleared; }
     EntryLayout& Layout() { return *layout; }
+    QuickSends& Quick() { return *quick; }
 
     // The clock the stamps read; tests set their own.
     std::function<std::chrono::system_clock::time_point()> Now = [] { return std::chrono::system_clock::now(); };
@@ -119,6 +121,7 @@ private:
     std::unique_ptr<LineSetup> lineSetup;
     std::unique_ptr<ClearedHistory> cleared;
     std::unique_ptr<EntryLayout> layout;
+    std::unique_ptr<QuickSends> quick;
 };
 
 extern TMainForm* MainForm;

@@ -74,9 +74,16 @@ public:
     virtual ByteString Hint() const = 0;  // what it would show now
     // Up (older true) and Down, which the edit then does not act on itself.
     virtual void SetOnRecallKey(std::function<void(bool older)> handler) = 0;
-    // Its context menu: the standard edit items, then these.
-    void SetContextCommands(std::vector<MenuCommand> commands) { contextCommands = std::move(commands); }
+    // Its context menu: the standard edit items, then these. Their keys run them from
+    // anywhere in the window, in submenus too.
+    void SetContextCommands(std::vector<MenuCommand> commands) {
+        contextCommands = std::move(commands);
+        ContextCommandsChanged();
+    }
     const std::vector<MenuCommand>& ContextCommands() const { return contextCommands; }
+
+protected:
+    virtual void ContextCommandsChanged() {}
 
 private:
     std::vector<MenuCommand> contextCommands;

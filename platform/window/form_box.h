@@ -8,14 +8,14 @@
 
 namespace platform {
 
-// One field of a form box: a check box, a list to choose from, or a list that also takes
-// any text typed.
+// One field of a form box: a check box, a list to choose from, a list that also takes
+// any text typed, or a line of text.
 struct FormField {
-    enum class Kind { Check, List, EditableList };
+    enum class Kind { Check, List, EditableList, Text };
     ByteString Label;  // a check box's caption, or the text before a list ("&Baud rate:")
     Kind Type = Kind::List;
     std::vector<ByteString> Items;
-    ByteString Value;  // a check box: "1" or "0"; a list: the text shown
+    ByteString Value;  // a check box: "1" or "0"; a list or a line: the text shown
 };
 
 // A small box of fields beside the window with OK and Cancel; it does not stop the

@@ -64,4 +64,19 @@ const MenuCommand& FindCommand(const std::vector<MenuCommand>& commands, const B
     throw std::logic_error("no menu command " + caption);
 }
 
+std::vector<const MenuCommand*> CommandsWithKeys(const std::vector<MenuCommand>& commands) {
+    std::vector<const MenuCommand*> found;
+    for (const MenuCommand& command : commands) {
+        if (!command.Keys.empty()) found.push_back(&command);
+        for (const MenuCommand* inner : CommandsWithKeys(command.Items)) found.push_back(inner);
+    }
+    return found;
+}
+
+const MenuCommand* CommandForShortcut(const std::vector<MenuCommand>& commands, const Shortcut& pressed) {
+    for (const MenuCommand* command : CommandsWithKeys(commands))
+        if (ParseShortcut(command->Keys) == pressed) return command;
+    return nullptr;
+}
+
 }  // namespace platform

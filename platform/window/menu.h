@@ -43,6 +43,11 @@ inline MenuCommand Described(MenuCommand command, ByteString does) {
     return command;
 }
 
+// The command this shortcut runs, in submenus too; nullptr for none.
+const MenuCommand* CommandForShortcut(const std::vector<MenuCommand>& commands, const Shortcut& pressed);
+// Every command that has a shortcut, in submenus too.
+std::vector<const MenuCommand*> CommandsWithKeys(const std::vector<MenuCommand>& commands);
+
 // The command with this caption (with or without its "&"), in submenus too; throws
 // std::logic_error if none.
 const MenuCommand& FindCommand(const std::vector<MenuCommand>& commands, const ByteString& caption);

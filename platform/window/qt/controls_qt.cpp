@@ -209,6 +209,21 @@ void QtEdit::SetOnKeyPress(std::function<void(char& key)> handler) {
     widget->installEventFilter(new KeyPressFilter(widget, std::move(handler)));
 }
 
+// The keys work wherever the focus is in the window, as the history's do.
+void QtEdit::ContextCommandsChanged() {
+    for (QAction* action : commandActions) delete action;
+    commandActions.clear();
+    for (const MenuCommand* command : CommandsWithKeys(ContextCommands())) {
+        auto* action = new QAction(widget->window());
+        action->setShortcut(KeySequenceOf(command->Keys));
+        action->setShortcutContext(Qt::WindowShortcut);
+        std::function<void()> run = command->Run;
+        QObject::connect(action, &QAction::triggered, [run] { RunGuarded(run); });
+        widget->window()->addAction(action);
+        commandActions.push_back(action);
+    }
+}
+
 void QtEdit::SetHint(std::function<ByteString()> provider) {
     if (!hint) widget->installEventFilter(new HintFilter(widget, [this] { return Hint(); }));
     hint = std::move(provider);

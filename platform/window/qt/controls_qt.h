@@ -1,6 +1,7 @@
 #pragma once
 // The standard controls on Qt Widgets: each wraps the widget that draws it, which its
 // window's widget owns.
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -65,7 +66,11 @@ public:
     // The context menu as it would show now: the standard items, then the commands.
     QMenu* MakeContextMenu();
 
+protected:
+    void ContextCommandsChanged() override;
+
 private:
+    std::vector<QAction*> commandActions;  // the commands' keys, on the window
     std::function<ByteString()> hint;
 };
 

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 
 #include "platform/window/error_handler.h"
 #include "platform/window/form_box.h"
@@ -23,6 +24,14 @@ public:
                 auto* check = new QCheckBox(FromBytes(field.Label));
                 layout->addRow(check);
                 inputs.push_back(check);
+                continue;
+            }
+            if (field.Type == FormField::Kind::Text) {
+                auto* line = new QLineEdit;
+                auto* label = new QLabel(FromBytes(field.Label));
+                label->setBuddy(line);
+                layout->addRow(label, line);
+                inputs.push_back(line);
                 continue;
             }
             auto* list = new QComboBox;
@@ -59,6 +68,8 @@ public:
         for (QWidget* input : inputs) {
             if (auto* check = qobject_cast<QCheckBox*>(input))
                 values.push_back(check->isChecked() ? "1" : "0");
+            else if (auto* line = qobject_cast<QLineEdit*>(input))
+                values.push_back(ToBytes(line->text()));
             else
                 values.push_back(ToBytes(static_cast<QComboBox*>(input)->currentText()));
         }
@@ -68,6 +79,10 @@ public:
         for (size_t i = 0; i < inputs.size() && i < values.size(); ++i) {
             if (auto* check = qobject_cast<QCheckBox*>(inputs[i])) {
                 check->setChecked(values[i] == "1");
+                continue;
+            }
+            if (auto* line = qobject_cast<QLineEdit*>(inputs[i])) {
+                line->setText(FromBytes(values[i]));
                 continue;
             }
             auto* list = static_cast<QComboBox*>(inputs[i]);

@@ -50,6 +50,14 @@ public:
     bool Notify(NMHDR* header, LRESULT&) override { return hint.Notify(header); }
     void SetOnRecallKey(std::function<void(bool older)> handler) override { onRecallKey = std::move(handler); }
 
+    bool TakeShortcut(const Shortcut& pressed) override {
+        const MenuCommand* command = CommandForShortcut(ContextCommands(), pressed);
+        if (!command) return false;
+        const std::function<void()> run = command->Run;
+        RunGuarded(run);
+        return true;
+    }
+
     bool TakeKeyDown(WPARAM key) override {
         if ((key != VK_UP && key != VK_DOWN) || !onRecallKey) return false;
         onRecallKey(key == VK_UP);

@@ -64,6 +64,10 @@ public:
                 SendMessageA(input.window, BM_SETCHECK, values[i] == "1" ? BST_CHECKED : BST_UNCHECKED, 0);
                 continue;
             }
+            if (input.line) {
+                SetWindowTextA(input.window, values[i].c_str());
+                continue;
+            }
             const LRESULT index = SendMessageA(input.window, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                                reinterpret_cast<LPARAM>(values[i].c_str()));
             if (index != CB_ERR) SendMessageA(input.window, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -79,6 +83,7 @@ private:
     struct Input {
         HWND window;
         bool check, editable;
+        bool line = false;  // a line of text, not a list
     };
 
     Input MakeField(const FormField& field, int top) {
@@ -88,6 +93,11 @@ private:
             return {check, true, false};
         }
         MakeChild(box, "STATIC", field.Label, SS_LEFT, 0, {Margin, top + 3, LabelWidth, 20});
+        if (field.Type == FormField::Kind::Text) {
+            HWND line = MakeChild(box, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE,
+                                  {Margin + LabelWidth, top, Width - 2 * Margin - LabelWidth, 22});
+            return {line, false, true, true};
+        }
         const bool editable = field.Type == FormField::Kind::EditableList;
         HWND list = MakeChild(box, "COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | (editable ? CBS_DROPDOWN : CBS_DROPDOWNLIST),
                               0, {Margin + LabelWidth, top, Width - 2 * Margin - LabelWidth, ListHeight});
