@@ -37,6 +37,10 @@ const ChoiceRow Table[] = {
     {Choice::TimeSincePrevious, "TimeSincePrevious", Kind::Flag, "0"},
     {Choice::QuickSend, "Quick", Kind::Numbered, ""},  // Quick5: the line F5 sends
     {Choice::QuickSendName, "QuickName", Kind::Numbered, ""},
+    {Choice::PaceChar, "PaceCharMs", Kind::Text, "0"},
+    {Choice::PaceLine, "PaceLineMs", Kind::Text, "0"},
+    {Choice::PaceReply, "PaceReply", Kind::Text, ""},
+    {Choice::PaceTimeout, "PaceReplyMs", Kind::Text, "2000"},
 };
 
 const ChoiceRow& RowOf(Choice choice, Kind kind) {

@@ -28,6 +28,10 @@ enum class Choice {
     TimeSincePrevious,
     QuickSend,      // numbered by key: 5 for F5
     QuickSendName,  // the same
+    PaceChar,
+    PaceLine,
+    PaceReply,
+    PaceTimeout,
 };
 
 class Choices {

@@ -5,6 +5,7 @@
 #include "ui/entry_layout.h"
 #include "ui/line_sender.h"
 #include "ui/line_setup.h"
+#include "ui/paced_sends.h"
 #include "ui/main_form.h"
 #include "ui/port_session.h"
 #include "ui/str_to_int.h"
@@ -50,6 +51,7 @@ void TMainForm::ConnectClick() {
 void TMainForm::DisconnectClick() {
     session->Disconnected();
     sender->EndSend();
+    paced->End();
     ComPort->Close();
     ConnectButton->SetCaption("Connect");
     connected = false;

@@ -10,6 +10,7 @@
 #include "platform/window/file_dialog.h"
 #include "ui/escapes.h"
 #include "ui/file_sender.h"
+#include "ui/paced_sends.h"
 
 namespace {
 
@@ -81,10 +82,40 @@ std::vector<platform::MenuCommand> LineSender::Commands() {
     };
 }
 
+namespace {
+
+// A paste's lines, split at CR LF, LF or CR.
+std::vector<ByteString> LinesOf(const ByteString& text) {
+    std::vector<ByteString> lines{""};
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '\r' && text[at] != '\n') {
+            lines.back() += text[at];
+            continue;
+        }
+        if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+        lines.emplace_back();
+    }
+    if (lines.size() > 1 && lines.back().empty()) lines.pop_back();  // a paste that ends with its line break
+    return lines;
+}
+
+}  // namespace
+
 void LineSender::SendLine(const ByteString& typed) {
-    const ByteString bytes = interpretEscapes ? InterpretEscapes(typed) : typed;
-    if (echo) history.AddHistoryLine(bytes, SentColor);
-    port.SendBytes(bytes + LineEndBytes());
+    std::vector<ByteString> lines;
+    for (const ByteString& line : LinesOf(typed)) lines.push_back(interpretEscapes ? InterpretEscapes(line) : line);
+    if (paced && paced->Busy()) {
+        history.AddNote("a paced send is under way: this line is not sent (Cancel in its box ends it)");
+        return;
+    }
+    if (paced && paced->Current().Any() && port.IsOpen()) {
+        paced->SendLines(lines, LineEndBytes(), echo);
+    } else {
+        for (const ByteString& bytes : lines) {
+            if (echo) history.AddHistoryLine(bytes, SentColor);
+            port.SendBytes(bytes + LineEndBytes());
+        }
+    }
     RememberSent(typed);
 }
 
@@ -128,6 +159,10 @@ void LineSender::SendFileClick() {
 
 void LineSender::SendFile(const std::string& path) {
     if (sender || !port.IsOpen()) return;
+    if (paced && paced->Current().Any()) {
+        if (!paced->Busy()) paced->SendFile(path);
+        return;
+    }
     FinishSend(true);  // a cancelled file's last piece
     TCom* to = &port;
     const bool flowControl = port.LineState().Flow != platform::LineSettings::NoFlow;

@@ -18,6 +18,8 @@ class FileSender;
 
 // What goes to the device from the input line: the line end, escapes, recall of lines
 // sent before, and Send File with its progress box.
+class PacedSends;
+
 class LineSender {
 public:
     enum class LineEnd { CR, LF, CRLF, None };
@@ -30,8 +32,12 @@ public:
     std::vector<platform::MenuCommand> Commands();
 
     // Echoes and sends a typed line with the line end, and keeps it for recall. A
-    // malformed escape stops it: nothing echoed, nothing sent.
+    // malformed escape stops it: nothing echoed, nothing sent. A text of several lines (a
+    // paste) goes as one line each, each with the line end and its own echo; with send
+    // pacing chosen, paced. Recall keeps it as one.
     void SendLine(const ByteString& typed);
+    // Where paced sends go: lines and files while pacing is chosen.
+    void SetPacing(PacedSends* sends) { paced = sends; }
 
     void SetLineEnd(LineEnd end);
     LineEnd CurrentLineEnd() const { return lineEnd; }
@@ -73,6 +79,7 @@ private:
     std::string sendingName;
     std::unique_ptr<platform::ProgressBox> progress;
     ByteString digitGroup;
+    PacedSends* paced = nullptr;
     std::chrono::steady_clock::time_point sendStart;
     platform::PeriodicTimer sendWatch;
 };

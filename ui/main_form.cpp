@@ -14,6 +14,7 @@
 #include "ui/line_setup.h"
 #include "ui/str_to_int.h"
 #include "ui/port_session.h"
+#include "ui/paced_sends.h"
 #include "ui/quick_sends.h"
 #include "ui/record.h"
 #include "ui/window_table.h"
@@ -66,6 +67,7 @@ TMainForm::TMainForm(TCom::TPortOpener openPort) {
 TMainForm::~TMainForm() {
     MainRich->SetOnTextRemoved(nullptr);
     sender.reset();  // before the port it writes to
+    paced.reset();
     lineSetup.reset();
     cleared.reset();
     layout.reset();
@@ -98,6 +100,8 @@ void TMainForm::MakeFeatures() {
         [this] { return BaudCombo->Text(); });
     cleared = std::make_unique<ClearedHistory>(*MainRich, *this);
     layout = std::make_unique<EntryLayout>(*choices);
+    paced = std::make_unique<PacedSends>(*com, *choices, *this, *LineEdit);
+    sender->SetPacing(paced.get());
     quick = std::make_unique<QuickSends>(
         *choices, *LineEdit, [this](const ByteString& line) { sender->SendLine(line); },
         [this] { return sender->InterpretingEscapes(); });
@@ -113,6 +117,7 @@ void TMainForm::MakeFeatures() {
     BaudCombo->SetHint([this] { return lineSetup->BaudHint(); });
     com->OnLost = [this] {
         sender->EndSend();
+        paced->End();
         session->PortLost();
     };
     PortEdit->SetHint([this] { return session->PresentPortsText(); });
@@ -126,6 +131,7 @@ void TMainForm::MakeFeatures() {
     MainRich->SetContextCommands(history);
     window->SetSystemMenuCommands(history);
     std::vector<platform::MenuCommand> input = sender->Commands();
+    for (platform::MenuCommand& command : paced->Commands()) input.push_back(std::move(command));
     for (platform::MenuCommand& command : quick->Commands()) input.push_back(std::move(command));
     LineEdit->SetContextCommands(input);
     MainRich->SetPlaceholder(EmptyHistoryHint(MainRich->ContextCommands(), LineEdit->ContextCommands()));
@@ -155,6 +161,7 @@ void TMainForm::ComReceive(const ByteString& Text) {
 
 void TMainForm::GatherReceived(const ByteString& Text) {
     record->LogReceivedBytes(Text);
+    paced->Heard(Text);
     gathered.push_back({Text, Stamp(), FormatIndex(), layout->TextBesideHex()});
 }
 

@@ -21,6 +21,7 @@ class LineSetup;
 class ClearedHistory;
 class EntryLayout;
 class QuickSends;
+class PacedSends;
 
 // The terminal's only window: port settings, display format, the history of sent and
 // received texts, and the input line. What goes beyond them is a feature object each,
@@ -70,6 +71,7 @@ public:
     ClearedHistory& Cleared() { return *cleared; }
     EntryLayout& Layout() { return *layout; }
     QuickSends& Quick() { return *quick; }
+    PacedSends& Paced() { return *paced; }
 
     // The clock the stamps read; tests set their own.
     std::function<std::chrono::system_clock::time_point()> Now = [] { return std::chrono::system_clock::now(); };
@@ -122,6 +124,7 @@ private:
     std::unique_ptr<ClearedHistory> cleared;
     std::unique_ptr<EntryLayout> layout;
     std::unique_ptr<QuickSends> quick;
+    std::unique_ptr<PacedSends> paced;
 };
 
 extern TMainForm* MainForm;
