@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -45,15 +46,20 @@ protected:
         platform::PressKey(*form.LineEdit, platform::Key::Enter);
     }
     // Each byte as the far end reads it, with when it came; the window goes on meanwhile.
-    std::vector<std::pair<char, Clock::time_point>> Arrivals(size_t count, std::chrono::milliseconds limit) {
+    // Reads wait long: a far end that gives up on a read may lose what was on its way.
+    // The reader is waiting before `send` starts the send.
+    std::vector<std::pair<char, Clock::time_point>> Arrivals(size_t count, std::chrono::milliseconds limit,
+                                                            const std::function<void()>& send) {
         std::vector<std::pair<char, Clock::time_point>> came;
         std::thread reader([&] {
-            const auto end = Clock::now() + limit;
-            while (came.size() < count && Clock::now() < end) {
-                const ByteString byte = device.Read(1, 50ms);
-                if (!byte.empty()) came.emplace_back(byte[0], Clock::now());
+            while (came.size() < count) {
+                const ByteString bytes = device.Read(1, limit);
+                if (bytes.empty()) break;
+                for (char byte : bytes) came.emplace_back(byte, Clock::now());
             }
         });
+        ProcessEventsFor(200);
+        send();
         ProcessEventsUntil([&] { return !form.Paced().Busy(); }, static_cast<int>(limit.count()));
         reader.join();
         return came;
@@ -66,8 +72,7 @@ protected:
 
 TEST_F(PacedSendTest, ACharacterDelaySpacesEveryByte) {
     Pace({"20", "0", "", "2000"});
-    Type("ABCDE");
-    const auto came = Arrivals(6, 5s);
+    const auto came = Arrivals(6, 5s, [&] { Type("ABCDE"); });
     ASSERT_EQ(came.size(), 6u);
     ByteString bytes;
     for (const auto& [byte, when] : came) bytes += byte;
@@ -79,8 +84,7 @@ TEST_F(PacedSendTest, ACharacterDelaySpacesEveryByte) {
 
 TEST_F(PacedSendTest, ALineDelayFollowsEachLineOfAPaste) {
     Pace({"0", "200", "", "2000"});
-    Type("one\ntwo");
-    const auto came = Arrivals(8, 5s);
+    const auto came = Arrivals(8, 5s, [&] { Type("one\ntwo"); });
     ASSERT_EQ(came.size(), 8u);
     EXPECT_GE(came[4].second - came[3].second, 180ms) << "the second line waits for the first's delay";
     EXPECT_TRUE(Shows("6F 6E 65 \r\n")) << form.MainRich->Text();
@@ -134,8 +138,7 @@ TEST_F(PacedSendTest, AFileGoesLineByLineAndDisconnectEndsAPacedSendWithANote) {
                               ("comterm-paced-" + std::to_string(std::random_device{}()) + ".txt")).string();
     std::ofstream(path, std::ios::binary) << "G28\nM105\r\nM114\n";
     Pace({"0", "150", "", "2000"});
-    form.Sender().SendFile(path);
-    const auto came = Arrivals(15, 5s);
+    const auto came = Arrivals(15, 5s, [&] { form.Sender().SendFile(path); });
     ByteString bytes;
     for (const auto& [byte, when] : came) bytes += byte;
     EXPECT_EQ(bytes, "G28\nM105\r\nM114\n");

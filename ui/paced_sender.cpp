@@ -34,7 +34,7 @@ PacedSender::PacedSender(const std::string& path, const Pacing& pacing, Write wr
 
 PacedSender::~PacedSender() {
     Cancel();
-    if (thread.joinable()) thread.join();
+    Join();
 }
 
 void PacedSender::Cancel() {

@@ -29,6 +29,10 @@ public:
     PacedSender& operator=(const PacedSender&) = delete;
 
     void Cancel();
+    // Returns once the thread has ended: after Cancel, at once but for a write on its way.
+    void Join() {
+        if (thread.joinable()) thread.join();
+    }
     // What the device sent, for the reply being waited on; any thread.
     void Heard(const ByteString& bytes);
 

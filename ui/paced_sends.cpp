@@ -123,12 +123,13 @@ void PacedSends::Finish(const char* how) {
         port.DiscardPendingOutput();
     }
     std::unique_ptr<PacedSender> ended = std::move(sender);
-    const std::vector<ByteString> lastLines = ended->TakeSent();
-    const bool stoppedShort = !ended->Failure().empty() || !ended->Done();
     ended->Cancel();
+    ended->Join();
+    const std::vector<ByteString> lastLines = ended->TakeSent();
     const std::string failure = ended->Failure();
     const uint64_t lines = ended->LinesSent(), bytes = ended->BytesSent(), total = ended->Total();
     ended.reset();
+    const bool stoppedShort = fileName.empty() ? lines < lineCount : bytes < total;
     for (ByteString line : lastLines) {
         if (!echo) continue;
         if (line.size() >= lineEnd.size() && line.compare(line.size() - lineEnd.size(), lineEnd.size(), lineEnd) == 0)
