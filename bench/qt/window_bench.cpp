@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "bench/bench_support.h"
@@ -30,6 +31,7 @@
 #include "platform/window/menu.h"
 #include "ui/history_record.h"
 #include "ui/main_form.h"
+#include "ui/choices.h"
 #include "ui/port_session.h"
 
 namespace {
@@ -205,10 +207,11 @@ private:
 // Figure 10: what the window takes off the port and shows in a flood, how new the
 // newest bytes shown are, how soon all is shown once it ends, the GUI thread's longest
 // answer meanwhile, and the memory it leaves behind. Every byte once, in order.
-void FloodThroughWindow(int format, bool smoke) {
-    const std::string name = FormatNames[format];
+void FloodThroughWindow(int format, bool smoke, bool textBeside = false) {
+    const std::string name = std::string(FormatNames[format]) + (textBeside ? ", text beside" : "");
     Flood flood;
     Terminal terminal(format);
+    if (textBeside) platform::FindCommand(terminal.form.MainRich->ContextCommands(), "Text Beside Hex").Run();
     RunEventsFor(0.3);
     const double residentIdle = ResidentMegabytes();
     terminal.Connect();
@@ -238,6 +241,7 @@ void FloodThroughWindow(int format, bool smoke) {
     probing = false;
     prober.join();
     terminal.form.ConnectButton->Click();
+    if (textBeside) Choices().SetFlag(Choice::TextBesideHex, false);
     const double elapsed = std::chrono::duration<double>(end - start).count();
     Report("10", "flood, " + name + ": taken off the port and shown", static_cast<double>(terminal.shown) / 1e6 / elapsed, "MB/s");
     Report("10", "flood, " + name + ": age of the newest byte shown, worst", oldestNewest * 1000, "ms");
@@ -357,8 +361,10 @@ void Responsiveness(bool smoke) {
 // none: what the log adds to the CPU per MB. The bytes log must equal what was shown.
 enum class LogMode { None, Text, Bytes };
 
-double StreamCpuPerMegabyte(const QString& vdev, LogMode mode, bool smoke) {
+double StreamCpuPerMegabyte(const QString& vdev, LogMode mode, bool smoke,
+                            const std::function<void(TMainForm&)>& setUp = nullptr) {
     Terminal terminal(1);
+    if (setUp) setUp(terminal.form);
     char folder[] = "/tmp/comterm-bench-log-XXXXXX";
     const std::string path = std::string(mkdtemp(folder)) + "/stream.log";
     if (mode != LogMode::None)
@@ -402,6 +408,32 @@ void LogCost(const QString& vdev, bool smoke) {
     Report("12", "8-Bit Hex at 100 kB/s: comterm CPU per MB, bytes log", bytes, "s/MB");
     Report("12", "text log: CPU more than without (goal <= 10)", 100 * (text / none - 1), "%");
     Report("12", "bytes log: CPU more than without (goal <= 10)", 100 * (bytes / none - 1), "%");
+}
+
+// Figure 16: Text Beside Hex against the hex alone, at 100 kB/s: CPU per MB.
+void TextBesideCost(const QString& vdev, bool smoke) {
+    const double plain = StreamCpuPerMegabyte(vdev, LogMode::None, smoke);
+    const double beside = StreamCpuPerMegabyte(vdev, LogMode::None, smoke, [](TMainForm& form) {
+        platform::FindCommand(form.MainRich->ContextCommands(), "Text Beside Hex").Run();
+    });
+    Choices().SetFlag(Choice::TextBesideHex, false);  // kept by the run above: the next terminals start without
+    Report("16", "8-Bit Hex at 100 kB/s: comterm CPU per MB, hex alone", plain, "s/MB");
+    Report("16", "8-Bit Hex at 100 kB/s: comterm CPU per MB, text beside hex", beside, "s/MB");
+}
+
+// Figure 17: a port run at 921600 through Line Settings against 115200: CPU per MB of the
+// same 100 kB/s stream.
+void LineRateCost(const QString& vdev, bool smoke) {
+    auto at = [&](uint32_t rate) {
+        return StreamCpuPerMegabyte(vdev, LogMode::None, smoke, [rate](TMainForm&) {
+            platform::LineSettings line;
+            line.BaudRate = rate;
+            ComPort->FixedLine = line;
+        });
+    };
+    const double slow = at(115200), fast = at(921600);
+    Report("17", "100 kB/s stream: comterm CPU per MB at 115200", slow, "s/MB");
+    Report("17", "100 kB/s stream: comterm CPU per MB at 921600 from Line Settings", fast, "s/MB");
 }
 
 // A disk that takes 50 ms for every write, as a slow network share may.
@@ -510,6 +542,7 @@ int main(int argc, char** argv) {
     const bool smoke = argc > 3 && std::string(argv[3]) == "--smoke";
     char directory[] = "/tmp/comterm-bench-XXXXXX";
     qputenv("COMTERM_PORTS", mkdtemp(directory));
+    qputenv("XDG_CONFIG_HOME", directory);  // the choices it makes are not the user's
     // Boxes (a refused line) are counted and answered at once: a user would, and the figures go on.
     QTimer answerBoxes;
     QObject::connect(&answerBoxes, &QTimer::timeout, [] {
@@ -533,6 +566,9 @@ int main(int argc, char** argv) {
     if (wanted("13")) SlowDiskStall(vdev, smoke);
     if (wanted("14")) ReconnectToSilentServer(smoke);
     if (wanted("15")) EndlessSubnegotiation(smoke);
+    if (wanted("16")) TextBesideCost(vdev, smoke);
+    if (wanted("16")) FloodThroughWindow(1, smoke, true);
+    if (wanted("17")) LineRateCost(vdev, smoke);
     rmdir(directory);
     return 0;
 }
