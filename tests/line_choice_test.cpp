@@ -3,21 +3,14 @@
 // cannot be sent is refused with the reason.
 #include <gtest/gtest.h>
 
+#include "tests/line_of.h"
+
 #include "ui/line_choice.h"
 
 namespace {
 
 using platform::LineSettings;
 
-LineSettings Line(uint32_t rate, uint8_t size, uint8_t parity, uint8_t stop, uint8_t flow = LineSettings::NoFlow) {
-    LineSettings line;
-    line.BaudRate = rate;
-    line.ByteSize = size;
-    line.Parity = parity;
-    line.StopBits = stop;
-    line.Flow = flow;
-    return line;
-}
 
 struct KeptCase {
     const char* kept;
@@ -26,15 +19,15 @@ struct KeptCase {
 };
 
 const KeptCase KeptCases[] = {
-    {"use 74880 8N1 none", Line(74880, 8, 0, 0), "74880 8N1, no flow control"},
-    {"use 250000 8E1 none", Line(250000, 8, 2, 0), "250000 8E1, no flow control"},
-    {"use 921600 7O2 none", Line(921600, 7, 1, 2), "921600 7O2, no flow control"},
-    {"use 1500000 8N1 rtscts", Line(1500000, 8, 0, 0, 1), "1500000 8N1, RTS/CTS flow control"},
-    {"use 2400 8E1 xonxoff", Line(2400, 8, 2, 0, 2), "2400 8E1, XON/XOFF flow control"},
-    {"use 19200 8M1 none", Line(19200, 8, 3, 0), "19200 8M1, no flow control"},
-    {"use 300 5N1.5 none", Line(300, 5, 0, 1), "300 5N1.5, no flow control"},
-    {"off 4000000 6S2 none", Line(4000000, 6, 4, 2), "4000000 6S2, no flow control"},
-    {"use 50 8N1 none", Line(50, 8, 0, 0), "50 8N1, no flow control"},
+    {"use 74880 8N1 none", LineOf(74880, 8, 0, 0), "74880 8N1, no flow control"},
+    {"use 250000 8E1 none", LineOf(250000, 8, 2, 0), "250000 8E1, no flow control"},
+    {"use 921600 7O2 none", LineOf(921600, 7, 1, 2), "921600 7O2, no flow control"},
+    {"use 1500000 8N1 rtscts", LineOf(1500000, 8, 0, 0, 1), "1500000 8N1, RTS/CTS flow control"},
+    {"use 2400 8E1 xonxoff", LineOf(2400, 8, 2, 0, 2), "2400 8E1, XON/XOFF flow control"},
+    {"use 19200 8M1 none", LineOf(19200, 8, 3, 0), "19200 8M1, no flow control"},
+    {"use 300 5N1.5 none", LineOf(300, 5, 0, 1), "300 5N1.5, no flow control"},
+    {"off 4000000 6S2 none", LineOf(4000000, 6, 4, 2), "4000000 6S2, no flow control"},
+    {"use 50 8N1 none", LineOf(50, 8, 0, 0), "50 8N1, no flow control"},
 };
 
 TEST(LineChoiceTest, KeptSettingsReadBackAsWrittenAndAreSaidPlainly) {
@@ -87,20 +80,20 @@ TEST(LineChoiceTest, TheBoxRefusesWhatCannotBeSentWithTheReason) {
         {{"9600", "8", "Sometimes", "1", "None"}, "choose data bits"},
     };
     for (const Case& c : cases) {
-        LineSettings line = Line(1234, 7, 1, 2);
+        LineSettings line = LineOf(1234, 7, 1, 2);
         const std::string reason = LineFromWords(c.words, line);
         EXPECT_EQ(reason.rfind(c.reason, 0), 0u) << c.words[0] << " " << c.words[3] << ": " << reason;
-        EXPECT_EQ(line, Line(1234, 7, 1, 2)) << "a refusal changes nothing";
+        EXPECT_EQ(line, LineOf(1234, 7, 1, 2)) << "a refusal changes nothing";
     }
 }
 
 TEST(LineChoiceTest, ADifferenceSaysWhatWasAskedAndWhatThePortRunsAt) {
-    const LineSettings asked = Line(250000, 8, 2, 0);
+    const LineSettings asked = LineOf(250000, 8, 2, 0);
     EXPECT_EQ(LineDifference(asked, asked), "");
-    EXPECT_EQ(LineDifference(asked, Line(249600, 8, 2, 0)), "asked for 250000, the port runs at 249600");
-    EXPECT_EQ(LineDifference(asked, Line(250000, 8, 0, 0)),
+    EXPECT_EQ(LineDifference(asked, LineOf(249600, 8, 2, 0)), "asked for 250000, the port runs at 249600");
+    EXPECT_EQ(LineDifference(asked, LineOf(250000, 8, 0, 0)),
               "asked for 250000 8E1, no flow control; the port runs at 250000 8N1, no flow control");
-    EXPECT_EQ(LineDifference(asked, Line(250000, 8, 2, 0, LineSettings::XonXoffFlow)),
+    EXPECT_EQ(LineDifference(asked, LineOf(250000, 8, 2, 0, LineSettings::XonXoffFlow)),
               "asked for 250000 8E1, no flow control; the port runs at 250000 8E1, XON/XOFF flow control");
 }
 

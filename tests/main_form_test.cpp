@@ -115,8 +115,8 @@ TEST(MainForm, TheEmptyHistoryShowsAHintThatIsNotText) {
     const ByteString hint = form.MainRich->Placeholder();
     EXPECT_EQ(hint.rfind("Right-click here for Find, Save History As, Log to File and the Port menu (Line Settings, ", 0), 0u)
         << hint;
-    EXPECT_NE(hint.find("Right-click the input line for Line End, Interpret Escapes, Echo Sent Lines, Send File, Quick Sends "
-                        "and Quick Sends Setup. F1: all keys and menus."),
+    EXPECT_NE(hint.find("Right-click the input line for Line End, Interpret Escapes, Echo Sent Lines, Send File, Send Pacing, "
+                        "Quick Sends and Quick Sends Setup. F1: all keys and menus."),
               ByteString::npos)
         << hint;
     EXPECT_EQ(form.MainRich->Text(), "");

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "platform/window/driver.h"
@@ -208,6 +209,48 @@ TEST_F(NetworkPortTest, AFileToASlowFarEndGoesOnWhileItMoves) {
         << form.MainRich->Text().substr(form.MainRich->Text().size() > 300 ? form.MainRich->Text().size() - 300 : 0);
     EXPECT_EQ(arrived.size(), content.size());
     EXPECT_TRUE(arrived == content) << "whole and in order";
+}
+
+// While the network's buffers are full of a file, Enter and DTR still answer at once: the
+// line goes between two pieces, whole, and DTR's command between two parts of a piece.
+TEST_F(NetworkPortTest, EnterAndDtrDoNotWaitBehindAFileOnItsWay) {
+    Connect(9);
+    const std::string path = "/tmp/comterm-network-enter-" + std::to_string(getpid()) + ".bin";
+    ByteString content(12 << 20, '\0');  // more than the network and the server hold
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i % 26);
+    std::ofstream(path, std::ios::binary) << content;
+    ByteString arrived;
+    std::atomic<bool> reading{true};
+    std::thread farEnd([&] {
+        while (reading || arrived.size() < content.size() + 7) {
+            const ByteString got = device.Read(4096, 10ms);
+            if (got.empty() && !reading) break;
+            arrived += got;
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    form.Sender().SendFile(path);
+    ProcessEventsFor(1500);  // the buffers on the way are full by now
+    EXPECT_TRUE(form.Sender().SendingFile()) << form.MainRich->Text();
+    auto took = [](const std::function<void()>& act) {
+        const auto start = std::chrono::steady_clock::now();
+        act();
+        return std::chrono::steady_clock::now() - start;
+    };
+    form.LineEdit->SetText("TYPED!");
+    const auto enter = took([&] { platform::PressKey(*form.LineEdit, platform::Key::Enter); });
+    const auto dtr = took([&] { form.Session().DtrClick(); });
+    EXPECT_LT(enter, 50ms);
+    EXPECT_LT(dtr, 50ms);
+    const bool ended = ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 60000);
+    reading = false;
+    farEnd.join();
+    std::remove(path.c_str());
+    form.Session().DtrClick();
+    EXPECT_TRUE(ended);
+    const size_t typed = arrived.find("TYPED!\r");
+    ASSERT_NE(typed, ByteString::npos) << "the line arrived";
+    EXPECT_TRUE(arrived.substr(0, typed) + arrived.substr(typed + 7) == content) << "whole, between two pieces";
 }
 
 TEST_F(NetworkPortTest, PlainTcpCarriesTheBytesAsTheyAre) {

@@ -9,6 +9,7 @@
 
 #include "platform/device/serial_device.h"
 #include "tests/far_end.h"
+#include "tests/line_of.h"
 
 namespace {
 
@@ -100,12 +101,7 @@ TEST_F(PortTest, EachLineSettingIsKeptAsThePseudoTerminalKeepsIt) {
         {9600, 8, L::NoParity, L::TwoStopBits, L::NoFlow, L::TwoStopBits},
     };
     for (const Case& c : cases) {
-        L asked;
-        asked.BaudRate = c.rate;
-        asked.ByteSize = c.size;
-        asked.Parity = c.parity;
-        asked.StopBits = c.stop;
-        asked.Flow = c.flow;
+        const L asked = LineOf(c.rate, c.size, c.parity, c.stop, c.flow);
         ASSERT_TRUE(port->SetLineSettings(asked)) << c.rate;
         L back;
         ASSERT_TRUE(port->GetLineSettings(back));

@@ -3,6 +3,8 @@
 // bits and parity are seen here, in what the driver is handed.
 #include <gtest/gtest.h>
 
+#include "tests/line_of.h"
+
 #include "platform/device/posix/termios_linux.h"
 
 namespace {
@@ -15,25 +17,16 @@ struct Case {
     tcflag_t iflagSet;   // among IXON, IXOFF
 };
 
-LineSettings Line(uint32_t rate, uint8_t size, uint8_t parity, uint8_t stop, uint8_t flow) {
-    LineSettings line;
-    line.BaudRate = rate;
-    line.ByteSize = size;
-    line.Parity = parity;
-    line.StopBits = stop;
-    line.Flow = flow;
-    return line;
-}
 
 const Case Cases[] = {
-    {Line(74880, 8, LineSettings::NoParity, LineSettings::OneStopBit, LineSettings::NoFlow), CS8, 0},
-    {Line(250000, 8, LineSettings::EvenParity, LineSettings::OneStopBit, LineSettings::NoFlow), CS8 | PARENB, 0},
-    {Line(921600, 7, LineSettings::OddParity, LineSettings::TwoStopBits, LineSettings::NoFlow), CS7 | PARENB | PARODD | CSTOPB, 0},
-    {Line(1500000, 8, LineSettings::NoParity, LineSettings::OneStopBit, LineSettings::RtsCtsFlow), CS8 | CRTSCTS, 0},
-    {Line(2400, 8, LineSettings::EvenParity, LineSettings::OneStopBit, LineSettings::XonXoffFlow), CS8 | PARENB, IXON | IXOFF},
-    {Line(19200, 8, LineSettings::MarkParity, LineSettings::OneStopBit, LineSettings::NoFlow), CS8 | PARENB | CMSPAR | PARODD, 0},
-    {Line(19200, 6, LineSettings::SpaceParity, LineSettings::TwoStopBits, LineSettings::NoFlow), CS6 | PARENB | CMSPAR | CSTOPB, 0},
-    {Line(300, 5, LineSettings::NoParity, LineSettings::OneAndHalfStopBits, LineSettings::NoFlow), CS5 | CSTOPB, 0},
+    {LineOf(74880, 8, LineSettings::NoParity, LineSettings::OneStopBit, LineSettings::NoFlow), CS8, 0},
+    {LineOf(250000, 8, LineSettings::EvenParity, LineSettings::OneStopBit, LineSettings::NoFlow), CS8 | PARENB, 0},
+    {LineOf(921600, 7, LineSettings::OddParity, LineSettings::TwoStopBits, LineSettings::NoFlow), CS7 | PARENB | PARODD | CSTOPB, 0},
+    {LineOf(1500000, 8, LineSettings::NoParity, LineSettings::OneStopBit, LineSettings::RtsCtsFlow), CS8 | CRTSCTS, 0},
+    {LineOf(2400, 8, LineSettings::EvenParity, LineSettings::OneStopBit, LineSettings::XonXoffFlow), CS8 | PARENB, IXON | IXOFF},
+    {LineOf(19200, 8, LineSettings::MarkParity, LineSettings::OneStopBit, LineSettings::NoFlow), CS8 | PARENB | CMSPAR | PARODD, 0},
+    {LineOf(19200, 6, LineSettings::SpaceParity, LineSettings::TwoStopBits, LineSettings::NoFlow), CS6 | PARENB | CMSPAR | CSTOPB, 0},
+    {LineOf(300, 5, LineSettings::NoParity, LineSettings::OneAndHalfStopBits, LineSettings::NoFlow), CS5 | CSTOPB, 0},
 };
 
 constexpr tcflag_t LineCflags = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
@@ -56,13 +49,13 @@ TEST(TermiosTest, EachSettingAsksTheKernelItsFlagsAndReadsBackTheSame) {
 
 TEST(TermiosTest, WhatLinuxCannotExpressLeavesTheSettingsAsTheyWere) {
     const LineSettings refused[] = {
-        Line(0, 8, LineSettings::NoParity, LineSettings::OneStopBit, LineSettings::NoFlow),
-        Line(9600, 9, LineSettings::NoParity, LineSettings::OneStopBit, LineSettings::NoFlow),
-        Line(9600, 4, LineSettings::NoParity, LineSettings::OneStopBit, LineSettings::NoFlow),
-        Line(9600, 8, LineSettings::NoParity, LineSettings::OneAndHalfStopBits, LineSettings::NoFlow),
-        Line(9600, 8, 5, LineSettings::OneStopBit, LineSettings::NoFlow),
-        Line(9600, 8, LineSettings::NoParity, 3, LineSettings::NoFlow),
-        Line(9600, 8, LineSettings::NoParity, LineSettings::OneStopBit, 3),
+        LineOf(0, 8, LineSettings::NoParity, LineSettings::OneStopBit, LineSettings::NoFlow),
+        LineOf(9600, 9, LineSettings::NoParity, LineSettings::OneStopBit, LineSettings::NoFlow),
+        LineOf(9600, 4, LineSettings::NoParity, LineSettings::OneStopBit, LineSettings::NoFlow),
+        LineOf(9600, 8, LineSettings::NoParity, LineSettings::OneAndHalfStopBits, LineSettings::NoFlow),
+        LineOf(9600, 8, 5, LineSettings::OneStopBit, LineSettings::NoFlow),
+        LineOf(9600, 8, LineSettings::NoParity, 3, LineSettings::NoFlow),
+        LineOf(9600, 8, LineSettings::NoParity, LineSettings::OneStopBit, 3),
     };
     for (const LineSettings& line : refused) {
         termios2 tio{};

@@ -47,6 +47,7 @@ void FileSender::Run(std::string path, size_t pieceSize) {
         failure = why;
     };
     while (!cancelled && sent < total) {
+        SendWaitingLines();
         file.read(piece.data(), static_cast<std::streamsize>(std::min<uint64_t>(pieceSize, total - sent)));
         const auto got = static_cast<size_t>(file.gcount());
         if (got == 0) {
@@ -58,7 +59,34 @@ void FileSender::Run(std::string path, size_t pieceSize) {
             break;
         }
     }
+    for (;;) {  // the lines typed meanwhile go even after a cancel
+        SendWaitingLines();
+        std::lock_guard<std::mutex> guard(lock);
+        if (waitingLines.empty()) {
+            takesLines = false;
+            break;
+        }
+    }
     done = true;
+}
+
+bool FileSender::SendBetweenPieces(const ByteString& bytes) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (!takesLines) return false;
+    waitingLines.push_back(bytes);
+    linesWait = true;
+    return true;
+}
+
+void FileSender::SendWaitingLines() {
+    if (!linesWait) return;
+    std::vector<ByteString> lines;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        lines.swap(waitingLines);
+        linesWait = false;
+    }
+    for (const ByteString& line : lines) write(line);
 }
 
 bool FileSender::WritePiece(const ByteString& piece) {

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/byte_string.h"
 
@@ -25,6 +26,10 @@ public:
     FileSender& operator=(const FileSender&) = delete;
 
     void Cancel() { cancelled = true; }
+    // Bytes to go between two pieces of the file, whole (a line typed meanwhile): the
+    // caller does not wait for the piece on its way. They go even after a cancel. False
+    // once the sender has ended: they are the caller's to send.
+    bool SendBetweenPieces(const ByteString& bytes);
     // Cancels, and returns once the piece on its way has been written.
     void Stop();
     bool Cancelled() const { return cancelled; }
@@ -38,6 +43,7 @@ private:
 
     // Hands the piece on as far as the device takes it; false when it stopped short.
     bool WritePiece(const ByteString& piece);
+    void SendWaitingLines();
 
     Write write;
     const bool deviceMayHold;
@@ -46,6 +52,9 @@ private:
     std::atomic<bool> cancelled{false}, done{false};
     mutable std::mutex lock;
     std::string failure;
+    std::vector<ByteString> waitingLines;  // to go between pieces
+    std::atomic<bool> linesWait{false};
+    bool takesLines = true;  // under lock: false once the last lines went
     std::thread thread;
 };
 

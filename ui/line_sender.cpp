@@ -111,9 +111,12 @@ void LineSender::SendLine(const ByteString& typed) {
     if (paced && paced->Current().Any() && port.IsOpen()) {
         paced->SendLines(lines, LineEndBytes(), echo);
     } else {
+        // While a file goes, a line goes between two of its pieces: Enter never waits
+        // for the piece on its way.
         for (const ByteString& bytes : lines) {
             if (echo) history.AddHistoryLine(bytes, SentColor);
-            port.SendBytes(bytes + LineEndBytes());
+            const ByteString out = bytes + LineEndBytes();
+            if (!(sender && port.IsOpen() && sender->SendBetweenPieces(out))) port.SendBytes(out);
         }
     }
     RememberSent(typed);

@@ -87,7 +87,7 @@ public:
                      std::to_string(TelnetLink::LongestSubnegotiation) + " bytes; it was dropped");
         saidDropped = dropped;
         heard.notify_all();
-        if (!reply.empty()) send(reply);
+        send(reply);  // with what an earlier turn could not send
         std::memcpy(buffer, data.data(), data.size());
         return static_cast<long>(data.size());
     }
@@ -117,7 +117,7 @@ class NetworkSerialDevice : public SerialDevice {
 public:
     NetworkSerialDevice(const NetworkPort& address, std::unique_ptr<StreamSocket> connected)
         : rfc2217(address.rfc2217), name(address.host + ":" + std::to_string(address.port)), socket(std::move(connected)),
-          source(*socket, rfc2217 ? &telnet : nullptr, telnetMutex, heard, [this](const ByteString& bytes) { SendWire(bytes); }),
+          source(*socket, rfc2217 ? &telnet : nullptr, telnetMutex, heard, [this](const ByteString& bytes) { Queue(bytes); }),
           received(source) {
         line.BaudRate = 9600;
         received.Start();
@@ -214,7 +214,7 @@ public:
 
     bool SetModemControl(bool dtr, bool rts) override {
         if (!ComPortUsable()) return false;
-        SendWire(Control(dtr ? TelnetLink::DtrOn : TelnetLink::DtrOff) + Control(rts ? TelnetLink::RtsOn : TelnetLink::RtsOff));
+        Queue(Control(dtr ? TelnetLink::DtrOn : TelnetLink::DtrOff) + Control(rts ? TelnetLink::RtsOn : TelnetLink::RtsOff));
         return true;
     }
     bool GetModemStatus(ModemStatus& status) override {
@@ -229,7 +229,7 @@ public:
     }
     bool SetBreak(bool on) override {
         if (!ComPortUsable()) return false;
-        SendWire(Control(on ? TelnetLink::BreakOn : TelnetLink::BreakOff));
+        Queue(Control(on ? TelnetLink::BreakOn : TelnetLink::BreakOff));
         return true;
     }
     LineErrors TakeLineErrors() override {
@@ -237,7 +237,7 @@ public:
         return telnet.TakeLineErrors();
     }
     void DiscardPendingOutput() override {
-        if (ComPortUsable()) SendWire(TelnetLink::ComPortCommand(TelnetLink::PurgeData, BigEndian(2, 1)));
+        if (ComPortUsable()) Queue(TelnetLink::ComPortCommand(TelnetLink::PurgeData, BigEndian(2, 1)));
     }
 
 private:
@@ -263,25 +263,54 @@ private:
         return false;
     }
 
+    // In parts, so that what is queued meanwhile (a DTR change, an answer) goes between
+    // them rather than after the whole.
     size_t SendWhileMoving(const ByteString& bytes, std::chrono::milliseconds stall) {
         size_t sent = 0;
         while (sent < bytes.size()) {
-            const size_t went = SendWire(bytes.substr(sent), Clock::now() + stall);
+            const size_t went = SendWire(bytes.substr(sent, WritePart), Clock::now() + stall);
             if (went == 0) break;
             sent += went;
         }
         return sent;
     }
 
+    // What is queued goes first: the stream stays in the order things were asked.
     size_t SendWire(const ByteString& bytes, Clock::time_point deadline = Clock::now() + std::chrono::seconds(1)) {
         std::lock_guard<std::mutex> guard(sendMutex);
-        return socket->Send(bytes.data(), bytes.size(), deadline);
+        if (!SendQueued(deadline)) return 0;
+        const size_t went = socket->Send(bytes.data(), bytes.size(), deadline);
+        SendQueued(Clock::now());
+        return went;
+    }
+
+    // Answers owed to the server and the modem lines' commands never wait: the reader
+    // must go on reading, and the window must not wait behind a file's part. They go now
+    // if the wire is free and takes them, else with the next bytes that go.
+    void Queue(const ByteString& bytes) {
+        {
+            std::lock_guard<std::mutex> guard(queueMutex);
+            queued += bytes;
+        }
+        std::unique_lock<std::mutex> wire(sendMutex, std::try_to_lock);
+        if (wire.owns_lock()) SendQueued(Clock::now());
+    }
+
+    // With the wire held: true once nothing queued is left.
+    bool SendQueued(Clock::time_point deadline) {
+        std::lock_guard<std::mutex> guard(queueMutex);
+        if (queued.empty()) return true;
+        queued.erase(0, socket->Send(queued.data(), queued.size(), deadline));
+        return queued.empty();
     }
 
     const bool rfc2217;
     const std::string name;
     std::unique_ptr<StreamSocket> socket;
-    std::mutex sendMutex;
+    static constexpr size_t WritePart = 4096;
+    std::mutex sendMutex;  // the wire, one writer at a time
+    std::mutex queueMutex;
+    ByteString queued;     // owed to the server, not yet on the wire
     std::mutex telnetMutex;
     std::condition_variable heard;  // the reader took in something of the server's
     TelnetLink telnet;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/device/win32/dcb_win32.h"
+#include "tests/line_of.h"
 
 namespace {
 
@@ -33,12 +34,7 @@ TEST(DcbTest, EachSettingAsksTheDriverItsFieldsAndReadsBackTheSame) {
         state.DCBlength = sizeof state;
         state.fRtsControl = RTS_CONTROL_HANDSHAKE;  // as a previous RTS/CTS left it
         state.fOutX = state.fInX = TRUE;
-        LineSettings line;
-        line.BaudRate = c.rate;
-        line.ByteSize = c.size;
-        line.Parity = c.parity;
-        line.StopBits = c.stop;
-        line.Flow = c.flow;
+        const LineSettings line = LineOf(c.rate, c.size, c.parity, c.stop, c.flow);
         ASSERT_TRUE(platform::ApplyLineSettings(line, state));
         EXPECT_EQ(state.BaudRate, c.rate);
         EXPECT_EQ(state.ByteSize, c.size);
