@@ -92,6 +92,7 @@ public:
         if (code != EN_CHANGE) return;
         const int length = TextLength();
         if (length < lastLength) TextRemoved();
+        if ((length == 0) != (lastLength == 0)) InvalidateRect(window, nullptr, TRUE);  // the hint comes or goes
         lastLength = length;
     }
 
@@ -121,6 +122,7 @@ protected:
     // The removal and the insertion each tell the window of their change, so a removal
     // is heard even when more comes in than went. The lines go in as one insertion.
     void ReplaceOldest(int end, Lines first, Lines last, uint32_t color) override {
+        if (TextLength() == 0) InvalidateRect(window, nullptr, TRUE);  // the hint goes: the edit repaints only its lines
         if (end > 0) {
             Select(0, end);
             SendMessageA(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
