@@ -63,8 +63,8 @@ fuzz: deps
 	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
 		-DCOMTERM_FUZZ=ON -DCOMTERM_BENCH=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target str_to_int_fuzz history_line_fuzz history_pane_fuzz telnet_fuzz settings_fuzz \
-		escapes_fuzz network_address_fuzz shortcut_fuzz find_fuzz
-	@for target in str_to_int history_line history_pane telnet settings escapes network_address shortcut find; do \
+		escapes_fuzz network_address_fuzz shortcut_fuzz find_fuzz line_choice_fuzz pacing_fuzz
+	@for target in str_to_int history_line history_pane telnet settings escapes network_address shortcut find line_choice pacing; do \
 		mkdir -p build-fuzz/corpus/$$target && \
 		QT_QPA_PLATFORM=offscreen build-fuzz/tests/fuzz/$${target}_fuzz -max_total_time=$(FUZZ_SECONDS) \
 			-artifact_prefix=tests/fuzz/corpus/$$target/ build-fuzz/corpus/$$target tests/fuzz/corpus/$$target \
