@@ -64,6 +64,26 @@ TEST_F(LostAndBackTest, ADeviceThatComesBackUnderItsNumberIsOpenedAgain) {
     EXPECT_TRUE(watcher.boxes.empty());
 }
 
+// A device that is back but held elsewhere is tried again as often as it is looked for,
+// not less and less often as a server is: it is opened soon after it is let go.
+TEST_F(LostAndBackTest, ADeviceBackButHeldIsOpenedSoonAfterItIsLetGo) {
+    TurnOnReconnect();
+    device.CloseMaster();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 lost: the device went away"); }));
+    VirtualDevice again;
+    again.LinkAsPort(ports.Path(), 5);
+    auto holder = platform::OpenSerialPort(5);
+    ASSERT_TRUE(holder) << platform::LastOpenFailure();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 is back but cannot be opened: port 5 ("); })) << form.MainRich->Text();
+    ProcessEventsFor(5000);  // a server would next be asked 9.3 s after the first try
+    EXPECT_FALSE(Shows("port 5 back"));
+    holder.reset();
+    const auto letGo = std::chrono::steady_clock::now();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 back"); }, 5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - letGo, 1500ms);
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
 TEST_F(LostAndBackTest, WithoutReconnectingTheLostPortStaysAsItWas) {
     device.CloseMaster();
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 lost"); }));

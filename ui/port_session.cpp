@@ -208,7 +208,10 @@ void PortSession::Reconnected(bool opened, const std::string& failure) {
     if (!opened) {
         if (failure != lastReconnectFailure) history.AddNote(PortName(connectedPort) + " is back but cannot be opened: " + failure);
         lastReconnectFailure = failure;
-        ReconnectAfter(reconnectInterval * 2);
+        // A server is asked less and less often; a port of this machine fails to open at
+        // once, so it is tried as often as it is looked for (Wine, for one, says a COM
+        // port is there while its link leads nowhere yet).
+        ReconnectAfter(platform::OpensOverNetwork(connectedPort) ? reconnectInterval * 2 : ReconnectCheckMs);
         return;
     }
     if (connectedBaud || port.FixedLine) port.SetBaud(connectedBaud);
