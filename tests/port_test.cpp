@@ -113,6 +113,13 @@ TEST_F(PortTest, EachLineSettingIsKeptAsThePseudoTerminalKeepsIt) {
     }
 }
 
+// Reconnect Automatically looks for the port before it opens it: one that is there, even
+// held (here by the test itself), is found, one that leads nowhere is not.
+TEST_F(PortTest, APortThatIsThereIsFoundAndOneThatIsNotIsNot) {
+    EXPECT_TRUE(platform::PortPresent(FarEnd::Port));
+    EXPECT_FALSE(platform::PortPresent(static_cast<uint8_t>(FarEnd::UnusedPort())));
+}
+
 TEST_F(PortTest, WhatIsWrittenArrivesWhole) {
     ByteString sent;
     for (int i = 0; i < 3000; ++i) sent += static_cast<char>(i % 251);

@@ -218,7 +218,16 @@ std::string NetworkAddressOf(uint8_t port) {
 bool PortPresent(uint8_t port) {
     if (OpensOverNetwork(port)) return true;  // as far as we can tell without asking it
     char target[512];
-    return QueryDosDeviceA(("COM" + std::to_string(port)).c_str(), target, sizeof target) != 0;
+    if (QueryDosDeviceA(("COM" + std::to_string(port)).c_str(), target, sizeof target) != 0) return true;
+    // Wine names no device for a COM port that opens all the same: the port is asked,
+    // without access, and let go at once. Held by another program, it is there.
+    HANDLE probe = CreateFileA(("\\\\.\\COM" + std::to_string(port)).c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        return true;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
 std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow) {
