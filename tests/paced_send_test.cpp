@@ -89,7 +89,7 @@ TEST_F(PacedSendTest, ALineDelayFollowsEachLineOfAPaste) {
     Pace({"0", "200", "", "2000"});
     const auto came = Arrivals(8, 5s, [&] { Type("one\ntwo"); });
     ASSERT_EQ(came.size(), 8u);
-    EXPECT_GE(came[4].second - came[3].second, 180ms) << "the second line waits for the first's delay";
+    EXPECT_GE(came[4].second - came[3].second, 150ms) << "the second line waits for the first's delay";
     EXPECT_TRUE(Shows("6F 6E 65 \r\n")) << form.MainRich->Text();
     EXPECT_TRUE(Shows("74 77 6F \r\n")) << "each line its own entry";
 }
@@ -146,7 +146,7 @@ TEST_F(PacedSendTest, AFileGoesLineByLineAndDisconnectEndsAPacedSendWithANote) {
     for (const auto& [byte, when] : came) bytes += byte;
     EXPECT_EQ(bytes, "G28\nM105\r\nM114\n");
     ASSERT_EQ(came.size(), 15u);
-    EXPECT_GE(came[4].second - came[3].second, 130ms) << "the line delay after the file's first line";
+    EXPECT_GE(came[4].second - came[3].second, 100ms) << "the line delay after the file's first line";
     EXPECT_TRUE(ProcessEventsUntil([&] { return Shows("Sent file comterm-paced-"); }, 2000)) << form.MainRich->Text();
 
     Pace({"0", "0", ">", "60000"});
