@@ -10,6 +10,7 @@
 #include "platform/device/serial_device.h"
 #include "tests/box_watcher.h"
 #include "tests/far_end.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 #include "platform/window/form_box.h"
 #include "ui/line_sender.h"
@@ -82,7 +83,7 @@ TEST_F(CommandsTest, WithEchoOffALineGoesButIsNotEchoed) {
 // F5 to F12 send their lines from anywhere in the window; the input line keeps its text.
 TEST_F(CommandsTest, QuickSendsGoFromTheirKeysAndAnEmptyKeyDoesNothing) {
     platform::FindCommand(form.LineEdit->ContextCommands(), "Quick Sends Setup...").Run();
-    platform::FormBox* box = form.Quick().Box();
+    platform::FormBox* box = form.Features().Quick().Box();
     ASSERT_TRUE(box && box->Visible());
     std::vector<ByteString> values(16);
     values[0] = "reset";
@@ -109,18 +110,18 @@ TEST_F(CommandsTest, QuickSendsGoFromTheirKeysAndAnEmptyKeyDoesNothing) {
     EXPECT_TRUE(watcher.boxes.empty());
 
     // With escapes read, a malformed one is refused in the box and nothing changes.
-    form.Sender().InterpretEscapesClick();
+    form.Features().Sender().InterpretEscapesClick();
     platform::FindCommand(form.LineEdit->ContextCommands(), "Quick Sends Setup...").Run();
     values[1] = "AT\\x4";
-    form.Quick().Box()->SetValues(values);
-    EXPECT_FALSE(form.Quick().Box()->Accept());
-    EXPECT_EQ(form.Quick().Box()->Status().rfind("F5: ", 0), 0u) << form.Quick().Box()->Status();
+    form.Features().Quick().Box()->SetValues(values);
+    EXPECT_FALSE(form.Features().Quick().Box()->Accept());
+    EXPECT_EQ(form.Features().Quick().Box()->Status().rfind("F5: ", 0), 0u) << form.Features().Quick().Box()->Status();
     platform::PressShortcut(*form.LineEdit, "F5");
     EXPECT_EQ(device.Read(4, 2s), "ATZ\r");
     values.assign(16, "");
-    form.Quick().Box()->SetValues(values);
-    EXPECT_TRUE(form.Quick().Box()->Accept());
-    form.Sender().InterpretEscapesClick();
+    form.Features().Quick().Box()->SetValues(values);
+    EXPECT_TRUE(form.Features().Quick().Box()->Accept());
+    form.Features().Sender().InterpretEscapesClick();
 }
 
 TEST_F(CommandsTest, PortTextsThatOpenPortFive) {

@@ -19,6 +19,7 @@
 #include "ui/choices.h"
 #include "ui/line_sender.h"
 #include "ui/line_setup.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -46,7 +47,7 @@ protected:
     // Through the box, as a user fills it in: use, rate, data bits, parity, stop bits, flow.
     ByteString Choose(const std::vector<ByteString>& values) {
         platform::FindCommand(form->MainRich->ContextCommands(), "Line Settings...").Run();
-        platform::FormBox* box = form->Line().Box();
+        platform::FormBox* box = form->Features().Line().Box();
         if (!box || !box->Visible()) return "no box";
         box->SetValues(values);
         box->Accept();
@@ -85,7 +86,7 @@ TEST_F(LineSettingsTest, ChosenSettingsAreUsedAtConnectSaidInANoteAndKeptForThat
     EXPECT_EQ(form->BaudCombo->Hint(), "Connect uses 19200 8N2 from Line Settings (Port menu)");
     form->PortEdit->SetText("6");
     EXPECT_EQ(form->BaudCombo->Hint(), "");
-    EXPECT_FALSE(form->Line().ChoiceFor(6).Use);
+    EXPECT_FALSE(form->Features().Line().ChoiceFor(6).Use);
 }
 
 // A pseudo-terminal always runs without parity: the port must not be said to run at 8E1.
@@ -112,7 +113,7 @@ TEST_F(LineSettingsTest, TheBoxRefusesABadRateWithTheReasonAndKeepsWhatWasThere)
     for (const char* rate : {"fast", "0", "-9600", "4000001", "9600.5", ""}) {
         EXPECT_EQ(Choose({"1", rate, "8", "None", "1", "None"}).rfind("the baud rate must be a whole number from 50 to 4000000", 0), 0u)
             << rate;
-        EXPECT_TRUE(form->Line().Box()->Visible()) << "the box stays open for a correction";
+        EXPECT_TRUE(form->Features().Line().Box()->Visible()) << "the box stays open for a correction";
         EXPECT_EQ(Choices().NumberedText(Choice::LineSettings, 5), "use 74880 8N1 none") << rate;
     }
     EXPECT_EQ(Choose({"1", "9600", "8", "None", "1.5", "None"}), "1.5 stop bits go with 5 data bits only");
@@ -126,8 +127,8 @@ TEST_F(LineSettingsTest, ADamagedEntryGivesTheWindowsRulesForThatPortAndTheOther
     ASSERT_TRUE(Connect());
     EXPECT_FALSE(ComPort->FixedLine.has_value());
     EXPECT_FALSE(Shows("port 5:")) << form->MainRich->Text();
-    EXPECT_TRUE(form->Line().ChoiceFor(6).Use);
-    EXPECT_EQ(form->Line().ChoiceFor(6).Line.BaudRate, 2400u);
+    EXPECT_TRUE(form->Features().Line().ChoiceFor(6).Use);
+    EXPECT_EQ(form->Features().Line().ChoiceFor(6).Line.BaudRate, 2400u);
     EXPECT_EQ(Choices().NumberedText(Choice::LineSettings, 5), "use 19200 8Q1 none") << "the user's text is left as it was";
 }
 
@@ -140,17 +141,17 @@ TEST_F(LineSettingsTest, XoffHoldsASendFileAndXonResumesItWhole) {
     std::ofstream(file, std::ios::binary) << content;
     ASSERT_TRUE(device.Write("\x13"));
     ProcessEventsFor(500);  // the port has taken the XOFF in, even on a loaded machine
-    form->Sender().SendFile(file);
+    form->Features().Sender().SendFile(file);
     ByteString arrived;
     std::thread early([&] { arrived = device.Read(content.size(), 1500ms); });
     ProcessEventsFor(1600);  // past the bound of a piece: held, not failed
     early.join();
     EXPECT_LT(arrived.size(), content.size() / 2) << "XOFF holds the file";
-    EXPECT_TRUE(form->Sender().SendingFile()) << "a held file waits rather than fails";
+    EXPECT_TRUE(form->Features().Sender().SendingFile()) << "a held file waits rather than fails";
     ASSERT_TRUE(device.Write("\x11"));
     ByteString rest;
     std::thread reader([&] { rest = device.Read(content.size() - arrived.size(), 20s); });
-    EXPECT_TRUE(ProcessEventsUntil([&] { return !form->Sender().SendingFile(); }, 20000));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form->Features().Sender().SendingFile(); }, 20000));
     reader.join();
     const ByteString whole = arrived + rest;
     const size_t differs = std::mismatch(whole.begin(), whole.end(), content.begin(), content.end()).first - whole.begin();
@@ -166,15 +167,15 @@ TEST_F(LineSettingsTest, CancelWhileTheDeviceHoldsEndsAtOnce) {
     std::ofstream(file, std::ios::binary) << ByteString(1 << 20, 'x');
     ASSERT_TRUE(device.Write("\x13"));
     ProcessEventsFor(200);
-    form->Sender().SetDigitGroupSeparator(",");
-    form->Sender().SendFile(file);
+    form->Features().Sender().SetDigitGroupSeparator(",");
+    form->Features().Sender().SendFile(file);
     ProcessEventsFor(1500);  // past the bound of a piece: held, not failed
-    ASSERT_TRUE(form->Sender().SendingFile());
-    EXPECT_NE(form->Sender().SendProgress()->Text().find(" of 1,048,576 bytes sent"), ByteString::npos)
-        << "counts as the locale groups them: " << form->Sender().SendProgress()->Text();
+    ASSERT_TRUE(form->Features().Sender().SendingFile());
+    EXPECT_NE(form->Features().Sender().SendProgress()->Text().find(" of 1,048,576 bytes sent"), ByteString::npos)
+        << "counts as the locale groups them: " << form->Features().Sender().SendProgress()->Text();
     const auto cancelled = std::chrono::steady_clock::now();
-    form->Sender().SendProgress()->Cancel();
-    EXPECT_TRUE(ProcessEventsUntil([&] { return !form->Sender().SendingFile(); }, 3000));
+    form->Features().Sender().SendProgress()->Cancel();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form->Features().Sender().SendingFile(); }, 3000));
     EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 1s);
     EXPECT_TRUE(Shows("Sending file " + fileName + " cancelled after")) << form->MainRich->Text();
     device.Write("\x11");
@@ -196,8 +197,8 @@ protected:
     void TearDown() override { Choices().SetNumberedText(Choice::LineSettings, 5, ""); }
     void Choose(const std::vector<ByteString>& values) {
         platform::FindCommand(form.MainRich->ContextCommands(), "Line Settings...").Run();
-        form.Line().Box()->SetValues(values);
-        ASSERT_TRUE(form.Line().Box()->Accept()) << form.Line().Box()->Status();
+        form.Features().Line().Box()->SetValues(values);
+        ASSERT_TRUE(form.Features().Line().Box()->Accept()) << form.Features().Line().Box()->Status();
     }
     bool Shows(const ByteString& text) const { return form.MainRich->Text().find(text) != ByteString::npos; }
     // Bytes at the port, which wakes a pump that waits for them.

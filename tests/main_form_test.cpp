@@ -8,6 +8,7 @@
 #include "platform/window/driver.h"
 #include "platform/window/history_pane.h"
 #include "tests/box_watcher.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 #include "ui/cleared_history.h"
 #include "ui/history_record.h"
@@ -136,11 +137,11 @@ TEST(MainForm, TheSystemMenuRunsTheHistoryMenusCommands) {
     if (items.empty()) GTEST_SKIP() << "the window manager's menu here is not the program's";
     for (const char* caption : {"Close", "Find...", "Log to File...", "Time Stamps with Milliseconds", "Port", "Keys and Menus"})
         EXPECT_NE(std::find(items.begin(), items.end(), caption), items.end()) << caption;
-    const bool before = form.Record().Milliseconds();
+    const bool before = form.Features().Record().Milliseconds();
     EXPECT_TRUE(platform::ChooseSystemMenuItem(*form.LineEdit, "Time Stamps with Milliseconds"));
-    EXPECT_NE(form.Record().Milliseconds(), before);
+    EXPECT_NE(form.Features().Record().Milliseconds(), before);
     EXPECT_TRUE(platform::ChooseSystemMenuItem(*form.LineEdit, "Time Stamps with Milliseconds"));
-    EXPECT_EQ(form.Record().Milliseconds(), before);
+    EXPECT_EQ(form.Features().Record().Milliseconds(), before);
     EXPECT_EQ(platform::SystemMenuItems(*form.LineEdit), items) << "opened again, the same items once";
 }
 

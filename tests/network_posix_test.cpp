@@ -22,6 +22,7 @@
 #include "tools/ser2net_server.h"
 #include "ui/line_sender.h"
 #include "ui/line_setup.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 #include "ui/port_session.h"
 
@@ -80,11 +81,11 @@ TEST_F(NetworkPortTest, BytesGoBothWaysWithEvery0xFFIntact) {
     form.LineEdit->SetText("AT");
     platform::PressKey(*form.LineEdit, platform::Key::Enter);
     EXPECT_EQ(device.Read(3, 2s), "AT\r");
-    form.Sender().InterpretEscapesClick();
+    form.Features().Sender().InterpretEscapesClick();
     form.LineEdit->SetText("\\xFF\\xFF\\xFF\\x00");
     platform::PressKey(*form.LineEdit, platform::Key::Enter);
     EXPECT_EQ(device.Read(5, 2s), ByteString("\xFF\xFF\xFF\x00\r", 5)) << "0xFF reaches the line once each";
-    form.Sender().InterpretEscapesClick();
+    form.Features().Sender().InterpretEscapesClick();
     EXPECT_TRUE(watcher.boxes.empty());
 }
 
@@ -126,8 +127,8 @@ TEST_F(NetworkPortTest, LineSettingsReachTheFarPortThroughTheServer) {
         platform::FindCommand(form.MainRich->ContextCommands(), "Line Settings...").Run();
         std::vector<ByteString> values = c.box;
         values.insert(values.begin(), "1");
-        form.Line().Box()->SetValues(values);
-        ASSERT_TRUE(form.Line().Box()->Accept()) << form.Line().Box()->Status();
+        form.Features().Line().Box()->SetValues(values);
+        ASSERT_TRUE(form.Features().Line().Box()->Accept()) << form.Features().Line().Box()->Status();
         Connect(9);
         EXPECT_TRUE(ProcessEventsUntil([&] { return LineSpeed(device.SlavePath()) == c.speed; })) << c.note;
         const termios far = LineFlags(device.SlavePath());
@@ -141,8 +142,8 @@ TEST_F(NetworkPortTest, LineSettingsReachTheFarPortThroughTheServer) {
         form.MainRich->Clear();
     }
     platform::FindCommand(form.MainRich->ContextCommands(), "Line Settings...").Run();
-    form.Line().Box()->SetValues({"0"});
-    form.Line().Box()->Accept();
+    form.Features().Line().Box()->SetValues({"0"});
+    form.Features().Line().Box()->Accept();
     EXPECT_TRUE(watcher.boxes.empty());
 }
 
@@ -199,8 +200,8 @@ TEST_F(NetworkPortTest, AFileToASlowFarEndGoesOnWhileItMoves) {
             std::this_thread::sleep_for(5ms);
         }
     });
-    form.Sender().SendFile(path);
-    const bool ended = ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 60000);
+    form.Features().Sender().SendFile(path);
+    const bool ended = ProcessEventsUntil([&] { return !form.Features().Sender().SendingFile(); }, 60000);
     reading = false;
     farEnd.join();
     std::remove(path.c_str());
@@ -229,9 +230,9 @@ TEST_F(NetworkPortTest, EnterAndDtrDoNotWaitBehindAFileOnItsWay) {
             std::this_thread::sleep_for(2ms);
         }
     });
-    form.Sender().SendFile(path);
+    form.Features().Sender().SendFile(path);
     ProcessEventsFor(1500);  // the buffers on the way are full by now
-    EXPECT_TRUE(form.Sender().SendingFile()) << form.MainRich->Text();
+    EXPECT_TRUE(form.Features().Sender().SendingFile()) << form.MainRich->Text();
     auto took = [](const std::function<void()>& act) {
         const auto start = std::chrono::steady_clock::now();
         act();
@@ -239,14 +240,14 @@ TEST_F(NetworkPortTest, EnterAndDtrDoNotWaitBehindAFileOnItsWay) {
     };
     form.LineEdit->SetText("TYPED!");
     const auto enter = took([&] { platform::PressKey(*form.LineEdit, platform::Key::Enter); });
-    const auto dtr = took([&] { form.Session().DtrClick(); });
+    const auto dtr = took([&] { form.Features().Session().DtrClick(); });
     EXPECT_LT(enter, 50ms);
     EXPECT_LT(dtr, 50ms);
-    const bool ended = ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 60000);
+    const bool ended = ProcessEventsUntil([&] { return !form.Features().Sender().SendingFile(); }, 60000);
     reading = false;
     farEnd.join();
     std::remove(path.c_str());
-    form.Session().DtrClick();
+    form.Features().Session().DtrClick();
     EXPECT_TRUE(ended);
     const size_t typed = arrived.find("TYPED!\r");
     ASSERT_NE(typed, ByteString::npos) << "the line arrived";
@@ -267,7 +268,7 @@ TEST_F(NetworkPortTest, AServerThatStopsIsALostDeviceAndOneThatComesBackIsReconn
     Connect(9);
     server.Stop();
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 9 lost"); }, 5000));
-    EXPECT_TRUE(form.Session().Reconnecting());
+    EXPECT_TRUE(form.Features().Session().Reconnecting());
     ASSERT_TRUE(server.Start());
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 9 back"); }, 10000));
     ASSERT_TRUE(device.Write("again"));
@@ -344,9 +345,9 @@ TEST_F(SilentServerTest, TimersTickAtTheTopLevelWhileAConnectWaits) {
 // Keys typed while reconnecting to a server that never answers are all taken at once.
 TEST_F(SilentServerTest, KeysTypedWhileReconnectingAreNeitherLostNorHeld) {
     platform::FindCommand(form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
-    form.Session().Connected(9, 9600);  // as if connected, then the server went away
-    form.Session().PortLost();
-    ASSERT_TRUE(form.Session().Reconnecting());
+    form.Features().Session().Connected(9, 9600);  // as if connected, then the server went away
+    form.Features().Session().PortLost();
+    ASSERT_TRUE(form.Features().Session().Reconnecting());
     form.LineEdit->SetText("");
     std::chrono::steady_clock::duration slowest{};
     const std::string typed = "quickbrownfoxjumpsoverthelazydog";  // longer than an attempt takes
@@ -358,7 +359,7 @@ TEST_F(SilentServerTest, KeysTypedWhileReconnectingAreNeitherLostNorHeld) {
     }
     EXPECT_EQ(form.LineEdit->Text(), typed);
     EXPECT_LT(slowest, 50ms);
-    EXPECT_TRUE(form.Session().Reconnecting());
+    EXPECT_TRUE(form.Features().Session().Reconnecting());
     EXPECT_NE(form.MainRich->Text().find("port 9 is back but cannot be opened: "), std::string::npos) << "tried meanwhile";
     platform::FindCommand(form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
 }

@@ -17,6 +17,7 @@
 #include "tests/far_end.h"
 #include "ui/choices.h"
 #include "ui/line_sender.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 #include "ui/paced_sends.h"
 
@@ -34,12 +35,12 @@ protected:
     }
     void TearDown() override {
         Pace({"0", "0", "", "2000"});
-        form.Sender().SetLineEnd(LineSender::LineEnd::CR);
+        form.Features().Sender().SetLineEnd(LineSender::LineEnd::CR);
     }
     void Pace(const std::vector<ByteString>& values) {
         platform::FindCommand(form.LineEdit->ContextCommands(), "Send Pacing...").Run();
-        form.Paced().Box()->SetValues(values);
-        ASSERT_TRUE(form.Paced().Box()->Accept()) << form.Paced().Box()->Status();
+        form.Features().Paced().Box()->SetValues(values);
+        ASSERT_TRUE(form.Features().Paced().Box()->Accept()) << form.Features().Paced().Box()->Status();
     }
     void Type(const ByteString& text) {
         form.LineEdit->SetText(text);
@@ -60,7 +61,7 @@ protected:
         });
         ProcessEventsFor(200);
         send();
-        ProcessEventsUntil([&] { return !form.Paced().Busy(); }, static_cast<int>(limit.count()));
+        ProcessEventsUntil([&] { return !form.Features().Paced().Busy(); }, static_cast<int>(limit.count()));
         reader.join();
         return came;
     }
@@ -104,7 +105,7 @@ TEST_F(PacedSendTest, EachLineWaitsForTheReplyAndOneThatNeverComesStopsWithOneNo
         }
     });
     Type("a\nb\nc");
-    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Paced().Busy(); }, 5000));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Features().Paced().Busy(); }, 5000));
     prompt.join();
     EXPECT_TRUE(Shows("61 \r\n") && Shows("62 \r\n") && Shows("63 \r\n")) << form.MainRich->Text();
     EXPECT_FALSE(Shows("within")) << form.MainRich->Text();
@@ -113,7 +114,7 @@ TEST_F(PacedSendTest, EachLineWaitsForTheReplyAndOneThatNeverComesStopsWithOneNo
     form.MainRich->Clear();
     Type("x\ny\nz");
     EXPECT_EQ(device.Read(2, 2s), "x\r");
-    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Paced().Busy(); }, 3000));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Features().Paced().Busy(); }, 3000));
     EXPECT_TRUE(Shows("no \">\" within 300 ms after line 1; 2 lines not sent\r\n")) << form.MainRich->Text();
     EXPECT_EQ(device.Read(1, 300ms), "") << "nothing after the line that got no reply";
     EXPECT_TRUE(watcher.boxes.empty()) << "a note, never a box";
@@ -125,11 +126,11 @@ TEST_F(PacedSendTest, EnterDuringAPacedSendIsRefusedWithANoteAndCancelEndsIt) {
     EXPECT_EQ(device.Read(6, 2s), "first\r");
     Type("typed meanwhile");
     EXPECT_TRUE(Shows("a paced send is under way")) << form.MainRich->Text();
-    EXPECT_TRUE(ProcessEventsUntil([&] { return form.Paced().Progress() != nullptr; }, 3000)) << "the box after a second";
-    EXPECT_NE(form.Paced().Progress()->Text().find("waiting for \">\""), ByteString::npos) << form.Paced().Progress()->Text();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return form.Features().Paced().Progress() != nullptr; }, 3000)) << "the box after a second";
+    EXPECT_NE(form.Features().Paced().Progress()->Text().find("waiting for \">\""), ByteString::npos) << form.Features().Paced().Progress()->Text();
     const auto cancelled = Clock::now();
-    form.Paced().Progress()->Cancel();
-    EXPECT_FALSE(form.Paced().Busy());
+    form.Features().Paced().Progress()->Cancel();
+    EXPECT_FALSE(form.Features().Paced().Busy());
     EXPECT_LT(Clock::now() - cancelled, 1s);
     EXPECT_TRUE(Shows("Paced send cancelled after 1 lines; 1 lines not sent")) << form.MainRich->Text();
     EXPECT_EQ(device.Read(1, 300ms), "");
@@ -141,7 +142,7 @@ TEST_F(PacedSendTest, AFileGoesLineByLineAndDisconnectEndsAPacedSendWithANote) {
                               ("comterm-paced-" + std::to_string(std::random_device{}()) + ".txt")).string();
     std::ofstream(path, std::ios::binary) << "G28\nM105\r\nM114\n";
     Pace({"0", "150", "", "2000"});
-    const auto came = Arrivals(15, 5s, [&] { form.Sender().SendFile(path); });
+    const auto came = Arrivals(15, 5s, [&] { form.Features().Sender().SendFile(path); });
     ByteString bytes;
     for (const auto& [byte, when] : came) bytes += byte;
     EXPECT_EQ(bytes, "G28\nM105\r\nM114\n");
@@ -153,19 +154,19 @@ TEST_F(PacedSendTest, AFileGoesLineByLineAndDisconnectEndsAPacedSendWithANote) {
     Type("a\nb\nc");
     EXPECT_EQ(device.Read(2, 2s), "a\r");
     form.ConnectButton->Click();  // Disconnect
-    EXPECT_FALSE(form.Paced().Busy());
+    EXPECT_FALSE(form.Features().Paced().Busy());
     EXPECT_TRUE(Shows("Paced send ended as the port closed after 1 lines; 2 lines not sent")) << form.MainRich->Text();
     std::filesystem::remove(path);
 }
 
 // Without pacing a paste still goes a line at a time, each with the chosen line end.
 TEST_F(PacedSendTest, APasteOfThreeLinesGoesAsThreeLines) {
-    form.Sender().SetLineEnd(LineSender::LineEnd::CRLF);
+    form.Features().Sender().SetLineEnd(LineSender::LineEnd::CRLF);
     Type("one\r\ntwo\nthree\n");
     EXPECT_EQ(device.Read(17, 2s), "one\r\ntwo\r\nthree\r\n");
     const ByteString text = form.MainRich->Text();
     EXPECT_TRUE(Shows("6F 6E 65 \r\n") && Shows("74 77 6F \r\n") && Shows("74 68 72 65 65 \r\n")) << text;
-    EXPECT_EQ(form.Sender().SentLines().front(), "one\r\ntwo\nthree\n") << "recalled as one";
+    EXPECT_EQ(form.Features().Sender().SentLines().front(), "one\r\ntwo\nthree\n") << "recalled as one";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "tests/box_watcher.h"
 #include "ui/history_record.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -41,7 +42,7 @@ protected:
         const std::string& text = watcher.boxes[0].text;
         EXPECT_NE(text.find("Logging to " + path + " stopped: "), std::string::npos) << text;
         EXPECT_NE(text.find(why), std::string::npos) << text;
-        EXPECT_FALSE(form.Record().Logging());
+        EXPECT_FALSE(form.Features().Record().Logging());
         EXPECT_FALSE(platform::FindCommand(form.MainRich->ContextCommands(), "Log to File...").Checked());
         const std::string last = std::to_string(sent - 1) + ' ' + std::string(1000, 'x') + "\r\n";
         EXPECT_EQ(form.MainRich->Text().substr(form.MainRich->TextLength() - last.size()), last)
@@ -61,13 +62,13 @@ TEST_F(LogFaultTest, WhatIsNoRegularFileIsRefusedAtOnce) {
         SCOPED_TRACE(path);
         const auto start = std::chrono::steady_clock::now();
         try {
-            form.Record().StartLog(path, HistoryRecord::LogKind::Bytes);
+            form.Features().Record().StartLog(path, HistoryRecord::LogKind::Bytes);
             ADD_FAILURE() << "logging started";
         } catch (const std::runtime_error& error) {
             EXPECT_EQ(std::string(error.what()), "Could not open " + path + ": not a regular file");
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "a FIFO nobody reads is not waited on";
-        EXPECT_FALSE(form.Record().Logging());
+        EXPECT_FALSE(form.Features().Record().Logging());
     }
 }
 
@@ -75,7 +76,7 @@ TEST_F(LogFaultTest, AFolderThatCannotBeWrittenIsRefusedWithWhy) {
     if (geteuid() == 0) GTEST_SKIP() << "root writes in any folder";
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_THROW(
-        try { form.Record().StartLog(folder + "/x.log", HistoryRecord::LogKind::Text); } catch (const std::runtime_error& error) {
+        try { form.Features().Record().StartLog(folder + "/x.log", HistoryRecord::LogKind::Text); } catch (const std::runtime_error& error) {
             EXPECT_EQ(std::string(error.what()), "Could not open " + folder + "/x.log: Permission denied");
             throw;
         },
@@ -91,7 +92,7 @@ TEST_F(LogFaultTest, AFileSizeLimitReachedStopsLoggingWithOneBox) {
     rlimit limited = before;
     limited.rlim_cur = 50000;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    form.Record().StartLog(path, HistoryRecord::LogKind::Text);
+    form.Features().Record().StartLog(path, HistoryRecord::LogKind::Text);
     Stream(200);
     ExpectOneStopBox(path, "File too large");
     setrlimit(RLIMIT_FSIZE, &before);
@@ -118,7 +119,7 @@ TEST_F(LogFaultTest, ASaveThatFailsLeavesTheFileThereWhole) {
     limited.rlim_cur = 20000;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     try {
-        form.Record().SaveHistory(path);
+        form.Features().Record().SaveHistory(path);
         ADD_FAILURE() << "saved past the limit";
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()), "Could not write " + path + ": File too large. The file there is as it was");
@@ -128,7 +129,7 @@ TEST_F(LogFaultTest, ASaveThatFailsLeavesTheFileThereWhole) {
     EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(kept), {}) == old) << "the old file is whole";
     form.MainRich->Clear();
     form.AddHistoryLine("short", ReceivedColor);
-    form.Record().SaveHistory(path);
+    form.Features().Record().SaveHistory(path);
     EXPECT_LT(fs::file_size(path), 100u);
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read) << "the file keeps its permissions";
@@ -138,7 +139,7 @@ TEST_F(LogFaultTest, ASaveThatFailsLeavesTheFileThereWhole) {
 TEST_F(LogFaultTest, ALogFolderRemovedWhileLoggingStopsItWithOneBox) {
     const std::string path = folder + "/stick/session.log";
     fs::create_directories(folder + "/stick");
-    form.Record().StartLog(path, HistoryRecord::LogKind::Text);
+    form.Features().Record().StartLog(path, HistoryRecord::LogKind::Text);
     Stream(20);
     ASSERT_TRUE(ProcessEventsUntil([&] { return fs::exists(path) && fs::file_size(path) > 20000; }));
     fs::remove_all(folder + "/stick");

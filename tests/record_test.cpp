@@ -22,6 +22,7 @@
 #include "tests/box_watcher.h"
 #include "tests/far_end.h"
 #include "ui/history_record.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 #include "ui/record.h"
 
@@ -95,7 +96,7 @@ TEST_F(RecordTest, SavedHistoryIsTheHistoryAsShownWithSentLinesMarked) {
     form.ComReceive("ok\x01\x84\rnext & last");
     const std::string end = platform::TextLineEnd;
 
-    form.Record().SaveHistory(folder / "history.txt");
+    form.Features().Record().SaveHistory(folder / "history.txt");
     const std::vector<std::string> lines = Lines(ReadFile(folder / "history.txt"));
     ASSERT_EQ(lines.size(), 3u) << ReadFile(folder / "history.txt");
     EXPECT_TRUE(std::regex_match(lines[0], std::regex("> " + Stamp + "AT<b>"))) << lines[0];
@@ -104,7 +105,7 @@ TEST_F(RecordTest, SavedHistoryIsTheHistoryAsShownWithSentLinesMarked) {
     EXPECT_EQ(ReadFile(folder / "history.txt").find('\r'), end == "\n" ? std::string::npos : lines[0].size())
         << "line ends are the system's, and only they hold a carriage return";
 
-    form.Record().SaveHistory(folder / "history.HTML");
+    form.Features().Record().SaveHistory(folder / "history.HTML");
     const std::string page = ReadFile(folder / "history.HTML");
     EXPECT_NE(page.find("<span class=\"sent\" style=\"color:#0000FF\">&gt; "), std::string::npos) << page;
     EXPECT_NE(page.find("AT&lt;b&gt;"), std::string::npos);
@@ -113,7 +114,7 @@ TEST_F(RecordTest, SavedHistoryIsTheHistoryAsShownWithSentLinesMarked) {
 
     WriteFile(folder / "old.txt", std::string(100000, 'x'));
     form.Button1Click();
-    form.Record().SaveHistory(folder / "old.txt");
+    form.Features().Record().SaveHistory(folder / "old.txt");
     EXPECT_EQ(ReadFile(folder / "old.txt"), "") << "a saved file is the history only";
 }
 
@@ -121,8 +122,8 @@ TEST_F(RecordTest, SavedHistoryIsTheHistoryAsShownWithSentLinesMarked) {
 // the way: the log holds every entry once, in order, as shown.
 TEST_F(RecordTest, TextLogHoldsEveryEntryOnceInOrderWhileTheHistoryMakesRoom) {
     WriteFile(folder / "session.log", "kept" + std::string(platform::TextLineEnd));
-    form.Record().StartLog(folder / "session.log", HistoryRecord::LogKind::Text);
-    ASSERT_TRUE(form.Record().Logging());
+    form.Features().Record().StartLog(folder / "session.log", HistoryRecord::LogKind::Text);
+    ASSERT_TRUE(form.Features().Record().Logging());
     std::vector<std::string> expected{"kept"};
     auto entry = [](int number) {
         char head[16];
@@ -143,8 +144,8 @@ TEST_F(RecordTest, TextLogHoldsEveryEntryOnceInOrderWhileTheHistoryMakesRoom) {
         if (number == 150) Connect();
     }
     EXPECT_LT(form.MainRich->TextLength(), 200 * 1000 - 150 * 1000) << "the history made room";
-    form.Record().StopLog();
-    EXPECT_FALSE(form.Record().Logging());
+    form.Features().Record().StopLog();
+    EXPECT_FALSE(form.Features().Record().Logging());
 
     const std::vector<std::string> lines = Lines(ReadFile(folder / "session.log"));
     ASSERT_EQ(lines.size(), expected.size());
@@ -174,7 +175,7 @@ TEST_F(RecordTest, AFloodIsLoggedWholeAndTheHistoryShowsItsEnd) {
         std::snprintf(counted, sizeof counted, "%09d,", number);
         pattern += counted;
     }
-    form.Record().StartLog(folder / "flood.log", HistoryRecord::LogKind::Text);
+    form.Features().Record().StartLog(folder / "flood.log", HistoryRecord::LogKind::Text);
     Connect();
     std::string sent;
     std::atomic<bool> written{false};
@@ -209,7 +210,7 @@ TEST_F(RecordTest, AFloodIsLoggedWholeAndTheHistoryShowsItsEnd) {
     flood.join();
     ASSERT_TRUE(ended) << "the history ends with the last bytes sent; " << sent.size() << " sent, the history ends with "
                        << text.substr(text.size() > 80 ? text.size() - 80 : 0);
-    form.Record().StopLog();
+    form.Features().Record().StopLog();
 
     std::string logged;
     for (const std::string& line : Lines(ReadFile(folder / "flood.log"))) logged += DataOf(line);
@@ -227,7 +228,7 @@ TEST_F(RecordTest, AFloodIsLoggedWholeAndTheHistoryShowsItsEnd) {
 TEST_F(RecordTest, BytesLogIsExactlyWhatTheDeviceSent) {
     WriteFile(folder / "raw.bin", "before");
     Connect();
-    form.Record().StartLog(folder / "raw.bin", HistoryRecord::LogKind::Bytes);
+    form.Features().Record().StartLog(folder / "raw.bin", HistoryRecord::LogKind::Bytes);
     std::string sent;
     for (int round = 0; round < 40; ++round)
         for (int byte = 0; byte < 256; ++byte) sent += static_cast<char>(byte);
@@ -235,12 +236,12 @@ TEST_F(RecordTest, BytesLogIsExactlyWhatTheDeviceSent) {
     ASSERT_TRUE(device.Write(sent));
     const std::string path = folder / "raw.bin";
     EXPECT_TRUE(ProcessEventsUntil([&] { return ReadFile(path).size() >= sent.size() + 6; }, 20000));
-    form.Record().StopLog();
+    form.Features().Record().StopLog();
     EXPECT_EQ(ReadFile(path), "before" + sent);
 }
 
 TEST_F(RecordTest, MillisecondStampsAreOffUntilTurnedOnAndKeptForTheNextStart) {
-    ASSERT_FALSE(form.Record().Milliseconds());
+    ASSERT_FALSE(form.Features().Record().Milliseconds());
     const std::regex seconds(R"([^ ]+ \d?\d[^0-9]\d\d[^0-9]\d\d( [AaPp][Mm])? x\r\n)");
     const std::regex thousandths(R"([^ ]+ \d?\d[^0-9]\d\d[^0-9]\d\d[.,]\d\d\d( [AaPp][Mm])? x\r\n)");
     form.AddHistoryLine("x", SentColor);
@@ -252,12 +253,12 @@ TEST_F(RecordTest, MillisecondStampsAreOffUntilTurnedOnAndKeptForTheNextStart) {
     EXPECT_TRUE(std::regex_match(form.MainRich->Text(), thousandths)) << form.MainRich->Text();
     {
         TMainForm next;
-        EXPECT_TRUE(next.Record().Milliseconds()) << "kept in " << platform::Settings().Path();
+        EXPECT_TRUE(next.Features().Record().Milliseconds()) << "kept in " << platform::Settings().Path();
         EXPECT_TRUE(platform::FindCommand(next.MainRich->ContextCommands(), "Time Stamps with Milliseconds").Checked());
     }
-    form.Record().MillisecondsClick();
+    form.Features().Record().MillisecondsClick();
     TMainForm after;
-    EXPECT_FALSE(after.Record().Milliseconds());
+    EXPECT_FALSE(after.Features().Record().Milliseconds());
 }
 
 TEST_F(RecordTest, FindSelectsEachMatchInTurnAndSaysWhenItWentRound) {
@@ -271,22 +272,22 @@ TEST_F(RecordTest, FindSelectsEachMatchInTurnAndSaysWhenItWentRound) {
         return std::make_pair(std::min(view.anchor, view.caret), std::max(view.anchor, view.caret));
     };
 
-    form.Record().Find({"beta", false, true});
+    form.Features().Record().Find({"beta", false, true});
     EXPECT_EQ(selection(), std::make_pair(first, first + 4));
-    form.Record().Find({"62 65 74 61", false, true});
+    form.Features().Record().Find({"62 65 74 61", false, true});
     EXPECT_EQ(selection(), std::make_pair(hex, hex + 11));
-    form.Record().Find({"beta", false, true});
+    form.Features().Record().Find({"beta", false, true});
     EXPECT_EQ(selection(), std::make_pair(first, first + 4)) << "round past the end";
-    form.Record().FindClick();
-    ASSERT_NE(form.Record().FindBoxShown(), nullptr);
-    EXPECT_TRUE(form.Record().FindBoxShown()->Visible());
-    form.Record().Find({"beta", false, true});
-    EXPECT_EQ(form.Record().FindBoxShown()->Status(), "Went on from the start");
-    form.Record().Find({"beta", true, true});
-    EXPECT_EQ(form.Record().FindBoxShown()->Status(), "Not found: \"beta\"") << "case matters when asked";
+    form.Features().Record().FindClick();
+    ASSERT_NE(form.Features().Record().FindBoxShown(), nullptr);
+    EXPECT_TRUE(form.Features().Record().FindBoxShown()->Visible());
+    form.Features().Record().Find({"beta", false, true});
+    EXPECT_EQ(form.Features().Record().FindBoxShown()->Status(), "Went on from the start");
+    form.Features().Record().Find({"beta", true, true});
+    EXPECT_EQ(form.Features().Record().FindBoxShown()->Status(), "Not found: \"beta\"") << "case matters when asked";
     EXPECT_EQ(selection(), std::make_pair(first, first + 4)) << "a miss leaves the selection";
-    form.Record().Find({"Beta", true, false});
-    EXPECT_EQ(form.Record().FindBoxShown()->Status(), "Went on from the end");
+    form.Features().Record().Find({"Beta", true, false});
+    EXPECT_EQ(form.Features().Record().FindBoxShown()->Status(), "Went on from the end");
     EXPECT_EQ(form.MainRich->Text(), text);
     EXPECT_TRUE(watcher.boxes.empty()) << "no box for a miss";
 }
@@ -295,11 +296,11 @@ TEST_F(RecordTest, TheMenusKeysRunItsCommandsFromTheInputLine) {
     form.ComReceive("one two one");
     form.LineEdit->SetFocus();
     platform::PressShortcut(*form.LineEdit, "Ctrl+F");
-    ASSERT_NE(form.Record().FindBoxShown(), nullptr);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return form.Record().FindBoxShown()->Visible(); }));
-    form.Record().Find({"one", false, true});
+    ASSERT_NE(form.Features().Record().FindBoxShown(), nullptr);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return form.Features().Record().FindBoxShown()->Visible(); }));
+    form.Features().Record().Find({"one", false, true});
     const int first = form.MainRich->ReaderView().caret;
-    form.Record().FindBoxShown()->Close();
+    form.Features().Record().FindBoxShown()->Close();
     form.LineEdit->SetFocus();
     platform::PressShortcut(*form.LineEdit, "F3");
     EXPECT_GT(form.MainRich->ReaderView().caret, first) << "the next one";
@@ -312,9 +313,9 @@ TEST_F(RecordTest, TheMenusKeysRunItsCommandsFromTheInputLine) {
 // In the find box, F3 and Shift+F3 find on as they do in the history.
 TEST_F(RecordTest, F3FindsOnFromTheFindBox) {
     form.ComReceive("one two one");
-    form.Record().Find({"one", false, true});
-    form.Record().FindClick();  // the box shows the last find
-    ASSERT_TRUE(ProcessEventsUntil([&] { return form.Record().FindBoxShown()->Visible(); }));
+    form.Features().Record().Find({"one", false, true});
+    form.Features().Record().FindClick();  // the box shows the last find
+    ASSERT_TRUE(ProcessEventsUntil([&] { return form.Features().Record().FindBoxShown()->Visible(); }));
     ProcessEventsFor(50);
     const int first = form.MainRich->ReaderView().caret;  // Wine's box finds once as it opens
     // The box may take a key at a later turn of the loop.
@@ -322,7 +323,7 @@ TEST_F(RecordTest, F3FindsOnFromTheFindBox) {
     EXPECT_TRUE(ProcessEventsUntil([&] { return form.MainRich->ReaderView().caret != first; }, 2000)) << "the next one";
     platform::PressShortcutAtFocus("Shift+F3");
     EXPECT_TRUE(ProcessEventsUntil([&] { return form.MainRich->ReaderView().caret == first; }, 2000)) << "and back";
-    EXPECT_TRUE(form.Record().FindBoxShown()->Visible()) << "the box stays";
+    EXPECT_TRUE(form.Features().Record().FindBoxShown()->Visible()) << "the box stays";
 }
 
 // A file that cannot be the log or the saved history: one clear error naming it, and the
@@ -336,13 +337,13 @@ TEST_F(RecordTest, AFileThatCannotBeWrittenIsRefusedWithItsPathAndLosesNothing) 
     for (const std::string& path : cases) {
         SCOPED_TRACE(path);
         try {
-            form.Record().StartLog(path, HistoryRecord::LogKind::Text);
+            form.Features().Record().StartLog(path, HistoryRecord::LogKind::Text);
             ADD_FAILURE() << "logging started";
         } catch (const std::runtime_error& error) {
             EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
         }
-        EXPECT_FALSE(form.Record().Logging());
-        EXPECT_THROW(form.Record().SaveHistory(path), std::runtime_error);
+        EXPECT_FALSE(form.Features().Record().Logging());
+        EXPECT_THROW(form.Features().Record().SaveHistory(path), std::runtime_error);
         EXPECT_EQ(form.MainRich->Text(), history);
     }
     EXPECT_EQ(ReadFile(folder / "plain"), "x");
@@ -449,7 +450,7 @@ namespace {
 // While logging, the menu says to what and the history says when it starts and stops.
 TEST_F(RecordTest, TheLogSaysWhereItGoesAndHowMuchItHeld) {
     const std::string path = folder / "capture.bin";
-    form.Record().StartLog(path, HistoryRecord::LogKind::Bytes);
+    form.Features().Record().StartLog(path, HistoryRecord::LogKind::Bytes);
     EXPECT_NE(form.MainRich->Text().find(" logging received bytes to " + path + "\r\n"), ByteString::npos)
         << form.MainRich->Text();
     const platform::MenuCommand& item = platform::FindCommand(form.MainRich->ContextCommands(), "Log to File...");
@@ -457,7 +458,7 @@ TEST_F(RecordTest, TheLogSaysWhereItGoesAndHowMuchItHeld) {
     EXPECT_EQ(item.Label(), "Stop &Logging (capture.bin)");
     form.ComReceive("abc");
     item.Run();  // chosen again: it stops
-    EXPECT_FALSE(form.Record().Logging());
+    EXPECT_FALSE(form.Features().Record().Logging());
     EXPECT_NE(form.MainRich->Text().find(" log stopped: 3 bytes in capture.bin\r\n"), ByteString::npos)
         << form.MainRich->Text();
     EXPECT_EQ(item.Label(), "&Log to File...");

@@ -15,6 +15,7 @@
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "ui/line_sender.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 #include "ui/port_session.h"
 
@@ -31,7 +32,7 @@ protected:
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     }
     void TearDown() override {
-        if (reconnect) form.Session().ReconnectClick();  // kept: the next test starts without it
+        if (reconnect) form.Features().Session().ReconnectClick();  // kept: the next test starts without it
     }
     bool Shows(const std::string& text) { return form.MainRich->Text().find(text) != std::string::npos; }
     void TurnOnReconnect() {
@@ -47,14 +48,14 @@ TEST_F(LostAndBackTest, ADeviceThatComesBackUnderItsNumberIsOpenedAgain) {
     TurnOnReconnect();
     device.CloseMaster();
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 lost: the device went away"); }));
-    EXPECT_TRUE(form.Session().Reconnecting());
+    EXPECT_TRUE(form.Features().Session().Reconnecting());
     ProcessEventsFor(700);
     EXPECT_FALSE(Shows("back")) << "nothing there yet";
 
     VirtualDevice again;
     again.LinkAsPort(ports.Path(), 5);
     ASSERT_TRUE(ProcessEventsUntil([&] { return Shows("port 5 back"); }));
-    EXPECT_FALSE(form.Session().Reconnecting());
+    EXPECT_FALSE(form.Features().Session().Reconnecting());
     ASSERT_TRUE(again.Write("hello"));
     EXPECT_TRUE(ProcessEventsUntil([&] { return Shows(" hello\r\n"); }));
     form.LineEdit->SetText("still talking");
@@ -102,10 +103,10 @@ TEST_F(LostAndBackTest, WithoutReconnectingTheLostPortStaysAsItWas) {
 TEST_F(LostAndBackTest, DisconnectWhileWaitingStopsWaiting) {
     TurnOnReconnect();
     device.CloseMaster();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return form.Session().Reconnecting(); }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return form.Features().Session().Reconnecting(); }));
     form.ConnectButton->Click();
     EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
-    EXPECT_FALSE(form.Session().Reconnecting());
+    EXPECT_FALSE(form.Features().Session().Reconnecting());
     VirtualDevice again;
     again.LinkAsPort(ports.Path(), 5);
     ProcessEventsFor(800);
@@ -183,10 +184,10 @@ TEST_F(SendFileTest, TwentyMegabytesArriveWholeAndInOrder) {
     ComPort->SetBaud(921600);
     ByteString content(20 << 20, '\0');
     for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((i * 31 + i / 256) & 0xFF);
-    form.Sender().SendFile(Write(content));
+    form.Features().Sender().SendFile(Write(content));
     ByteString arrived;
     std::thread reader([&] { arrived = device.Read(content.size(), 120s); });
-    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 120000));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Features().Sender().SendingFile(); }, 120000));
     reader.join();
     ASSERT_EQ(arrived.size(), content.size());
     EXPECT_TRUE(arrived == content);
@@ -200,7 +201,7 @@ TEST_F(SendFileTest, CancelStopsWithinHalfASecondAndSaysHowFarItGot) {
     const std::function<bool()> ways[] = {[&] { return platform::ClickBoxButton(title, "Cancel"); },
                                           [&] { return platform::CloseBox(title); }};
     for (const auto& cancel : ways) {
-        form.Sender().SendFile(Write(ByteString(1 << 20, 'x')));
+        form.Features().Sender().SendFile(Write(ByteString(1 << 20, 'x')));
         std::atomic<bool> reading{true};
         std::thread reader([&] {  // a far end that reads at about 9600 baud
             while (reading) {
@@ -209,10 +210,10 @@ TEST_F(SendFileTest, CancelStopsWithinHalfASecondAndSaysHowFarItGot) {
             }
         });
         ProcessEventsFor(500);
-        ASSERT_TRUE(form.Sender().SendingFile());
+        ASSERT_TRUE(form.Features().Sender().SendingFile());
         const auto cancelled = std::chrono::steady_clock::now();
         EXPECT_TRUE(cancel());
-        EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 3000));
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Features().Sender().SendingFile(); }, 3000));
         EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(500));
         ProcessEventsFor(50);  // the box's own end, after its handling
         reading = false;
@@ -234,13 +235,13 @@ TEST_F(SendFileTest, OnlyAFileIsSentAndAnythingElseIsRefusedWithWhatItIs) {
     for (const auto& [refused, kind] : cases) {
         const auto start = std::chrono::steady_clock::now();
         try {
-            form.Sender().SendFile(refused);
+            form.Features().Sender().SendFile(refused);
             ADD_FAILURE() << refused << ": a send started";
         } catch (const std::runtime_error& error) {
             EXPECT_EQ(std::string(error.what()), "Could not read " + refused + ": " + kind + "; Send File sends a file's bytes");
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms) << refused;
-        EXPECT_FALSE(form.Sender().SendingFile());
+        EXPECT_FALSE(form.Features().Sender().SendingFile());
     }
     std::remove(fifo.c_str());
     EXPECT_EQ(device.Read(1, 200ms), "") << "nothing sent";
@@ -250,7 +251,7 @@ TEST_F(SendFileTest, OnlyAFileIsSentAndAnythingElseIsRefusedWithWhatItIs) {
 TEST_F(SendFileTest, ALineTypedMeanwhileArrivesWholeBetweenPieces) {
     ComPort->SetBaud(115200);
     const ByteString content(64 << 10, '.');
-    form.Sender().SendFile(Write(content));
+    form.Features().Sender().SendFile(Write(content));
     ByteString arrived;
     std::atomic<bool> sent{false};
     std::thread reader([&] {  // slow enough that the pieces wait on the line, written in parts
@@ -262,12 +263,12 @@ TEST_F(SendFileTest, ALineTypedMeanwhileArrivesWholeBetweenPieces) {
         }
     });
     ProcessEventsFor(100);
-    for (int i = 0; i < 20 && form.Sender().SendingFile(); ++i) {
+    for (int i = 0; i < 20 && form.Features().Sender().SendingFile(); ++i) {
         form.LineEdit->SetText("TYPED" + std::to_string(i % 10));
         platform::PressKey(*form.LineEdit, platform::Key::Enter);
         ProcessEventsFor(5);
     }
-    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 60000));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Features().Sender().SendingFile(); }, 60000));
     sent = true;
     reader.join();
     size_t lines = 0;

@@ -13,6 +13,7 @@
 #include "tests/far_end.h"
 #include "tests/scripted_port.h"
 #include "ui/line_sender.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 #include "ui/port_session.h"
 
@@ -31,8 +32,8 @@ protected:
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     }
     void TearDown() override {  // choices are kept: the next test starts from the defaults
-        form.Sender().SetLineEnd(LineSender::LineEnd::CR);
-        if (form.Sender().InterpretingEscapes()) form.Sender().InterpretEscapesClick();
+        form.Features().Sender().SetLineEnd(LineSender::LineEnd::CR);
+        if (form.Features().Sender().InterpretingEscapes()) form.Features().Sender().InterpretEscapesClick();
     }
     void Type(const ByteString& text) {
         form.LineEdit->SetFocus();
@@ -66,7 +67,7 @@ TEST_F(TalkTest, LineEndsAndEscapesDecideTheBytesSentAndTheEcho) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
         platform::FindCommand(form.LineEdit->ContextCommands(), c.menuItem).Run();
-        if (form.Sender().InterpretingEscapes() != c.escapes)
+        if (form.Features().Sender().InterpretingEscapes() != c.escapes)
             platform::FindCommand(form.LineEdit->ContextCommands(), "Interpret Escapes").Run();
         Type(c.typed);
         EXPECT_EQ(device.Read(c.arrives.size(), 2s), c.arrives);
@@ -75,8 +76,8 @@ TEST_F(TalkTest, LineEndsAndEscapesDecideTheBytesSentAndTheEcho) {
     }
     EXPECT_TRUE(watcher.boxes.empty());
     TMainForm next;
-    EXPECT_EQ(next.Sender().CurrentLineEnd(), LineSender::LineEnd::CR) << "kept";
-    EXPECT_TRUE(next.Sender().InterpretingEscapes()) << "kept";
+    EXPECT_EQ(next.Features().Sender().CurrentLineEnd(), LineSender::LineEnd::CR) << "kept";
+    EXPECT_TRUE(next.Features().Sender().InterpretingEscapes()) << "kept";
 }
 
 TEST_F(TalkTest, AMalformedEscapeSendsNothingAndSaysWhereItIs) {
@@ -107,7 +108,7 @@ TEST_F(TalkTest, AMalformedEscapeSendsNothingAndSaysWhereItIs) {
 TEST_F(TalkTest, UpAndDownRecallTheLinesSentAndWhatWasBeingTyped) {
     for (const char* line : {"first", "second", "first"}) Type(line);
     ASSERT_EQ(device.Read(19, 2s), "first\rsecond\rfirst\r");
-    const std::vector<ByteString> sent = form.Sender().SentLines();
+    const std::vector<ByteString> sent = form.Features().Sender().SentLines();
     ASSERT_GE(sent.size(), 2u);
     EXPECT_EQ(sent[0], "first") << "newest first";
     EXPECT_EQ(sent[1], "second");
@@ -126,7 +127,7 @@ TEST_F(TalkTest, UpAndDownRecallTheLinesSentAndWhatWasBeingTyped) {
     EXPECT_EQ(form.LineEdit->Text(), sent.back()) << "Up stops at the oldest";
     EXPECT_EQ(form.MainRich->Text().find("half"), ByteString::npos) << "recalling sends nothing";
     TMainForm next;
-    EXPECT_EQ(next.Sender().SentLines(), form.Sender().SentLines()) << "kept for the next start";
+    EXPECT_EQ(next.Features().Sender().SentLines(), form.Features().Sender().SentLines()) << "kept for the next start";
 }
 
 // The Port menu through a device that records what it is asked, as a real adapter's
@@ -150,8 +151,8 @@ protected:
 };
 
 TEST_F(PortMenuTest, DtrRtsBreakAndModemLinesDoWhatTheyShow) {
-    EXPECT_TRUE(form.Session().DtrOn());
-    EXPECT_TRUE(form.Session().RtsOn());
+    EXPECT_TRUE(form.Features().Session().DtrOn());
+    EXPECT_TRUE(form.Features().Session().RtsOn());
     EXPECT_EQ(Reading(), "Modem lines: not connected");
     Connect();
     EXPECT_FALSE(line.lowAtOpen);
@@ -159,7 +160,7 @@ TEST_F(PortMenuTest, DtrRtsBreakAndModemLinesDoWhatTheyShow) {
     Choose("DTR");
     EXPECT_FALSE(line.dtr);
     EXPECT_TRUE(line.rts);
-    EXPECT_FALSE(form.Session().DtrOn());
+    EXPECT_FALSE(form.Features().Session().DtrOn());
     Choose("RTS");
     EXPECT_FALSE(line.rts);
     // The break is timed by the loop, which goes on meanwhile: the window answers.
@@ -200,7 +201,7 @@ TEST_F(PortMenuTest, DtrRtsBreakAndModemLinesDoWhatTheyShow) {
     Connect();
     EXPECT_TRUE(line.lowAtOpen) << "the open itself keeps them low";
     EXPECT_FALSE(line.dtr || line.rts);
-    EXPECT_FALSE(form.Session().DtrOn());
+    EXPECT_FALSE(form.Features().Session().DtrOn());
     Choose("DTR and RTS Low at Connect");
     EXPECT_TRUE(watcher.boxes.empty());
 }
@@ -252,14 +253,14 @@ TEST_F(TalkTest, SendFileSendsItsBytesUnchangedAndSaysSoOnce) {
     }
     form.ConnectButton->Click();
     ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
-    form.Sender().SendFile(path);
-    EXPECT_TRUE(form.Sender().SendingFile());
-    ASSERT_NE(form.Sender().SendProgress(), nullptr);
+    form.Features().Sender().SendFile(path);
+    EXPECT_TRUE(form.Features().Sender().SendingFile());
+    ASSERT_NE(form.Features().Sender().SendProgress(), nullptr);
     const ByteString arrived = device.Read(content.size(), 30s);
     EXPECT_EQ(arrived.size(), content.size());
     EXPECT_TRUE(arrived == content) << "whole and in order";
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !form.Sender().SendingFile(); }, 5000));
-    EXPECT_EQ(form.Sender().SendProgress(), nullptr);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !form.Features().Sender().SendingFile(); }, 5000));
+    EXPECT_EQ(form.Features().Sender().SendProgress(), nullptr);
     EXPECT_TRUE(std::regex_match(LastLine(), std::regex(Stamp + "Sent file comterm-send-test.bin: 20000 bytes")))
         << LastLine();
     EXPECT_EQ(form.MainRich->ColorAt(static_cast<int>(form.MainRich->Text().rfind("Sent file"))), SentColor);
@@ -270,12 +271,12 @@ TEST_F(TalkTest, SendFileSendsItsBytesUnchangedAndSaysSoOnce) {
     for (const std::string& unreadable : cases) {
         SCOPED_TRACE(unreadable);
         try {
-            form.Sender().SendFile(unreadable);
+            form.Features().Sender().SendFile(unreadable);
             ADD_FAILURE() << "a send started";
         } catch (const std::runtime_error& error) {
             EXPECT_NE(std::string(error.what()).find("Could not read " + unreadable), std::string::npos) << error.what();
         }
-        EXPECT_FALSE(form.Sender().SendingFile());
+        EXPECT_FALSE(form.Features().Sender().SendingFile());
     }
     EXPECT_EQ(device.Read(1, 200ms), "") << "nothing sent";
 }

@@ -43,12 +43,11 @@ void LineSetup::ShowBox() {
         return;
     }
     LineChoice choice = ChoiceFor(number);
-    if (choice.Line.BaudRate == 0 || choices.NumberedText(Choice::LineSettings, number).empty()) {
-        choice.Line = platform::LineSettings();
-        choice.Line.BaudRate = static_cast<uint32_t>(std::atoi(windowRate().c_str()));
+    if (choice.Line.BaudRate == 0) {  // none kept: the window's rate, 8N1
+        const int windowBaud = std::atoi(windowRate().c_str());
+        choice.Line.BaudRate = windowBaud > 0 ? static_cast<uint32_t>(windowBaud) : 9600;
     }
     std::vector<ByteString> values = WordsOfLine(choice.Line);
-    if (choice.Line.BaudRate == 0) values[0] = "9600";
     values.insert(values.begin(), choice.Use ? "1" : "0");
     using Kind = platform::FormField::Kind;
     const std::vector<platform::FormField> fields = {
@@ -108,7 +107,7 @@ std::string LineSetup::BaudHint() const {
 }
 
 bool LineSetup::DriverDrivesRts() const {
-    const platform::LineSettings& line = port.LineState();
-    return port.IsOpen() ? line.Flow == platform::LineSettings::RtsCtsFlow
-                         : ChoiceFor(portInField()).Use && ChoiceFor(portInField()).Line.Flow == platform::LineSettings::RtsCtsFlow;
+    if (port.IsOpen()) return port.LineState().Flow == platform::LineSettings::RtsCtsFlow;
+    const LineChoice next = ChoiceFor(portInField());
+    return next.Use && next.Line.Flow == platform::LineSettings::RtsCtsFlow;
 }

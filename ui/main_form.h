@@ -13,20 +13,11 @@
 #include "ui/display.h"
 #include "ui/history_lines.h"
 
-class Choices;
-class HistoryRecord;
-class PortSession;
-class LineSender;
-class LineSetup;
-class ClearedHistory;
-class EntryLayout;
-class QuickSends;
-class PacedSends;
+class FormFeatures;
 
 // The terminal's only window: port settings, display format, the history of sent and
 // received texts, and the input line. What goes beyond them is a feature object each,
-// wired here: the record of the history, the port session, the line sender, the line
-// settings and the undo of a clear.
+// made and wired together by FormFeatures; the window tells them what its commands do.
 class TMainForm : public TComSettings, public HistoryLines {
 public:
     // A received text makes room for itself by removing the oldest lines, and always
@@ -64,14 +55,7 @@ public:
     int FormatIndex() const override;
 
     // The features beyond the window.
-    HistoryRecord& Record() { return *record; }
-    PortSession& Session() { return *session; }
-    LineSender& Sender() { return *sender; }
-    LineSetup& Line() { return *lineSetup; }
-    ClearedHistory& Cleared() { return *cleared; }
-    EntryLayout& Layout() { return *layout; }
-    QuickSends& Quick() { return *quick; }
-    PacedSends& Paced() { return *paced; }
+    FormFeatures& Features() { return *features; }
 
     // The clock the stamps read; tests set their own.
     std::function<std::chrono::system_clock::time_point()> Now = [] { return std::chrono::system_clock::now(); };
@@ -89,10 +73,6 @@ public:
 
 private:
     void FormCreate();
-    // The features, and their items in the two context menus.
-    void MakeFeatures();
-    void ShowKeysAndMenus();  // F1
-    unsigned PortInField() const;
     void ConnectButtonClick();  // Connect or Disconnect, by the button's state
     // keepFree > 0: remove the oldest lines first so that this much stays free after the line.
     void AddLine(const ByteString& Text, TColor Color, int keepFree);
@@ -115,16 +95,7 @@ private:
         ByteString Line() const { return BuildHistoryLine(text, format, stamp, textBeside); }
     };
     std::vector<GatheredText> gathered;  // received entries not yet shown
-    // Declared after the port, so they end before it.
-    std::unique_ptr<Choices> choices;
-    std::unique_ptr<HistoryRecord> record;
-    std::unique_ptr<PortSession> session;
-    std::unique_ptr<LineSender> sender;
-    std::unique_ptr<LineSetup> lineSetup;
-    std::unique_ptr<ClearedHistory> cleared;
-    std::unique_ptr<EntryLayout> layout;
-    std::unique_ptr<QuickSends> quick;
-    std::unique_ptr<PacedSends> paced;
+    std::unique_ptr<FormFeatures> features;  // declared after the port: ends before it
 };
 
 extern TMainForm* MainForm;

@@ -90,12 +90,7 @@ void PacedSends::Heard(const ByteString& bytes) {
 
 void PacedSends::Watch() {
     if (!sender) return;
-    for (ByteString line : sender->TakeSent()) {
-        if (!echo) continue;
-        if (line.size() >= lineEnd.size() && line.compare(line.size() - lineEnd.size(), lineEnd.size(), lineEnd) == 0)
-            line.resize(line.size() - lineEnd.size());
-        history.AddHistoryLine(line, SentColor);
-    }
+    Echo(sender->TakeSent());
     if (sender->Done()) {
         Finish(nullptr);
         return;
@@ -110,6 +105,16 @@ void PacedSends::Watch() {
                               " bytes sent";
     progress->SetText(sender->Waiting() ? count + "; waiting for \"" + pacing.ReplyText + "\"" : count);
     progress->SetPercent(sender->Total() ? static_cast<int>(sender->BytesSent() * 100 / sender->Total()) : 100);
+}
+
+// The lines that went, each its own entry without its line end, as Enter echoes.
+void PacedSends::Echo(const std::vector<ByteString>& lines) {
+    if (!echo) return;
+    for (ByteString line : lines) {
+        if (line.size() >= lineEnd.size() && line.compare(line.size() - lineEnd.size(), lineEnd.size(), lineEnd) == 0)
+            line.resize(line.size() - lineEnd.size());
+        history.AddHistoryLine(line, SentColor);
+    }
 }
 
 // One note however it ended: what was not sent, and why. The sender's thread is joined:
@@ -130,12 +135,7 @@ void PacedSends::Finish(const char* how) {
     const uint64_t lines = ended->LinesSent(), bytes = ended->BytesSent(), total = ended->Total();
     ended.reset();
     const bool stoppedShort = fileName.empty() ? lines < lineCount : bytes < total;
-    for (ByteString line : lastLines) {
-        if (!echo) continue;
-        if (line.size() >= lineEnd.size() && line.compare(line.size() - lineEnd.size(), lineEnd.size(), lineEnd) == 0)
-            line.resize(line.size() - lineEnd.size());
-        history.AddHistoryLine(line, SentColor);
-    }
+    Echo(lastLines);
     const std::string notSent = fileName.empty() ? std::to_string(lineCount - std::min<uint64_t>(lines, lineCount)) + " lines not sent"
                                                  : std::to_string(total - bytes) + " bytes not sent";
     if (!failure.empty())

@@ -45,6 +45,7 @@ private:
     ByteString Accept(const std::vector<ByteString>& values);
     void Start(std::unique_ptr<PacedSender> paced, const std::string& name);
     void Watch();
+    void Echo(const std::vector<ByteString>& lines);
     void Finish(const char* how);
 
     TCom& port;

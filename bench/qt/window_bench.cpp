@@ -30,6 +30,7 @@
 #include "platform/window/qt/controls_qt.h"
 #include "platform/window/menu.h"
 #include "ui/history_record.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 #include "ui/choices.h"
 #include "ui/port_session.h"
@@ -368,7 +369,7 @@ double StreamCpuPerMegabyte(const QString& vdev, LogMode mode, bool smoke,
     char folder[] = "/tmp/comterm-bench-log-XXXXXX";
     const std::string path = std::string(mkdtemp(folder)) + "/stream.log";
     if (mode != LogMode::None)
-        terminal.form.Record().StartLog(path, mode == LogMode::Text ? HistoryRecord::LogKind::Text : HistoryRecord::LogKind::Bytes);
+        terminal.form.Features().Record().StartLog(path, mode == LogMode::Text ? HistoryRecord::LogKind::Text : HistoryRecord::LogKind::Bytes);
     Device device(vdev, {"--stream", "100000"});
     terminal.Connect();
     RunEventsFor(0.2);
@@ -381,7 +382,7 @@ double StreamCpuPerMegabyte(const QString& vdev, LogMode mode, bool smoke,
     const uint64_t sent = device.Stop();
     for (int wait = 0; wait < 100 && terminal.shown < sent; ++wait) RunEventsFor(0.05);
     terminal.form.ConnectButton->Click();
-    terminal.form.Record().StopLog();
+    terminal.form.Features().Record().StopLog();
     std::ifstream log(path, std::ios::binary | std::ios::ate);
     const uint64_t logged = log ? static_cast<uint64_t>(log.tellg()) : 0;
     std::remove(path.c_str());
@@ -457,16 +458,16 @@ void SlowDiskStall(const QString& vdev, bool smoke) {
         char folder[] = "/tmp/comterm-bench-slow-XXXXXX";
         const std::string path = std::string(mkdtemp(folder)) + "/slow.log";
         if (logging)
-            terminal.form.Record().StartLog(
+            terminal.form.Features().Record().StartLog(
                 std::make_unique<SlowFile>(platform::RecordFile::Open(path, platform::RecordFile::Start::Append)), path,
                 HistoryRecord::LogKind::Text);
         Device device(vdev, {"--stream", "100000"});
         terminal.Connect();
         const std::vector<double> answers = GuiAnswersWhileRunning(smoke ? 1 : 10);
         device.Stop();
-        const bool stillLogging = terminal.form.Record().Logging();
+        const bool stillLogging = terminal.form.Features().Record().Logging();
         terminal.form.ConnectButton->Click();
-        terminal.form.Record().StopLog();
+        terminal.form.Features().Record().StopLog();
         std::remove(path.c_str());
         rmdir(folder);
         const std::string name = logging ? "text log to a disk of 50 ms a write" : "no log";
@@ -483,8 +484,8 @@ void ReconnectToSilentServer(bool smoke) {
     LinkPortNumber(qEnvironmentVariable("COMTERM_PORTS").toStdString(), 9, silent.Rfc2217Address());
     Terminal terminal;
     platform::FindCommand(terminal.form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
-    terminal.form.Session().Connected(9, 9600);  // as if connected when the server went silent
-    terminal.form.Session().PortLost();
+    terminal.form.Features().Session().Connected(9, 9600);  // as if connected when the server went silent
+    terminal.form.Features().Session().PortLost();
     const std::vector<double> answers = GuiAnswersWhileRunning(smoke ? 0.5 : 10);
     platform::FindCommand(terminal.form.MainRich->ContextCommands(), "Reconnect Automatically").Run();
     Report("14", "GUI answer while reconnecting to a silent server, median", Median(answers), "ms");

@@ -17,6 +17,7 @@
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
 #include "ui/history_record.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -67,7 +68,7 @@ TEST(QtWindow, HistoryMenuKeepsTheStandardItemsAndOpensFromTheKeyboard) {
     TMainForm form;
     ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
     auto& pane = dynamic_cast<platform::QtHistoryPane&>(*form.MainRich);
-    form.Record().MillisecondsClick();
+    form.Features().Record().MillisecondsClick();
     std::unique_ptr<QMenu> menu(pane.MakeContextMenu());
     QStringList captions;
     for (QAction* action : menu->actions())
@@ -83,7 +84,7 @@ TEST(QtWindow, HistoryMenuKeepsTheStandardItemsAndOpensFromTheKeyboard) {
             EXPECT_FALSE(action->isChecked());
         }
     }
-    form.Record().MillisecondsClick();
+    form.Features().Record().MillisecondsClick();
 
     const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {{Qt::Key_F10, Qt::ShiftModifier}, {Qt::Key_Menu, Qt::NoModifier}};
     for (const auto& [key, modifiers] : keys) {
@@ -126,10 +127,10 @@ TEST(QtWindow, EscInTheFindBoxClosesItAndLeavesTheHistory) {
     ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
     form.ComReceive("kept");
     const ByteString history = form.MainRich->Text();
-    form.Record().FindClick();
+    form.Features().Record().FindClick();
     ASSERT_TRUE(ProcessEventsUntil([] { return qobject_cast<QDialog*>(QApplication::activeWindow()) != nullptr; }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Record().FindBoxShown()->Visible(); }));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Features().Record().FindBoxShown()->Visible(); }));
     EXPECT_EQ(form.MainRich->Text(), history);
 }
 

@@ -17,6 +17,7 @@
 #include "platform/files/settings.h"
 #include "tests/box_watcher.h"
 #include "ui/line_sender.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -69,11 +70,11 @@ TEST_F(NetworkPortTest, BytesGoBothWaysWithEvery0xFFIntact) {
     const ByteString sent("\x01\xFF\xFF\xFF" "A\xFF", 6);
     ASSERT_EQ(device->Write(reinterpret_cast<const uint8_t*>(sent.data()), 6), 6);
     EXPECT_TRUE(platform::ProcessEventsUntil([&] { return Shows("01 FF FF FF 41 FF \r\n"); }, 5000)) << form->MainRich->Text();
-    form->Sender().InterpretEscapesClick();
+    form->Features().Sender().InterpretEscapesClick();
     form->LineEdit->SetText("AT\\xFF\\xFF");
     platform::PressKey(*form->LineEdit, platform::Key::Enter);
     EXPECT_EQ(Heard(5), ByteString("AT\xFF\xFF\r"));
-    form->Sender().InterpretEscapesClick();
+    form->Features().Sender().InterpretEscapesClick();
     EXPECT_TRUE(watcher.boxes.empty());
 }
 
