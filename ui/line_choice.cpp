@@ -66,9 +66,9 @@ bool ParseLineChoice(const std::string& text, LineChoice& choice) {
     return true;
 }
 
+// "use 921600 8E1 none": FrameText's words, the flow's kept word after them.
 std::string KeptText(const LineChoice& choice) {
-    return std::string(choice.Use ? "use " : "off ") + std::to_string(choice.Line.BaudRate) + " " +
-           FrameText(choice.Line).substr(FrameText(choice.Line).find(' ') + 1) + " " +
+    return std::string(choice.Use ? "use " : "off ") + FrameText(choice.Line) + " " +
            KeptFlows[std::min<int>(choice.Line.Flow, 2)];
 }
 
