@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/files/record_file.h"
 #include "tests/box_watcher.h"
 #include "ui/history_record.h"
 #include "ui/features.h"
@@ -134,6 +135,32 @@ TEST_F(LogFaultTest, ASaveThatFailsLeavesTheFileThereWhole) {
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read) << "the file keeps its permissions";
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "nothing left beside it";
+}
+
+// A file made new is made by that open or not at all: a name already taken, by a file or
+// by a link someone planted, is refused and what it leads to stays untouched; and a
+// private one is the user's alone from its first moment (the umask has no say).
+TEST_F(LogFaultTest, ANewFileNeverTakesAnExistingNameAndAPrivateOneIsNeverOpenToOthers) {
+    using platform::RecordFile;
+    const std::string victim = folder + "/victim", file = folder + "/taken", link = folder + "/planted";
+    std::ofstream(victim) << "keep me";
+    std::ofstream(file) << "keep me too";
+    fs::create_symlink(victim, link);
+    for (const std::string& name : {file, link})
+        for (RecordFile::Start start : {RecordFile::Start::New, RecordFile::Start::NewPrivate})
+            EXPECT_THROW(RecordFile::Open(name, start), std::runtime_error) << name;
+    std::ifstream victimNow(victim), fileNow(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victimNow), {}), "keep me");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fileNow), {}), "keep me too");
+
+    const mode_t before = umask(0);
+    const std::string secret = folder + "/secret";
+    {
+        const auto opened = RecordFile::Open(secret, RecordFile::Start::NewPrivate);
+        EXPECT_EQ(fs::status(secret).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write)
+            << "private while it is still being written";
+    }
+    umask(before);
 }
 
 TEST_F(LogFaultTest, ALogFolderRemovedWhileLoggingStopsItWithOneBox) {

@@ -138,6 +138,24 @@ TEST_F(SettingsTest, AnyValueReadsBackExactly) {
         << "one line a value";
 }
 
+// A file of a comterm that wrote every value as it stood: a line sent as "\x41" or
+// "hello" (quotes and all) comes back as it was sent, not read through escapes it never
+// had; the quoted values this comterm writes still read by their escapes.
+TEST_F(SettingsTest, AValueAnOlderComtermWroteAsItStoodReadsBackVerbatim) {
+    const std::pair<std::string, std::string> lines[] = {
+        {"\"\\x41\"", "\"\\x41\""},       // "\x41"
+        {"\"hello\"", "\"hello\""},
+        {"\"a\\\"b\"", "\"a\\\"b\""},  // "a\"b": would decode to a plain a"b
+        {"\"two\\nlines\"", "two\nlines"},   // as this comterm writes a line break
+        {"\" \"", " "},
+    };
+    std::string file = "[comterm]\n";
+    for (size_t i = 0; i < std::size(lines); ++i) file += "Sent" + std::to_string(i + 1) + "=" + lines[i].first + "\n";
+    Put(file);
+    platform::Settings settings(path);
+    for (size_t i = 0; i < std::size(lines); ++i) EXPECT_EQ(settings.Text("Sent" + std::to_string(i + 1)), lines[i].second) << i;
+}
+
 // The recall list and other keys hold what the file is told, not what a reader has seen.
 TEST_F(SettingsTest, AChangeIsWorkedOutFromTheFileAsItIsAtTheMoment) {
     platform::Settings first(path), second(path);

@@ -2,6 +2,7 @@
 // takes, read back the same. A pseudo-terminal forces 8 data bits and no parity, so data
 // bits and parity are seen here, in what the driver is handed.
 #include <gtest/gtest.h>
+#include <climits>
 
 #include "tests/line_of.h"
 
@@ -69,3 +70,15 @@ TEST(TermiosTest, WhatLinuxCannotExpressLeavesTheSettingsAsTheyWere) {
 }
 
 }  // namespace
+
+// The driver's counters are ints that run on: a count across the wrap is the count that
+// came, not a negative number turned into billions (nor undefined arithmetic).
+TEST(TermiosTest, ErrorCountsAcrossACounterThatWrappedAreTheCountsThatCame) {
+    const platform::ErrorCounts before{INT_MAX - 1, 5, INT_MAX, 0, 7};
+    const platform::ErrorCounts now{INT_MIN + 1, 8, INT_MIN, 2, 7};
+    const platform::LineErrors errors = platform::ErrorsBetween(before, now);
+    EXPECT_EQ(errors.Parity, 3u);
+    EXPECT_EQ(errors.Framing, 3u);
+    EXPECT_EQ(errors.Overruns, 3u);
+    EXPECT_EQ(errors.Breaks, 0u);
+}

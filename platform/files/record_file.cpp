@@ -1,10 +1,13 @@
 #include "platform/files/record_file.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <random>
+#include <sstream>
 #include <stdexcept>
 
 namespace platform {
@@ -18,10 +21,10 @@ void WriteWholeFile(const std::string& path, const ByteString& bytes) {
     const fs::file_status status = fs::status(target, error);
     const bool replacing = fs::exists(status);
     if (replacing && !fs::is_regular_file(status)) throw std::runtime_error("Could not open " + path + ": not a regular file");
-    const std::string temporary = target.string() + ".comterm-new";
+    const std::string temporary = TemporaryNameBeside(target.string());
     std::string failure;
     {
-        const std::unique_ptr<RecordFile> file = RecordFile::Open(temporary, RecordFile::Start::Empty);
+        const std::unique_ptr<RecordFile> file = RecordFile::Open(temporary, RecordFile::Start::New);
         failure = file->Write(bytes);
     }
     if (failure.empty() && replacing) fs::permissions(temporary, status.permissions(), error);
@@ -33,6 +36,14 @@ void WriteWholeFile(const std::string& path, const ByteString& bytes) {
     fs::remove(temporary, error);
     throw std::runtime_error("Could not write " + path + ": " + failure +
                              (replacing ? ". The file there is as it was" : ""));
+}
+
+std::string TemporaryNameBeside(const std::string& path) {
+    static std::atomic<unsigned> count{0};
+    static const unsigned long long run = std::random_device{}() * 0x100000000ULL + std::random_device{}();
+    std::ostringstream name;
+    name << path << ".new-" << std::hex << run << '-' << count++;
+    return name.str();
 }
 
 namespace {

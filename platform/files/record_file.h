@@ -10,10 +10,12 @@ namespace platform {
 // How a line of a text file ends on this system: LF on Linux, CR LF on Windows.
 extern const char* const TextLineEnd;
 
-// A regular file a record goes to: appended to, or made empty first.
+// A regular file a record goes to: appended to, or made new. A new file never takes
+// the place of anything already there under its name, a link included: the name is
+// refused. Private: readable by the user alone from the moment it exists.
 class RecordFile {
 public:
-    enum class Start { Append, Empty };
+    enum class Start { Append, New, NewPrivate };
     // Opens or makes the file. Anything but a regular file (a folder, a device, a FIFO)
     // is refused without waiting on it: throws std::runtime_error naming the path and why.
     static std::unique_ptr<RecordFile> Open(const std::string& path, Start start);
@@ -22,9 +24,13 @@ public:
     virtual std::string Write(const ByteString& bytes) = 0;
 };
 
-// Writes the whole of `bytes` to a new or emptied file; throws as Open does, or with why
-// a write failed.
+// Writes the whole of `bytes` to a new file that then takes path's place; throws as Open
+// does, or with why a write failed.
 void WriteWholeFile(const std::string& path, const ByteString& bytes);
+
+// A name beside path that no other writer uses at the same moment: another process, or
+// this one again.
+std::string TemporaryNameBeside(const std::string& path);
 
 // A record written on a thread of its own, so a slow disk never stops the window:
 // entries are written whole and in order. A write that fails, or a queue that grows

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/files/record_file.h"
 #include "platform/window/application.h"
 
 namespace platform {
@@ -22,15 +23,6 @@ std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r");
     if (first == std::string::npos) return "";
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-// A name no other writer uses at the same moment: another process, or this one again.
-std::string TemporaryBeside(const std::string& path) {
-    static std::atomic<unsigned> count{0};
-    static const unsigned long long run = std::random_device{}() * 0x100000000ULL + std::random_device{}();
-    std::ostringstream name;
-    name << path << ".new-" << std::hex << run << '-' << count++;
-    return name.str();
 }
 
 // One line of the file as it was read, and what it says.
@@ -191,20 +183,23 @@ bool Settings::WritePending(int lockWaitMs) {
                 file.values[key] = value;
         }
 
-    const std::string temporary = TemporaryBeside(path);
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        for (const Line& line : file.lines) out << line.raw << '\n';
-        out.flush();
-        if (!out) {
-            out.close();
-            std::filesystem::remove(temporary, error);
-            Diagnose("comterm: settings " + path + " could not be written; choices hold for this run");
-            pending.clear();
-            return true;
-        }
+    // Made new and private: the lines sent, passwords included, are never readable by
+    // others, not even for the moment before the file is complete.
+    const std::string temporary = TemporaryNameBeside(path);
+    std::string failure;
+    try {
+        ByteString text;
+        for (const Line& line : file.lines) text += line.raw + '\n';
+        failure = RecordFile::Open(temporary, RecordFile::Start::NewPrivate)->Write(text);
+    } catch (const std::runtime_error& error) {
+        failure = error.what();
     }
-    KeepPrivate(temporary, false);
+    if (!failure.empty()) {
+        std::filesystem::remove(temporary, error);
+        Diagnose("comterm: settings " + path + " could not be written (" + failure + "); choices hold for this run");
+        pending.clear();
+        return true;
+    }
     // A reader that has the file open makes some systems refuse the replacement a moment:
     // the changes then wait for the next try.
     for (int tries = 0; tries < 20; ++tries) {
@@ -252,9 +247,15 @@ std::string Settings::Encoded(const std::string& value) {
     return written + "\"";
 }
 
-// A value in quotes is read by its escapes; anything else, or quotes that do not parse,
-// as it stands.
+// A value in quotes is read by its escapes when it is exactly how Encoded writes what
+// it stands for; anything else (quotes that do not parse, a value an older comterm wrote
+// as it stood, such as a line sent as "\x41") as it stands.
 std::string Settings::Decoded(const std::string& written) {
+    const std::string value = Unquoted(written);
+    return Encoded(value) == written ? value : written;
+}
+
+std::string Settings::Unquoted(const std::string& written) {
     if (written.size() < 2 || written.front() != '"' || written.back() != '"') return written;
     std::string value;
     for (size_t at = 1; at + 1 < written.size(); ++at) {

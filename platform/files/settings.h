@@ -57,6 +57,8 @@ public:
     static std::string Decoded(const std::string& written);
 
 private:
+    // The escapes of a value in quotes read; what does not parse as it stands.
+    static std::string Unquoted(const std::string& written);
     struct File;
     bool ReadFile(File& file, bool tell) const;
     bool WritePending(int lockWaitMs);

@@ -56,3 +56,33 @@ TEST(DcbTest, AParityWithoutANameReadsAsNone) {
 }
 
 }  // namespace
+
+// Every field that drops, alters or holds bytes, as another program may leave them: the
+// port must carry every byte both ways whatever DSR does, and keep DTR and RTS ours.
+TEST(DcbTest, WhatAnotherProgramLeftThatLosesBytesIsReset) {
+    for (const bool linesLow : {false, true}) {
+        DCB state{};
+        state.DCBlength = sizeof state;
+        state.fNull = state.fErrorChar = state.fAbortOnError = TRUE;
+        state.fDsrSensitivity = state.fOutxDsrFlow = TRUE;
+        state.fTXContinueOnXoff = FALSE;
+        state.fDtrControl = DTR_CONTROL_HANDSHAKE;
+        state.fRtsControl = RTS_CONTROL_TOGGLE;
+        state.BaudRate = 57600;
+        platform::ResetLeftoverState(state, linesLow);
+        EXPECT_FALSE(state.fNull);
+        EXPECT_FALSE(state.fErrorChar);
+        EXPECT_FALSE(state.fAbortOnError);
+        EXPECT_FALSE(state.fDsrSensitivity);
+        EXPECT_FALSE(state.fOutxDsrFlow);
+        EXPECT_TRUE(state.fTXContinueOnXoff);
+        EXPECT_TRUE(state.fBinary);
+        EXPECT_EQ(state.fDtrControl, static_cast<DWORD>(linesLow ? DTR_CONTROL_DISABLE : DTR_CONTROL_ENABLE));
+        EXPECT_EQ(state.fRtsControl, static_cast<DWORD>(linesLow ? RTS_CONTROL_DISABLE : RTS_CONTROL_ENABLE));
+        EXPECT_EQ(state.BaudRate, 57600u) << "the rate is the line settings' to set";
+    }
+    DCB handshake{};
+    handshake.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    platform::ResetLeftoverState(handshake, false);
+    EXPECT_EQ(handshake.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE)) << "RTS/CTS is a line setting";
+}

@@ -103,7 +103,7 @@ public:
 
 private:
     static constexpr int DiscardCheckMs = 50;
-    serial_icounter_struct countedSoFar{};
+    ErrorCounts countedSoFar;
     bool countsRead = false;
     std::atomic<unsigned> discards{0};
     const int fd;
@@ -126,15 +126,10 @@ PosixSerialDevice::~PosixSerialDevice() {
 // The driver's own counters, which a UART's and most USB adapters' drivers keep; the
 // bytes themselves stay as received.
 LineErrors PosixSerialDevice::TakeLineErrors() {
-    serial_icounter_struct now{};
-    if (ioctl(fd, TIOCGICOUNT, &now) != 0) return {};
-    LineErrors errors;
-    if (countsRead) {
-        errors.Parity = static_cast<unsigned>(now.parity - countedSoFar.parity);
-        errors.Framing = static_cast<unsigned>(now.frame - countedSoFar.frame);
-        errors.Overruns = static_cast<unsigned>(now.overrun - countedSoFar.overrun + now.buf_overrun - countedSoFar.buf_overrun);
-        errors.Breaks = static_cast<unsigned>(now.brk - countedSoFar.brk);
-    }
+    serial_icounter_struct read{};
+    if (ioctl(fd, TIOCGICOUNT, &read) != 0) return {};
+    const ErrorCounts now{read.parity, read.frame, read.overrun, read.buf_overrun, read.brk};
+    const LineErrors errors = countsRead ? ErrorsBetween(countedSoFar, now) : LineErrors{};
     countedSoFar = now;
     countsRead = true;
     return errors;

@@ -102,4 +102,19 @@ bool GetTermios(int fd, struct termios2& tio) { return ioctl(fd, TCGETS2, &tio) 
 
 bool SetTermios(int fd, const struct termios2& tio) { return ioctl(fd, TCSETS2, &tio) == 0; }
 
+namespace {
+
+unsigned CountedSince(int before, int now) { return static_cast<unsigned>(now) - static_cast<unsigned>(before); }
+
+}  // namespace
+
+LineErrors ErrorsBetween(const ErrorCounts& before, const ErrorCounts& now) {
+    LineErrors errors;
+    errors.Parity = CountedSince(before.parity, now.parity);
+    errors.Framing = CountedSince(before.frame, now.frame);
+    errors.Overruns = CountedSince(before.overrun, now.overrun) + CountedSince(before.bufOverrun, now.bufOverrun);
+    errors.Breaks = CountedSince(before.brk, now.brk);
+    return errors;
+}
+
 }  // namespace platform

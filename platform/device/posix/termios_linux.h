@@ -18,6 +18,13 @@ bool ApplyLineSettings(const LineSettings& settings, struct termios2& tio);
 
 LineSettings ReadLineSettings(const struct termios2& tio);
 
+// The errors counted between two readings of the driver's counters (TIOCGICOUNT's, ints
+// that run on past their largest value): every difference is taken as unsigned, so a
+// counter that wrapped still gives the count that came.
+struct ErrorCounts {
+    int parity = 0, frame = 0, overrun = 0, bufOverrun = 0, brk = 0;
+};
+LineErrors ErrorsBetween(const ErrorCounts& before, const ErrorCounts& now);
 
 // Discards what waits in the driver: received and not yet read, or written and not yet sent.
 void DiscardInput(int fd);

@@ -25,6 +25,18 @@ bool ApplyLineSettings(const LineSettings& settings, DCB& state) {
     return true;
 }
 
+void ResetLeftoverState(DCB& state, bool linesLow) {
+    state.fBinary = TRUE;
+    state.fNull = FALSE;
+    state.fErrorChar = FALSE;
+    state.fAbortOnError = FALSE;
+    state.fDsrSensitivity = FALSE;
+    state.fOutxDsrFlow = FALSE;
+    state.fTXContinueOnXoff = TRUE;
+    state.fDtrControl = linesLow ? DTR_CONTROL_DISABLE : DTR_CONTROL_ENABLE;
+    if (state.fRtsControl != RTS_CONTROL_HANDSHAKE) state.fRtsControl = linesLow ? RTS_CONTROL_DISABLE : RTS_CONTROL_ENABLE;
+}
+
 LineSettings ReadLineSettings(const DCB& state) {
     LineSettings settings;
     settings.BaudRate = state.BaudRate;

@@ -2,6 +2,7 @@
 // interval time-out, so no thread of ours reads.
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/device/network_port.h"
@@ -246,12 +247,13 @@ std::unique_ptr<SerialDevice> OpenSerialPort(uint8_t port, bool modemLinesLow) {
         EscapeCommFunction(handle, CLRRTS);
     }
     PurgeComm(handle, PURGE_RXCLEAR);  // a port opens empty, whatever waited in the driver
-    // A framing or parity error must not stop every read after it.
+    // What another program left behind must not drop, alter or hold back bytes here.
     DCB state{};
     state.DCBlength = sizeof state;
-    if (GetCommState(handle, &state) && state.fAbortOnError) {
-        state.fAbortOnError = FALSE;
-        SetCommState(handle, &state);
+    if (GetCommState(handle, &state)) {
+        const DCB before = state;
+        ResetLeftoverState(state, modemLinesLow);
+        if (std::memcmp(&before, &state, sizeof state) != 0) SetCommState(handle, &state);
     }
     return std::make_unique<Win32SerialDevice>(handle);
 }

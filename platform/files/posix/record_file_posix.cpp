@@ -38,10 +38,12 @@ private:
 
 }  // namespace
 
-// Opened without waiting, so a FIFO nobody reads is refused rather than waited on; only
-// then is it known to be a regular file and emptied, if it is to be.
+// Opened without waiting, so a FIFO nobody reads is refused rather than waited on. A new
+// file is made by this open or not at all (O_EXCL follows no link).
 std::unique_ptr<RecordFile> RecordFile::Open(const std::string& path, Start start) {
-    const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    const int exclusive = start == Start::Append ? 0 : O_EXCL;
+    const mode_t mode = start == Start::NewPrivate ? 0600 : 0666;
+    const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | exclusive, mode);
     if (descriptor < 0) {  // a FIFO that nobody reads says ENXIO
         const std::string reason = errno == ENXIO ? "not a regular file" : std::strerror(errno);
         throw std::runtime_error("Could not open " + path + ": " + reason);
@@ -52,11 +54,6 @@ std::unique_ptr<RecordFile> RecordFile::Open(const std::string& path, Start star
         throw std::runtime_error("Could not open " + path + ": not a regular file");
     }
     fcntl(descriptor, F_SETFL, O_APPEND);
-    if (start == Start::Empty && ftruncate(descriptor, 0) != 0) {
-        const std::string reason = std::strerror(errno);
-        close(descriptor);
-        throw std::runtime_error("Could not empty " + path + ": " + reason);
-    }
     return std::make_unique<PosixRecordFile>(descriptor);
 }
 

@@ -46,9 +46,9 @@ private:
 // Written with append access only, so every write goes to the end; anything but a disk
 // file (a device, a pipe, a folder) is refused.
 std::unique_ptr<RecordFile> RecordFile::Open(const std::string& path, Start start) {
-    const DWORD access = start == Start::Empty ? GENERIC_WRITE : FILE_APPEND_DATA;
-    HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr,
-                              start == Start::Empty ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool made = start != Start::Append;  // CREATE_NEW takes no existing name, link or not
+    HANDLE file = CreateFileA(path.c_str(), made ? GENERIC_WRITE : FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                              made ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("Could not open " + path + ": " + SystemMessage(GetLastError()));
     if (GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);
