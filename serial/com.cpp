@@ -160,6 +160,10 @@ void TCom::DiscardPendingOutput() {
     if (Device) Device->DiscardPendingOutput();
 }
 
+void TCom::WaitUntilSent() {
+    if (platform::SerialDevice* device = Device.get()) device->WaitUntilSent();
+}
+
 bool TCom::SetModemControl(bool dtr, bool rts) { return Device && Device->SetModemControl(dtr, rts); }
 
 bool TCom::GetModemStatus(platform::SerialDevice::ModemStatus& status) {

@@ -55,6 +55,9 @@ public:
     int32_t SendBytesFromAnyThread(const ByteString& bytes);
     // Drops what the driver holds to be sent, ending a send that waits on it.
     void DiscardPendingOutput();
+    // Returns once the driver says what was written has left the port, where it can say;
+    // from the thread that sends with SendBytesFromAnyThread.
+    void WaitUntilSent();
 
     // The modem lines, while open: false where the device cannot do it.
     bool SetModemControl(bool dtr, bool rts);

@@ -21,6 +21,7 @@ struct HeardNotes : HistoryLines {
     std::vector<ByteString> notes;
     void AddHistoryLine(const ByteString& text, TColor) override { notes.push_back(text); }
     void AddNote(const ByteString& text, TColor) override { notes.push_back(text); }
+    bool Fits(const ByteString&) const override { return true; }
 };
 
 class PortSessionTest : public ::testing::Test {

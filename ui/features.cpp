@@ -44,7 +44,7 @@ FormFeatures::FormFeatures(TMainForm& form, TCom& port, platform::Window& window
                                             [&form] { return form.BaudCombo->Text(); })),
       cleared(std::make_unique<ClearedHistory>(*form.MainRich, form)),
       layout(std::make_unique<EntryLayout>(*choices)),
-      paced(std::make_unique<PacedSends>(port, *choices, form, *form.LineEdit)),
+      paced(std::make_unique<PacedSends>(port, *choices, form, *form.LineEdit, [&form] { form.ShowGathered(); })),
       quick(std::make_unique<QuickSends>(*choices, *form.LineEdit, [this](const ByteString& line) { sender->SendLine(line); },
                                          [this] { return sender->InterpretingEscapes(); })) {
     sender->SetPacing(paced.get());

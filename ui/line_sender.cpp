@@ -9,7 +9,7 @@
 
 #include "platform/window/file_dialog.h"
 #include "ui/escapes.h"
-#include "ui/file_sender.h"
+#include "ui/send_engine.h"
 #include "ui/paced_sends.h"
 
 namespace {
@@ -152,7 +152,11 @@ void LineSender::RecallKey(bool older) {
 
 void LineSender::SendFileClick() {
     if (!port.IsOpen()) throw std::runtime_error("Connect first: a file goes to the connected device");
-    if (sender) return;
+    if (sender || (paced && paced->Busy())) {
+        history.AddNote(sender ? "a file is on its way (" + sendingName + "): one at a time; Cancel in its box ends it"
+                               : "a paced send is under way: one send at a time; Cancel in its box ends it");
+        return;
+    }
     const std::string path = platform::AskOpenFile("Send File", choices.Text(Choice::SendFolder));
     if (path.empty()) return;
     SendFile(path);
@@ -162,16 +166,17 @@ void LineSender::SendFileClick() {
 
 void LineSender::SendFile(const std::string& path) {
     if (sender || !port.IsOpen()) return;
+    if (paced && paced->Busy()) {
+        history.AddNote("a paced send is under way: " + std::filesystem::path(path).filename().string() +
+                        " is not sent (Cancel in its box ends it)");
+        return;
+    }
     if (paced && paced->Current().Any()) {
-        if (!paced->Busy()) paced->SendFile(path);
+        paced->SendFile(path);
         return;
     }
     FinishSend(true);  // a cancelled file's last piece
-    TCom* to = &port;
-    const bool flowControl = port.LineState().Flow != platform::LineSettings::NoFlow;
-    sender = std::make_unique<FileSender>(path, PieceSizeFor(port.LineState().BaudRate),
-                                          [to](const ByteString& piece) { return to->SendBytesFromAnyThread(piece); },
-                                          flowControl);
+    sender = std::make_unique<SendEngine>(path, Pacing{}, SendTargetOf(port));
     sendingName = std::filesystem::path(path).filename().string();
     sendStart = std::chrono::steady_clock::now();
     progress = platform::ShowProgressBox(input, "Sending " + sendingName);
@@ -193,7 +198,7 @@ void LineSender::WatchSend() {
         return;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sendStart).count();
-    const uint64_t sent = sender->Sent(), total = sender->Total();
+    const uint64_t sent = sender->BytesSent(), total = sender->Total();
     const uint64_t rate = seconds > 0 ? static_cast<uint64_t>(static_cast<double>(sent) / seconds) : 0;
     progress->SetText(platform::GroupDigits(sent, digitGroup) + " of " + platform::GroupDigits(total, digitGroup) +
                       " bytes sent, " + platform::GroupDigits(rate / 1000, digitGroup) + " kB/s");
@@ -210,9 +215,9 @@ void LineSender::FinishSend(bool waitForPiece) {
     progress.reset();
     sender->Cancel();  // a send cut short by Disconnect or a lost port
     if (!sender->Done()) port.DiscardPendingOutput();  // a piece the device holds back ends at once
-    if (waitForPiece) sender->Stop();
-    const bool whole = sender->Done() && sender->Sent() == sender->Total() && sender->Failure().empty();
-    const std::string sent = std::to_string(sender->Sent()), total = std::to_string(sender->Total());
+    if (waitForPiece) sender->Join();
+    const bool whole = sender->Done() && sender->BytesSent() == sender->Total() && sender->Failure().empty();
+    const std::string sent = std::to_string(sender->BytesSent()), total = std::to_string(sender->Total());
     const std::string failure = sender->Failure();
     finishing = std::move(sender);
     if (waitForPiece) finishing.reset();

@@ -14,7 +14,7 @@
 #include "ui/history_lines.h"
 #include "ui/recall.h"
 
-class FileSender;
+class SendEngine;
 
 // What goes to the device from the input line: the line end, escapes, recall of lines
 // sent before, and Send File with its progress box.
@@ -74,8 +74,8 @@ private:
     bool interpretEscapes;
     bool echo;
     LineRecall recall;
-    std::unique_ptr<FileSender> sender;
-    std::unique_ptr<FileSender> finishing;  // cancelled, its last piece on its way
+    std::unique_ptr<SendEngine> sender;
+    std::unique_ptr<SendEngine> finishing;  // cancelled, its last piece on its way
     std::string sendingName;
     std::unique_ptr<platform::ProgressBox> progress;
     ByteString digitGroup;

@@ -100,6 +100,10 @@ void TMainForm::AddLine(const ByteString& Text, TColor Color, int keepFree) {
     AddShownLines({BuildHistoryLine(Text, FormatIndex(), Stamp(), features->Layout().TextBesideHex())}, Color, keepFree);
 }
 
+bool TMainForm::Fits(const ByteString& Text) const {
+    return MainRich->Takes(BuildHistoryLine(Text, FormatIndex(), Stamp(), features->Layout().TextBesideHex()), 0);
+}
+
 void TMainForm::AddNote(const ByteString& Text, TColor Color) {
     AddShownLines({Stamp() + ' ' + Text}, Color, FreeAfterReceiving);
 }

@@ -38,6 +38,7 @@ public:
     // A stamped note of comterm's own, in grey unless said otherwise; it makes room as a
     // received text does.
     void AddNote(const ByteString& Text, TColor Color = NoteColor) override;
+    bool Fits(const ByteString& Text) const override;
     void ComReceive(const ByteString& Text);
     // The port's receiver: each text becomes its own entry, stamped and formatted as it
     // comes, and the entries of one tick are shown together when it ends. Those that the

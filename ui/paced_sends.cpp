@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <stdexcept>
 
 #include "platform/window/application.h"
 #include "ui/display.h"
@@ -13,8 +14,9 @@ constexpr auto ProgressAfter = std::chrono::seconds(1);
 
 }  // namespace
 
-PacedSends::PacedSends(TCom& port, Choices& choices, HistoryLines& history, const platform::Control& owner)
-    : port(port), choices(choices), history(history), owner(owner) {
+PacedSends::PacedSends(TCom& port, Choices& choices, HistoryLines& history, const platform::Control& owner,
+                       std::function<void()> showEarlier)
+    : port(port), choices(choices), history(history), owner(owner), showEarlier(std::move(showEarlier)) {
     const std::vector<std::string> kept = {choices.Text(Choice::PaceChar), choices.Text(Choice::PaceLine),
                                            choices.Text(Choice::PaceReply), choices.Text(Choice::PaceTimeout)};
     const std::string refusal = PacingFromWords(kept, pacing);
@@ -58,26 +60,26 @@ ByteString PacedSends::Accept(const std::vector<ByteString>& values) {
 }
 
 void PacedSends::SendLines(const std::vector<ByteString>& lines, const ByteString& end, bool echoLines) {
+    if (echoLines)
+        for (const ByteString& line : lines)
+            if (!history.Fits(line)) throw std::runtime_error("RichEdit line insertion error");
     std::vector<ByteString> withEnds;
     for (const ByteString& line : lines) withEnds.push_back(line + end);
     lineEnd = end;
     echo = echoLines;
     lineCount = lines.size();
-    TCom* to = &port;
-    Start(std::make_unique<PacedSender>(withEnds, pacing, [to](const ByteString& bytes) { return to->SendBytesFromAnyThread(bytes); }),
-          "");
+    Start(std::make_unique<SendEngine>(withEnds, pacing, SendTargetOf(port)), "");
 }
 
 void PacedSends::SendFile(const std::string& path) {
-    TCom* to = &port;
-    auto paced = std::make_unique<PacedSender>(path, pacing, [to](const ByteString& bytes) { return to->SendBytesFromAnyThread(bytes); });
+    auto paced = std::make_unique<SendEngine>(path, pacing, SendTargetOf(port));
     echo = false;
     lineEnd.clear();
     lineCount = 0;
     Start(std::move(paced), std::filesystem::path(path).filename().string());
 }
 
-void PacedSends::Start(std::unique_ptr<PacedSender> paced, const std::string& name) {
+void PacedSends::Start(std::unique_ptr<SendEngine> paced, const std::string& name) {
     sender = std::move(paced);
     fileName = name;
     started = std::chrono::steady_clock::now();
@@ -85,7 +87,11 @@ void PacedSends::Start(std::unique_ptr<PacedSender> paced, const std::string& na
 }
 
 void PacedSends::Heard(const ByteString& bytes) {
-    if (sender) sender->Heard(bytes);
+    if (!sender) return;
+    std::vector<ByteString> went = echo ? sender->TakeSent() : std::vector<ByteString>{};
+    if (!went.empty() && showEarlier) showEarlier();
+    Echo(went);
+    sender->Heard(bytes);
 }
 
 void PacedSends::Watch() {
@@ -127,7 +133,7 @@ void PacedSends::Finish(const char* how) {
         sender->Cancel();
         port.DiscardPendingOutput();
     }
-    std::unique_ptr<PacedSender> ended = std::move(sender);
+    std::unique_ptr<SendEngine> ended = std::move(sender);
     ended->Cancel();
     ended->Join();
     const std::vector<ByteString> lastLines = ended->TakeSent();

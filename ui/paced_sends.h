@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@
 #include "serial/com.h"
 #include "ui/choices.h"
 #include "ui/history_lines.h"
-#include "ui/paced_sender.h"
+#include "ui/send_engine.h"
 #include "ui/pacing.h"
 
 // Send Pacing: the input line's choice of delays and a reply to wait for, kept, and the
@@ -22,7 +23,9 @@
 // one note. The window goes on meanwhile.
 class PacedSends {
 public:
-    PacedSends(TCom& port, Choices& choices, HistoryLines& history, const platform::Control& owner);
+    // showEarlier: shows what the device sent before, so that an echo goes below it.
+    PacedSends(TCom& port, Choices& choices, HistoryLines& history, const platform::Control& owner,
+               std::function<void()> showEarlier = {});
     ~PacedSends();
 
     std::vector<platform::MenuCommand> Commands();
@@ -31,11 +34,14 @@ public:
     platform::FormBox* Box() { return box.get(); }
 
     bool Busy() const { return sender != nullptr; }
-    // Lines, each followed by lineEnd; echoed (without it) as each goes when echo is on.
+    // Lines, each followed by lineEnd; echoed (without it) as each starts to go when echo
+    // is on. When the history would refuse one's echo, nothing is sent: throws "RichEdit
+    // line insertion error" as Enter does.
     void SendLines(const std::vector<ByteString>& lines, const ByteString& lineEnd, bool echo);
     // A file line by line, each with its own line end; throws when it cannot be read.
     void SendFile(const std::string& path);
-    // What the device sent, for a reply being waited on.
+    // What the device sent, for a reply being waited on. The echoes of lines that went
+    // before it are shown first: a line's echo always stands above the reply to it.
     void Heard(const ByteString& bytes);
     // The port is closing or gone: a send under way ends, and says what was not sent.
     void End();
@@ -43,7 +49,7 @@ public:
 
 private:
     ByteString Accept(const std::vector<ByteString>& values);
-    void Start(std::unique_ptr<PacedSender> paced, const std::string& name);
+    void Start(std::unique_ptr<SendEngine> paced, const std::string& name);
     void Watch();
     void Echo(const std::vector<ByteString>& lines);
     void Finish(const char* how);
@@ -52,9 +58,10 @@ private:
     Choices& choices;
     HistoryLines& history;
     const platform::Control& owner;
+    std::function<void()> showEarlier;
     Pacing pacing;
     std::unique_ptr<platform::FormBox> box;
-    std::unique_ptr<PacedSender> sender;
+    std::unique_ptr<SendEngine> sender;
     ByteString lineEnd;
     bool echo = false;
     std::string fileName;  // "" for lines

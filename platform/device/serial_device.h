@@ -100,6 +100,11 @@ public:
     // Drops what waits in the driver to be sent, and ends a write waiting on it; any
     // thread may call it while the device is open.
     virtual void DiscardPendingOutput() {}
+    // Returns once the driver says what was written has left the port, where it can say
+    // (a UART); at once where it cannot (a pseudo-terminal, a port on another machine),
+    // so a caller that needs the bytes gone also allows for their time on the line. A
+    // discard ends the wait. Any thread may call it while the device is open.
+    virtual void WaitUntilSent() {}
 
 protected:
     // WriteBound for size bytes at the line settings in force (the defaults when they

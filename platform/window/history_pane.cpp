@@ -42,6 +42,15 @@ void HistoryPane::AddHistoryLines(const std::vector<ByteString>& lines, uint32_t
         throw std::runtime_error("RichEdit line insertion error");
 }
 
+bool HistoryPane::Takes(const ByteString& line, int keepFree) const {
+    try {
+        PlanRoom({line}, keepFree, false);
+        return true;
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+}
+
 // Line by line: when keepFree > 0, the fewest oldest whole lines that free enough go,
 // first from the text now, then from the lines before this one; when even this line
 // alone would leave too little, everything before it goes. A line that does not fit then

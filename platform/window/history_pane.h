@@ -55,6 +55,8 @@ public:
     // the history holds now, older still, goes too.
     void AddHistoryLines(const std::vector<ByteString>& lines, uint32_t color, int keepFree,
                          bool afterPassedOver = false);
+    // Whether AddHistoryLine would take the line now.
+    bool Takes(const ByteString& line, int keepFree) const;
 
     virtual void Clear() = 0;
 

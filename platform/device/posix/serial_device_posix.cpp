@@ -100,6 +100,11 @@ public:
         ++discards;  // a write waiting on the device ends within DiscardCheckMs
         DiscardOutput(fd);
     }
+    // tcdrain: a flush of the output wakes it.
+    void WaitUntilSent() override {
+        while (ioctl(fd, TCSBRK, 1) != 0 && errno == EINTR) {
+        }
+    }
 
 private:
     static constexpr int DiscardCheckMs = 50;

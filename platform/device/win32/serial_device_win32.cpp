@@ -114,6 +114,7 @@ public:
     bool SetBreak(bool on) override { return (on ? SetCommBreak(port) : ClearCommBreak(port)) != 0; }
 
     void DiscardPendingOutput() override { PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR); }
+    void WaitUntilSent() override { FlushFileBuffers(port); }
 
     // The driver says which errors came since it was last asked, not how many: one each.
     LineErrors TakeLineErrors() override {
