@@ -19,6 +19,8 @@
 #include "ui/choices.h"
 #include "ui/line_sender.h"
 #include "ui/line_setup.h"
+#include "ui/paced_sends.h"
+#include "platform/window/form_box.h"
 #include "ui/features.h"
 #include "ui/main_form.h"
 
@@ -180,6 +182,33 @@ TEST_F(LineSettingsTest, CancelWhileTheDeviceHoldsEndsAtOnce) {
     EXPECT_TRUE(Shows("Sending file " + fileName + " cancelled after")) << form->MainRich->Text();
     device.Write("\x11");
     device.Read(1 << 20, 300ms);
+}
+
+// A paced file's 64 kB line held by the device's XOFF at 9600 would take over a minute to
+// go: closing the window ends the send, frees the port and goes within a second.
+TEST_F(LineSettingsTest, ClosingTheWindowDuringAHeldPacedSendFreesThePortAtOnce) {
+    EXPECT_EQ(Choose({"1", "9600", "8", "None", "1", "XON/XOFF"}), "");
+    ASSERT_TRUE(Connect());
+    auto pace = [&](const std::vector<ByteString>& values) {
+        platform::FindCommand(form->LineEdit->ContextCommands(), "Send Pacing...").Run();
+        form->Features().Paced().Box()->SetValues(values);
+        ASSERT_TRUE(form->Features().Paced().Box()->Accept());
+    };
+    pace({"0", "5", "", "2000"});
+    std::ofstream(file, std::ios::binary) << ByteString(64 << 10, 'x') + "\n";
+    ASSERT_TRUE(device.Write("\x13"));
+    ProcessEventsFor(200);
+    form->Features().Sender().SendFile(file);
+    ProcessEventsFor(500);
+    ASSERT_TRUE(form->Features().Paced().Busy());
+    const auto closing = std::chrono::steady_clock::now();
+    form.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, 1s);
+    device.Write("\x11");
+    device.Read(1 << 20, 300ms);
+    Start();
+    EXPECT_TRUE(Connect()) << "the port is free again";
+    pace({"0", "0", "", "2000"});
 }
 
 }  // namespace

@@ -159,6 +159,41 @@ TEST_F(PacedSendTest, AFileGoesLineByLineAndDisconnectEndsAPacedSendWithANote) {
     std::filesystem::remove(path);
 }
 
+// A paced line is held to the history's rule as Enter's is: one whose echo the history
+// refuses (20 kB in hexadecimal) is not sent, and the box says why.
+TEST_F(PacedSendTest, APacedLineTheHistoryRefusesIsNotSent) {
+    Pace({"0", "5", "", "2000"});
+    form.FormatRadios->SetItemIndex(1);  // 8-Bit Hex: three characters a byte
+    for (int i = 0; i < 5; ++i) form.AddHistoryLine(ByteString(1000, '.'), SentColor);
+    Type(ByteString(20480, 'x'));
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, "RichEdit line insertion error.");
+    EXPECT_FALSE(form.Features().Paced().Busy());
+    EXPECT_EQ(device.Read(1, 300ms), "") << "nothing reached the device";
+}
+
+// The echo of a line stands above the device's answer to it, however soon it answers,
+// and a file asked for while a paced send runs is said not to go.
+TEST_F(PacedSendTest, AnEchoStandsAboveTheReplyAndASecondSendIsSaid) {
+    Pace({"0", "0", ">", "3000"});
+    std::thread answer([&] {
+        for (int line = 0; line < 2; ++line) {
+            if (device.Read(2, 3s).empty()) return;
+            device.Write("R" + std::to_string(line) + ">");
+        }
+    });
+    Type("a\nb");
+    form.Features().Sender().SendFile("/etc/hostname");
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !form.Features().Paced().Busy(); }, 5000));
+    answer.join();
+    ProcessEventsFor(100);
+    const ByteString text = form.MainRich->Text();
+    const size_t a = text.find("61 \r\n"), r0 = text.find("52 30 3E"), b = text.find("62 \r\n"), r1 = text.find("52 31 3E");
+    ASSERT_TRUE(a != ByteString::npos && r0 != ByteString::npos && b != ByteString::npos && r1 != ByteString::npos) << text;
+    EXPECT_TRUE(a < r0 && r0 < b && b < r1) << text;
+    EXPECT_TRUE(Shows("a paced send is under way: hostname is not sent")) << text;
+}
+
 // Without pacing a paste still goes a line at a time, each with the chosen line end.
 TEST_F(PacedSendTest, APasteOfThreeLinesGoesAsThreeLines) {
     form.Features().Sender().SetLineEnd(LineSender::LineEnd::CRLF);

@@ -61,6 +61,10 @@ LineSender::LineSender(TCom& port, platform::Edit& input, Choices& choices, Hist
 LineSender::~LineSender() {
     sendWatch.SetEnabled(false);
     input.SetOnRecallKey(nullptr);
+    if (sender) {  // a piece the device holds is dropped: closing never waits on it
+        sender->Cancel();
+        port.DiscardPendingOutput();
+    }
     sender.reset();  // before the port they write to
     finishing.reset();
 }

@@ -26,8 +26,14 @@ PacedSends::PacedSends(TCom& port, Choices& choices, HistoryLines& history, cons
     watch.SetOnTimer([this] { Watch(); });
 }
 
+// Closing the window ends a send at once: a piece the device holds is dropped, so the
+// thread is joined within a piece's time, not the line's.
 PacedSends::~PacedSends() {
     watch.SetEnabled(false);
+    if (sender) {
+        sender->Cancel();
+        port.DiscardPendingOutput();
+    }
     sender.reset();
 }
 
