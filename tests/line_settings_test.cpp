@@ -20,6 +20,7 @@
 #include "ui/line_sender.h"
 #include "ui/line_setup.h"
 #include "ui/paced_sends.h"
+#include "ui/port_session.h"
 #include "platform/window/form_box.h"
 #include "ui/features.h"
 #include "ui/main_form.h"
@@ -322,6 +323,59 @@ TEST_F(RecordingDeviceTest, UnderRtsCtsTheDriverHasRtsAndTheItemSaysSo) {
     Choose({"1", "115200", "8", "None", "1", "None"});
     EXPECT_TRUE(RtsItem().Enabled());
     EXPECT_EQ(RtsItem().Label(), "&RTS");
+}
+
+}  // namespace
+
+namespace {
+
+// Connect and a port that comes back go through one sequence: the same settings asked,
+// the same read-back said, and a refusal said the same way, the port closed again (on
+// the way back in a note, reconnecting going on).
+TEST_F(RecordingDeviceTest, ConnectAndAPortComingBackShareOneSequence) {
+    struct Case {
+        uint32_t rounded;
+        bool refuse;
+        const char* said;
+    };
+    const Case cases[] = {
+        {0, false, "port 5: 250000 8E1, no flow control\r\n"},
+        {249600, false, "port 5: asked for 250000, the port runs at 249600\r\n"},
+        {0, true, "port 5: the port refused 250000 8E1"},
+    };
+    Choose({"1", "250000", "8", "Even", "1", "None"});
+    PortSession& session = form.Features().Session();
+    session.IsPresent = [](uint8_t) { return true; };
+    session.ReconnectClick();
+    for (const Case& c : cases)
+        for (const bool comingBack : {false, true}) {
+            SCOPED_TRACE(std::string(c.said) + (comingBack ? " coming back" : " at Connect"));
+            watcher.boxes.clear();
+            line.roundedRate = comingBack ? 0 : c.rounded;
+            line.refuseSettings = !comingBack && c.refuse;
+            line.settings = {};
+            form.ConnectButton->Click();
+            if (comingBack) {
+                ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
+                line.roundedRate = c.rounded;
+                line.refuseSettings = c.refuse;
+                line.settings = {};
+                form.MainRich->Clear();
+                session.PortLost();
+                EXPECT_TRUE(ProcessEventsUntil([&] { return Shows(c.said); }, 3000)) << form.MainRich->Text();
+                EXPECT_EQ(Shows("port 5 back\r\n"), !c.refuse) << form.MainRich->Text();
+                EXPECT_EQ(Shows("port 5 is back but cannot be opened: port 5: the port refused"), c.refuse);
+                EXPECT_EQ(session.Reconnecting(), c.refuse) << "a refusal leaves reconnecting going on";
+            } else {
+                EXPECT_TRUE(Shows(c.said)) << form.MainRich->Text();
+                EXPECT_EQ(form.ConnectButton->Caption(), c.refuse ? "Connect" : "Disconnect");
+            }
+            EXPECT_EQ(watcher.boxes.size(), !comingBack && c.refuse ? 1u : 0u) << "a box at Connect only";
+            EXPECT_EQ(line.deviceOpen, !c.refuse) << "a port that refused is closed again";
+            if (!c.refuse) EXPECT_EQ(line.settings.Parity, LineSettings::EvenParity);
+            if (form.ConnectButton->Caption() == "Disconnect") form.ConnectButton->Click();
+        }
+    session.ReconnectClick();
 }
 
 }  // namespace

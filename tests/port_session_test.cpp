@@ -36,9 +36,8 @@ protected:
         Session(PortSessionTest& test, uint8_t number)
             : choices(test.path), port(test.settings, ScriptedOpener(test.line)), session(port, choices, test.heard) {
             bool opened = false;
-            session.Open(number, [&opened](bool done) { opened = done; });
+            session.Connect(number, 9600, [&opened](bool done) { opened = done; });
             EXPECT_TRUE(opened) << "a port of this machine opens at once";
-            session.Connected(number, 9600);
         }
         Choices choices;
         TCom port;

@@ -31,21 +31,13 @@ void TMainForm::ConnectClick() {
     PortSession& session = features->Session();
     if (session.Opening()) return;
     const auto port = static_cast<uint8_t>(StrToInt(PortEdit->Text()));
-    features->BeforeConnect(port);
-    session.Open(port, [this, port, &session](bool opened) {
+    const int32_t baud = BaudCombo->ItemIndex() >= 0 ? StrToInt(BaudCombo->Text()) : 0;
+    session.Connect(port, baud, [this, &session](bool opened) {
         if (!opened) {
             SayConnectFailed(*this, session.ConnectFailure());
             return;
         }
-        const int32_t baud = BaudCombo->ItemIndex() >= 0 ? StrToInt(BaudCombo->Text()) : 0;
-        if ((baud || ComPort->FixedLine) && !ComPort->SetBaud(baud)) {  // only settings chosen for the port are refused
-            const std::string refused = features->Line().RefusedText(port);
-            platform::Diagnose("comterm: " + refused);
-            ComPort->Close();
-            SayConnectFailed(*this, refused);
-            return;
-        }
-        features->Connected(port, baud);
+        features->Connected();
         ConnectButton->SetCaption("Disconnect");
         connected = true;
     });

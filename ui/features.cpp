@@ -51,6 +51,9 @@ FormFeatures::FormFeatures(TMainForm& form, TCom& port, platform::Window& window
     record->SetDigitGroupSeparator(digitGroup);
     sender->SetDigitGroupSeparator(digitGroup);
     session->RtsDriven = [this] { return lineSetup->DriverDrivesRts(); };
+    session->Line = {[this](uint8_t number) { lineSetup->BeforeConnect(number); },
+                     [this](uint8_t number) { lineSetup->AfterConnect(number); },
+                     [this](uint8_t number) { return lineSetup->RefusedText(number); }};
     port.MaxDelivery = LargestReceivedText(layout->TextBesideHex());
     layout->OnTextBesideHexChanged = [this] { this->port.MaxDelivery = LargestReceivedText(layout->TextBesideHex()); };
     port.OnDeliveryDone = [this] {
@@ -107,13 +110,7 @@ unsigned FormFeatures::PortInField() const {
     }
 }
 
-void FormFeatures::BeforeConnect(uint8_t number) { lineSetup->BeforeConnect(number); }
-
-void FormFeatures::Connected(uint8_t number, int32_t baud) {
-    layout->Restart();
-    session->Connected(number, baud);
-    lineSetup->AfterConnect(number);
-}
+void FormFeatures::Connected() { layout->Restart(); }
 
 void FormFeatures::Disconnected() {
     session->Disconnected();

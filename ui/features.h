@@ -39,9 +39,8 @@ public:
     QuickSends& Quick() { return *quick; }
     PacedSends& Paced() { return *paced; }
 
-    // Connect: the settings the port is to take, then, once it took them, the rest.
-    void BeforeConnect(uint8_t port);
-    void Connected(uint8_t port, int32_t baud);
+    // Connect's sequence is the session's; once it has connected, the entries start anew.
+    void Connected();
     void Disconnected();  // and what was on its way ends
     void BeforeClear();   // Clear History: what it removes can be undone
     void AfterClear();

@@ -64,12 +64,33 @@ std::vector<platform::MenuCommand> PortSession::Commands() {
     };
 }
 
-void PortSession::Open(uint8_t number, std::function<void(bool opened)> done) {
-    if (port.Opening()) return;
-    port.OpenInBackground(number, [this, done](bool opened, const std::string& failure) {
+void PortSession::Connect(uint8_t number, int32_t baud, std::function<void(bool opened)> done) {
+    Sequence(number, baud, true, [this, done](bool opened, const std::string& failure) {
         lastConnectFailure = failure;
-        if (!opened) platform::Diagnose(platform::Application::Instance()->Title() + ": " + failure);
         done(opened);
+    });
+}
+
+void PortSession::Sequence(uint8_t number, int32_t baud, bool fresh,
+                           std::function<void(bool opened, const std::string& failure)> done) {
+    if (port.Opening()) return;
+    if (Line.choose) Line.choose(number);
+    port.OpenInBackground(number, [this, number, baud, fresh, done](bool opened, const std::string& failure) {
+        // Only settings chosen for the port are refused: the window's rules never fail.
+        const bool refused = opened && (baud || port.FixedLine) && !port.SetBaud(baud);
+        const std::string why = !opened ? failure : refused && Line.refused ? Line.refused(number) : "";
+        if (!opened || refused) {
+            if (refused) port.Close();
+            if (fresh) platform::Diagnose(platform::Application::Instance()->Title() + ": " + why);
+            done(false, why);
+            return;
+        }
+        if (fresh) Connected(number, baud);
+        ApplyModemLines(true);
+        farPortTimer.SetEnabled(platform::OpensOverNetwork(connectedPort));
+        done(true, "");
+        if (Line.applied) Line.applied(number);  // its notes follow Connect's or "port N back"
+
     });
 }
 
@@ -79,13 +100,6 @@ void PortSession::Connected(uint8_t number, int32_t baud) {
     lineDtr = dtrChoice && !lowAtConnect;
     lineRts = rtsChoice && !lowAtConnect;
     connected = true;
-    StartOnOpenPort();
-}
-
-// What every open of the port (Connect, or back after it was lost) goes on with.
-void PortSession::StartOnOpenPort() {
-    ApplyModemLines(true);
-    farPortTimer.SetEnabled(platform::OpensOverNetwork(connectedPort));
 }
 
 void PortSession::CompareWithFarPort() {
@@ -199,9 +213,9 @@ void PortSession::ReconnectAfter(int intervalMs) {
 // Disconnect, and turning reconnecting off, stop the timer that calls this and forget
 // an attempt on its way. The attempt runs off the GUI thread where it may take a while.
 void PortSession::TryReconnect() {
-    if (port.Opening() || !platform::PortPresent(connectedPort)) return;
+    if (port.Opening() || !(IsPresent ? IsPresent(connectedPort) : platform::PortPresent(connectedPort))) return;
     reconnectTimer.SetEnabled(false);
-    port.OpenInBackground(connectedPort, [this](bool opened, const std::string& failure) { Reconnected(opened, failure); });
+    Sequence(connectedPort, connectedBaud, false, [this](bool opened, const std::string& failure) { Reconnected(opened, failure); });
 }
 
 void PortSession::Reconnected(bool opened, const std::string& failure) {
@@ -214,7 +228,5 @@ void PortSession::Reconnected(bool opened, const std::string& failure) {
         ReconnectAfter(platform::OpensOverNetwork(connectedPort) ? reconnectInterval * 2 : ReconnectCheckMs);
         return;
     }
-    if (connectedBaud || port.FixedLine) port.SetBaud(connectedBaud);
-    StartOnOpenPort();
     history.AddNote(PortName(connectedPort) + " back");
 }

@@ -22,12 +22,26 @@ public:
     // The Port menu.
     std::vector<platform::MenuCommand> Commands();
 
-    // Opens the port, keeping why it failed for the port list and standard error. A port
-    // on another machine opens off the GUI thread and `done` is told later; any other
-    // opens at once. A second Open while one runs is ignored.
-    void Open(uint8_t port, std::function<void(bool opened)> done);
+    // What Connect does beyond the port's own steps, told by whoever owns the line
+    // settings: which settings the port number uses, what was applied (its notes, the
+    // read-back, the line errors' baseline), and how a refusal is said.
+    struct LineSteps {
+        std::function<void(uint8_t port)> choose;
+        std::function<void(uint8_t port)> applied;
+        std::function<std::string(uint8_t port)> refused;
+    };
+    LineSteps Line;
+
+    // The one Connect sequence, for Connect and for a port that came back alike: open
+    // (off the GUI thread for a port on another machine), the line settings in use, what
+    // the driver took and the line errors' baseline, the modem lines. Why it failed is
+    // kept for the port list and said on standard error; a port that refused its
+    // settings is closed again. A second Connect while one runs is ignored.
+    void Connect(uint8_t port, int32_t baud, std::function<void(bool opened)> done);
     bool Opening() const { return port.Opening(); }
-    // The commands' word: connected at this rate (0: none chosen), or not any more.
+    // Whether a port number leads to a device now; the system's answer unless a test's.
+    std::function<bool(uint8_t port)> IsPresent;
+    // Connected to this port at this rate (0: none chosen), its modem lines as chosen.
     void Connected(uint8_t port, int32_t baud);
     void Disconnected();
     uint8_t ConnectedPort() const { return connectedPort; }
@@ -52,7 +66,9 @@ public:
     void PortLost();
 
 private:
-    void StartOnOpenPort();
+    // fresh: a Connect, whose modem lines start from the choices; otherwise a port that
+    // came back, whose lines stay as they stood.
+    void Sequence(uint8_t number, int32_t baud, bool fresh, std::function<void(bool opened, const std::string& failure)> done);
     void ApplyModemLines(bool atConnect);
     void EndBreak();
     // A port on another machine is asked its settings and answers later: a moment after
