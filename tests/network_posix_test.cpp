@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
+#include <random>
 #include <fstream>
 #include <functional>
 #include <thread>
@@ -472,6 +474,163 @@ TEST_F(HandMadeServerTest, AnEndlessSubnegotiationCostsOnlyItself) {
     EXPECT_TRUE(ProcessEventsUntil([&] { return Shows("61 66 74 65 72 \r\n"); }, 10000)) << "the data after it";
     EXPECT_FALSE(Shows("78 78")) << "nothing of it shown";
     EXPECT_TRUE(watcher.boxes.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A server that takes the COM-PORT-OPTION and records the wire as it reads it, slowly
+// (a far end that lags), or not at all while `stalled`.
+class RecordingServer {
+public:
+    RecordingServer() {
+        const int small = 16 << 10;  // a far end that lags holds little
+        setsockopt(listener.fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        serving = std::thread([this] { Serve(); });
+    }
+    ~RecordingServer() {
+        stop = true;
+        if (connection >= 0) shutdown(connection, SHUT_RDWR);
+        listener.Close();
+        serving.join();
+        if (connection >= 0) close(connection);
+    }
+    std::string Address() const { return listener.Rfc2217Address(); }
+    ByteString Heard() {
+        std::lock_guard<std::mutex> guard(lock);
+        return heard;
+    }
+    std::atomic<bool> stalled{false};
+
+private:
+    void Serve() {
+        connection = accept(listener.fd, nullptr, nullptr);
+        if (connection < 0) return;
+        ::send(connection, "\xFF\xFD\x2C", 3, MSG_NOSIGNAL);  // DO COM-PORT-OPTION
+        char buffer[8192];
+        while (!stop) {
+            if (stalled) {
+                std::this_thread::sleep_for(5ms);
+                continue;
+            }
+            const ssize_t got = recv(connection, buffer, sizeof buffer, 0);
+            if (got <= 0) return;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                heard.append(buffer, static_cast<size_t>(got));
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    LoopbackListener listener;
+    std::atomic<int> connection{-1};
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    ByteString heard;
+    std::thread serving;
+};
+
+// The wire read as a server reads it: the data, and each command (IAC SB ... IAC SE)
+// whole. A lone IAC before anything but a doubling, a negotiation or a subnegotiation is
+// a fault, and so is data inside a command.
+struct TelnetStream {
+    ByteString data;
+    std::vector<ByteString> commands;
+    int faults = 0;
+    explicit TelnetStream(const ByteString& wire) {
+        for (size_t at = 0; at < wire.size(); ++at) {
+            const auto byte = static_cast<uint8_t>(wire[at]);
+            if (byte != 0xFF) {
+                data += wire[at];
+                continue;
+            }
+            const auto next = at + 1 < wire.size() ? static_cast<uint8_t>(wire[at + 1]) : 0;
+            if (next == 0xFF) {
+                data += '\xFF';
+                ++at;
+            } else if (next >= 0xFB && next <= 0xFE) {
+                at += 2;
+            } else if (next == 0xFA) {
+                const size_t end = wire.find("\xFF\xF0", at + 2);
+                if (end == ByteString::npos) return;
+                commands.push_back(wire.substr(at + 2, end - at - 2));
+                at = end + 1;
+            } else {
+                ++faults;
+            }
+        }
+    }
+};
+
+// Commands queued while a 0xFF-heavy file goes, and a purge asked meanwhile, reach the
+// server whole between whole units of data: never inside a doubled 0xFF or another
+// command, and every data byte arrives as written.
+TEST(NetworkPortContract, CommandsGoWholeBetweenWholeTelnetUnits) {
+    TempPortsDirectory ports;
+    RecordingServer server;
+    ASSERT_TRUE(LinkPortNumber(ports.Path(), 12, server.Address()));
+    std::unique_ptr<platform::SerialDevice> device = platform::OpenSerialPort(12);
+    ASSERT_TRUE(device) << platform::LastOpenFailure();
+    platform::LineSettings line;
+    line.BaudRate = 4000000;
+    ASSERT_TRUE(device->SetLineSettings(line));
+    ByteString file(4 << 20, '\0');
+    std::mt19937 random(7);
+    for (char& byte : file) byte = random() % 2 ? '\xFF' : static_cast<char>(random() % 255);
+    std::atomic<bool> writing{true};
+    int32_t written = 0;
+    std::thread writer([&] {
+        for (size_t at = 0; at < file.size(); at += 64 << 10)
+            written += device->Write(reinterpret_cast<const uint8_t*>(file.data() + at), 64 << 10);
+        writing = false;
+    });
+    int lines = 0;
+    while (writing) {
+        ASSERT_TRUE(device->SetModemControl(lines % 2 == 0, true));
+        ++lines;
+        std::this_thread::sleep_for(2ms);
+    }
+    writer.join();
+    EXPECT_EQ(written, static_cast<int32_t>(file.size()));
+    ASSERT_GT(lines, 20) << "commands were queued while the file went";
+    ASSERT_TRUE(platform::ProcessEventsUntil([&] { return TelnetStream(server.Heard()).data.size() >= file.size(); }, 10000));
+    platform::ProcessEventsFor(200);
+    const TelnetStream stream(server.Heard());
+    EXPECT_EQ(stream.faults, 0);
+    EXPECT_TRUE(stream.data == file) << "the data as written, nothing of a command in it";
+    int controls = 0;
+    for (const ByteString& command : stream.commands) controls += command.size() == 3 && command[1] == '\x05';
+    EXPECT_GE(controls, 2 * lines) << "every DTR and RTS command whole";
+}
+
+// A server that stops reading holds a write until a discard, which ends it at once; the
+// modem lines meanwhile never wait on the wire.
+TEST(NetworkPortContract, ADiscardEndsAWriteAServerHolds) {
+    TempPortsDirectory ports;
+    RecordingServer server;
+    ASSERT_TRUE(LinkPortNumber(ports.Path(), 12, server.Address()));
+    std::unique_ptr<platform::SerialDevice> device = platform::OpenSerialPort(12);
+    ASSERT_TRUE(device) << platform::LastOpenFailure();
+    platform::ProcessEventsFor(100);
+    server.stalled = true;
+    const ByteString file(64 << 20, 'x');
+    std::atomic<bool> writing{true};
+    std::thread writer([&] {
+        device->Write(reinterpret_cast<const uint8_t*>(file.data()), static_cast<uint32_t>(file.size()));
+        writing = false;
+    });
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(writing) << "the server holds the write";
+    auto start = std::chrono::steady_clock::now();
+    device->SetModemControl(false, true);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms) << "DTR never waits on the wire";
+    start = std::chrono::steady_clock::now();
+    device->DiscardPendingOutput();
+    while (writing && std::chrono::steady_clock::now() - start < 5s) std::this_thread::sleep_for(1ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms) << "the write ended at the discard";
+    writer.join();
+    server.stalled = false;
 }
 
 }  // namespace

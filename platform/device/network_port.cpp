@@ -1,6 +1,7 @@
 #include "platform/device/network_port.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -130,7 +131,7 @@ public:
     // line errors, and to drop what its port read before this Connect.
     bool Greet(Clock::time_point deadline) {
         if (!rfc2217) return true;
-        SendWire(TelnetLink::Greeting());
+        SendCommands(TelnetLink::Greeting(), deadline);
         bool accepted;
         {
             std::unique_lock<std::mutex> guard(telnetMutex);
@@ -139,9 +140,10 @@ public:
             accepted = telnet.ComPortAccepted();
         }
         if (!accepted) return true;
-        SendWire(TelnetLink::ComPortCommand(TelnetLink::SetModemStateMask, BigEndian(0xF0, 1)) +
-                 TelnetLink::ComPortCommand(TelnetLink::SetLineStateMask, BigEndian(LineErrorsMask, 1)) +
-                 TelnetLink::ComPortCommand(TelnetLink::PurgeData, BigEndian(PurgeReceived, 1)));
+        SendCommands(TelnetLink::ComPortCommand(TelnetLink::SetModemStateMask, BigEndian(0xF0, 1)) +
+                         TelnetLink::ComPortCommand(TelnetLink::SetLineStateMask, BigEndian(LineErrorsMask, 1)) +
+                         TelnetLink::ComPortCommand(TelnetLink::PurgeData, BigEndian(PurgeReceived, 1)),
+                     deadline);
         // The port is ours once the old bytes are gone: what the device sends after
         // Connect must not fall to the purge. A server that does not answer it is waited
         // on briefly.
@@ -183,11 +185,12 @@ public:
             std::lock_guard<std::mutex> guard(telnetMutex);
             telnet.ForgetAnswers();  // an answer from here on is to these
         }
-        SendWire(TelnetLink::ComPortCommand(TelnetLink::SetBaudRate, BigEndian(settings.BaudRate, 4)) +
-                 TelnetLink::ComPortCommand(TelnetLink::SetDataSize, BigEndian(settings.ByteSize, 1)) +
-                 TelnetLink::ComPortCommand(TelnetLink::SetParity, BigEndian(settings.Parity + 1u, 1)) +
-                 TelnetLink::ComPortCommand(TelnetLink::SetStopSize, BigEndian(StopSize(settings.StopBits), 1)) +
-                 Control(ControlOfFlow(settings.Flow)));
+        SendCommands(TelnetLink::ComPortCommand(TelnetLink::SetBaudRate, BigEndian(settings.BaudRate, 4)) +
+                         TelnetLink::ComPortCommand(TelnetLink::SetDataSize, BigEndian(settings.ByteSize, 1)) +
+                         TelnetLink::ComPortCommand(TelnetLink::SetParity, BigEndian(settings.Parity + 1u, 1)) +
+                         TelnetLink::ComPortCommand(TelnetLink::SetStopSize, BigEndian(StopSize(settings.StopBits), 1)) +
+                         Control(ControlOfFlow(settings.Flow)),
+                     Clock::now() + std::chrono::seconds(1));
         line = settings;
         return true;
     }
@@ -197,18 +200,31 @@ public:
     IoStatus CheckRead(uint32_t& bytesRead) override { return received.CheckRead(bytesRead); }
     bool NotifyOnArrival(std::function<void()> arrived) override { return received.NotifyOnArrival(std::move(arrived)); }
 
-    // A write cut short by its bound still ends the stream where a server can read on:
-    // never between the two bytes of a doubled 0xFF. It says how much data went.
-    // The network and the server hold megabytes ahead of a far end that reads slowly: a
-    // write gives up only when nothing at all went for its bound, not while it moves.
+    // Data goes in parts, each escaped on its own and sent whole before anything queued
+    // meanwhile (a DTR change, an answer owed) goes: so a command never lands inside a
+    // doubled 0xFF. The network and the server hold megabytes ahead of a far end that
+    // reads slowly: a write gives up only when nothing at all went for its bound, not
+    // while it moves, and a discard ends it between two slices of 50 ms. A write cut
+    // short still ends the stream where a server can read on. It says how much data went.
     int32_t Write(const uint8_t* data, uint32_t size) override {
-        const ByteString bytes(reinterpret_cast<const char*>(data), size);
-        if (!rfc2217) return static_cast<int32_t>(SendWhileMoving(bytes, WriteBoundNow(size)));
-        const ByteString wire = TelnetLink::Escaped(bytes);
-        const size_t sent = SendWhileMoving(wire, WriteBoundNow(size));
-        bool midPair = false;
-        const size_t went = TelnetLink::DataBytesSent(wire, sent, midPair);
-        if (midPair && SendWire(ByteString(1, '\xFF')) == 1) return static_cast<int32_t>(went + 1);
+        const unsigned discardsBefore = discards;
+        const std::chrono::milliseconds stall = WriteBoundNow(size);
+        size_t went = 0;
+        while (went < size && discards == discardsBefore) {
+            const ByteString part(reinterpret_cast<const char*>(data) + went, std::min<size_t>(WritePart, size - went));
+            const ByteString wire = rfc2217 ? TelnetLink::Escaped(part) : part;
+            std::unique_lock<std::mutex> wireHeld(sendMutex);
+            const size_t sent = SendQueued(Clock::now() + stall) ? SendPart(wire, Clock::now() + stall, discardsBefore) : 0;
+            if (sent == wire.size()) {
+                went += part.size();
+                SendQueued(Clock::now());
+                continue;
+            }
+            bool midPair = false;
+            went += rfc2217 ? TelnetLink::DataBytesSent(wire, sent, midPair) : sent;
+            if (midPair && socket->Send("\xFF", 1, Clock::now() + std::chrono::seconds(1)) == 1) ++went;
+            break;
+        }
         return static_cast<int32_t>(went);
     }
 
@@ -236,7 +252,10 @@ public:
         std::lock_guard<std::mutex> guard(telnetMutex);
         return telnet.TakeLineErrors();
     }
+    // Ends a write in progress too: the server is asked to drop what it holds, and the
+    // write stops at its next slice.
     void DiscardPendingOutput() override {
+        ++discards;
         if (ComPortUsable()) Queue(TelnetLink::ComPortCommand(TelnetLink::PurgeData, BigEndian(2, 1)));
     }
 
@@ -263,30 +282,30 @@ private:
         return false;
     }
 
-    // In parts, so that what is queued meanwhile (a DTR change, an answer) goes between
-    // them rather than after the whole.
-    size_t SendWhileMoving(const ByteString& bytes, std::chrono::milliseconds stall) {
+    // With the wire held: the whole part unless the deadline passes or a discard comes;
+    // the count sent.
+    size_t SendPart(const ByteString& wire, Clock::time_point deadline, unsigned discardsBefore) {
         size_t sent = 0;
-        while (sent < bytes.size()) {
-            const size_t went = SendWire(bytes.substr(sent, WritePart), Clock::now() + stall);
-            if (went == 0) break;
+        while (sent < wire.size() && discards == discardsBefore && Clock::now() < deadline) {
+            const Clock::time_point slice = std::min(deadline, Clock::now() + std::chrono::milliseconds(DiscardCheckMs));
+            const size_t went = socket->Send(wire.data() + sent, wire.size() - sent, slice);
             sent += went;
+            if (went == 0 && Clock::now() < slice) break;  // the connection failed
         }
         return sent;
     }
 
-    // What is queued goes first: the stream stays in the order things were asked.
-    size_t SendWire(const ByteString& bytes, Clock::time_point deadline = Clock::now() + std::chrono::seconds(1)) {
-        std::lock_guard<std::mutex> guard(sendMutex);
-        if (!SendQueued(deadline)) return 0;
-        const size_t went = socket->Send(bytes.data(), bytes.size(), deadline);
-        SendQueued(Clock::now());
-        return went;
+    // Commands of our own: queued, so they go whole and in order, then waited on until
+    // the deadline.
+    void SendCommands(const ByteString& bytes, Clock::time_point deadline) {
+        Queue(bytes);
+        std::lock_guard<std::mutex> wireHeld(sendMutex);
+        SendQueued(deadline);
     }
 
     // Answers owed to the server and the modem lines' commands never wait: the reader
     // must go on reading, and the window must not wait behind a file's part. They go now
-    // if the wire is free and takes them, else with the next bytes that go.
+    // if the wire is free and takes them, else between two parts of a write.
     void Queue(const ByteString& bytes) {
         {
             std::lock_guard<std::mutex> guard(queueMutex);
@@ -296,18 +315,29 @@ private:
         if (wire.owns_lock()) SendQueued(Clock::now());
     }
 
-    // With the wire held: true once nothing queued is left.
+    // With the wire held: true once nothing queued is left. What is queued is taken under
+    // its lock and sent outside it, so whoever queues more never waits on the wire; what
+    // did not go stays first in line.
     bool SendQueued(Clock::time_point deadline) {
+        ByteString taking;
+        {
+            std::lock_guard<std::mutex> guard(queueMutex);
+            taking.swap(queued);
+        }
+        if (taking.empty()) return true;
+        const size_t went = socket->Send(taking.data(), taking.size(), deadline);
+        if (went == taking.size()) return true;
         std::lock_guard<std::mutex> guard(queueMutex);
-        if (queued.empty()) return true;
-        queued.erase(0, socket->Send(queued.data(), queued.size(), deadline));
-        return queued.empty();
+        queued.insert(0, taking, went, ByteString::npos);
+        return false;
     }
 
     const bool rfc2217;
     const std::string name;
     std::unique_ptr<StreamSocket> socket;
-    static constexpr size_t WritePart = 4096;
+    static constexpr size_t WritePart = 4096;  // data bytes a part
+    static constexpr int DiscardCheckMs = 50;
+    std::atomic<unsigned> discards{0};
     std::mutex sendMutex;  // the wire, one writer at a time
     std::mutex queueMutex;
     ByteString queued;     // owed to the server, not yet on the wire
