@@ -1,7 +1,13 @@
 // The network port's portable parts: its address, and the telnet side byte by byte.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
 #include "platform/device/network_port.h"
+#include "platform/device/socket.h"
 #include "platform/device/telnet.h"
 
 namespace {
@@ -165,3 +171,27 @@ TEST(TelnetLink, WhatGoesOutIsEscaped) {
 }
 
 }  // namespace
+
+// A name lookup that hangs (a dead name server) gives Connect its answer by the deadline;
+// what the lookup finds later is freed on its own thread, and one that ends in time is
+// waited for.
+TEST(RunBounded, WorkThatOutlivesTheDeadlineIsLeftAndCleanedUpLater) {
+    using namespace std::chrono_literals;
+    using Clock = std::chrono::steady_clock;
+    auto cleaned = std::make_shared<std::atomic<bool>>(false);
+    const auto start = Clock::now();
+    EXPECT_FALSE(platform::RunBounded([] { std::this_thread::sleep_for(500ms); }, [cleaned] { *cleaned = true; },
+                                      Clock::now() + 50ms));
+    EXPECT_LT(Clock::now() - start, 400ms);
+    EXPECT_FALSE(*cleaned);
+    while (!*cleaned && Clock::now() - start < 5s) std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(*cleaned) << "the late work's own clean-up ran once it ended";
+
+    int answer = 0;
+    auto late = std::make_shared<std::atomic<bool>>(false);
+    EXPECT_TRUE(platform::RunBounded([&answer] { answer = 42; }, [late] { *late = true; }, Clock::now() + 5s));
+    EXPECT_EQ(answer, 42);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(*late) << "work that ended in time is the caller's";
+}
+

@@ -155,7 +155,7 @@ public:
 
     bool SetupQueues(uint32_t, uint32_t) override { return true; }
     bool SetReadIntervalTimeout(uint32_t milliseconds) override {
-        received.SetInterval(milliseconds + ServerHoldMs);
+        received.SetInterval(milliseconds + ServerHoldMs + ServerLateMs);
         return true;
     }
     // What the far port said it took wins over what was asked.

@@ -25,8 +25,10 @@ bool LooksLikeNetworkPort(const std::string& text);
 constexpr int NetworkConnectLimitMs = 3000;
 // How long a server may hold what its port read before sending it on (ser2net by
 // default holds up to 20 ms): a burst ends on a network port only after the line's own
-// quiet spell and this, so that a server's batches do not cut it in two.
+// quiet spell and this, and a margin for a server whose timer runs late on a busy
+// machine, so that a server's batches do not cut it in two.
 constexpr uint32_t ServerHoldMs = 20;
+constexpr uint32_t ServerLateMs = 15;
 
 // Opens port number `port` over the network; nullptr, with why for LastOpenFailure, when
 // the server cannot be had. It waits up to NetworkConnectLimitMs: call it off the GUI

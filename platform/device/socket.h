@@ -4,12 +4,19 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/device/receive_queue.h"
 
 namespace platform {
+
+// Runs `work` on a thread of its own and waits for it until the deadline: true when it
+// ended by then. Work that outlives the deadline is left to end alone, and `late` runs on
+// its thread once it has (to free what it found). For calls the system gives no time
+// limit of their own, such as a name lookup.
+bool RunBounded(std::function<void()> work, std::function<void()> late, std::chrono::steady_clock::time_point deadline);
 
 class StreamSocket {
 public:

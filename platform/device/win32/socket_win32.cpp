@@ -131,11 +131,25 @@ std::unique_ptr<StreamSocket> StreamSocket::Connect(const std::string& host, uin
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+    // A name server that does not answer must not hold Connect past its bound.
+    struct Lookup {
+        int result = EAI_AGAIN;
+        addrinfo* found = nullptr;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    const std::string service = std::to_string(port);
+    const bool answered = RunBounded([lookup, host, service, hints] {
+        lookup->result = getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->found);
+    }, [lookup] { if (lookup->found) freeaddrinfo(lookup->found); }, deadline);
+    if (!answered) {
+        error = "the name server did not answer in time";
+        return nullptr;
+    }
+    if (lookup->result != 0) {
         error = "no such host";
         return nullptr;
     }
+    addrinfo* found = lookup->found;
     int reason = WSAETIMEDOUT;
     SOCKET connected = INVALID_SOCKET;
     for (const addrinfo* address = found; address && connected == INVALID_SOCKET && Clock::now() < deadline;
