@@ -116,11 +116,13 @@ void LineSender::SendLine(const ByteString& typed) {
         paced->SendLines(lines, LineEndBytes(), echo);
     } else {
         // While a file goes, a line goes between two of its pieces: Enter never waits
-        // for the piece on its way.
+        // for the piece on its way. The bytes go before the echo is laid out, so the
+        // device has them at once; a line whose echo the history would refuse is not sent.
         for (const ByteString& bytes : lines) {
-            if (echo) history.AddHistoryLine(bytes, SentColor);
+            if (echo && !history.Fits(bytes)) throw std::runtime_error("RichEdit line insertion error");
             const ByteString out = bytes + LineEndBytes();
             if (!(sender && port.IsOpen() && sender->SendBetweenPieces(out))) port.SendBytes(out);
+            if (echo) history.AddHistoryLine(bytes, SentColor);
         }
     }
     RememberSent(typed);
