@@ -372,7 +372,9 @@ TEST_F(RecordingDeviceTest, ConnectAndAPortComingBackShareOneSequence) {
             }
             EXPECT_EQ(watcher.boxes.size(), !comingBack && c.refuse ? 1u : 0u) << "a box at Connect only";
             EXPECT_EQ(line.deviceOpen, !c.refuse) << "a port that refused is closed again";
-            if (!c.refuse) EXPECT_EQ(line.settings.Parity, LineSettings::EvenParity);
+            if (!c.refuse) {
+                EXPECT_EQ(line.settings.Parity, LineSettings::EvenParity);
+            }
             if (form.ConnectButton->Caption() == "Disconnect") form.ConnectButton->Click();
         }
     session.ReconnectClick();

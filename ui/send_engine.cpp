@@ -48,27 +48,25 @@ size_t PieceSizeFor(uint32_t baudRate) {
     return std::clamp<size_t>(rate / 10 / 25, 16, 65536);
 }
 
-SendEngine::SendEngine(std::vector<ByteString> given, const Pacing& pacing, SendTarget target)
+SendEngine::SendEngine(const Pacing& pacing, SendTarget target)
     : pacing(pacing),
       reply(pacing.Reply()),
       target(std::move(target)),
       byLines(pacing.LineDelayMs > 0 || !pacing.ReplyText.empty()),
       byteByByte(pacing.CharDelayMs > 0),
-      pieceSize(PieceSizeFor(this->target.baudRate)),
-      lines(given.begin(), given.end()) {
+      pieceSize(PieceSizeFor(this->target.baudRate)) {}
+
+SendEngine::SendEngine(std::vector<ByteString> given, const Pacing& pacing, SendTarget target)
+    : SendEngine(pacing, std::move(target)) {
+    lines.assign(given.begin(), given.end());
     for (const ByteString& each : lines) total += each.size();
     Start();
 }
 
 SendEngine::SendEngine(const std::string& path, const Pacing& pacing, SendTarget target)
-    : pacing(pacing),
-      reply(pacing.Reply()),
-      target(std::move(target)),
-      byLines(pacing.LineDelayMs > 0 || !pacing.ReplyText.empty()),
-      byteByByte(pacing.CharDelayMs > 0),
-      pieceSize(PieceSizeFor(this->target.baudRate)),
-      fromFile(true) {
+    : SendEngine(pacing, std::move(target)) {
     RefuseAllButAFile(path);
+    fromFile = true;
     file.open(path, std::ios::binary | std::ios::ate);
     if (!file) throw std::runtime_error("Could not read " + path + ": " + std::strerror(errno));
     total = static_cast<uint64_t>(file.tellg());

@@ -77,6 +77,7 @@ public:
     std::string Failure() const;
 
 private:
+    SendEngine(const Pacing& pacing, SendTarget target);  // what both kinds share
     void Start();
     void Run();
     bool Next(ByteString& unit);

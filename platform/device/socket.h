@@ -18,6 +18,24 @@ namespace platform {
 // limit of their own, such as a name lookup.
 bool RunBounded(std::function<void()> work, std::function<void()> late, std::chrono::steady_clock::time_point deadline);
 
+// A name lookup by the deadline: `lookUp` fills in the list of addresses and gives the
+// system's result code; a list that comes after the deadline is given to `release`.
+// False when the deadline passed first.
+template <typename List, typename LookUp, typename Release>
+bool LookUpBounded(std::chrono::steady_clock::time_point deadline, LookUp lookUp, Release release, int& result, List*& found) {
+    struct Lookup {
+        int result = -1;
+        List* found = nullptr;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    if (!RunBounded([lookup, lookUp] { lookup->result = lookUp(&lookup->found); },
+                    [lookup, release] { if (lookup->found) release(lookup->found); }, deadline))
+        return false;
+    result = lookup->result;
+    found = lookup->found;
+    return true;
+}
+
 class StreamSocket {
 public:
     using Clock = std::chrono::steady_clock;

@@ -132,24 +132,18 @@ std::unique_ptr<StreamSocket> StreamSocket::Connect(const std::string& host, uin
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     // A name server that does not answer must not hold Connect past its bound.
-    struct Lookup {
-        int result = EAI_AGAIN;
-        addrinfo* found = nullptr;
-    };
-    auto lookup = std::make_shared<Lookup>();
     const std::string service = std::to_string(port);
-    const bool answered = RunBounded([lookup, host, service, hints] {
-        lookup->result = getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->found);
-    }, [lookup] { if (lookup->found) freeaddrinfo(lookup->found); }, deadline);
-    if (!answered) {
+    int lookup = -1;
+    addrinfo* found = nullptr;
+    const auto lookUp = [host, service, hints](addrinfo** list) { return getaddrinfo(host.c_str(), service.c_str(), &hints, list); };
+    if (!LookUpBounded(deadline, lookUp, freeaddrinfo, lookup, found)) {
         error = "the name server did not answer in time";
         return nullptr;
     }
-    if (lookup->result != 0) {
+    if (lookup != 0) {
         error = "no such host";
         return nullptr;
     }
-    addrinfo* found = lookup->found;
     int reason = WSAETIMEDOUT;
     SOCKET connected = INVALID_SOCKET;
     for (const addrinfo* address = found; address && connected == INVALID_SOCKET && Clock::now() < deadline;
