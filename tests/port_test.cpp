@@ -3,6 +3,7 @@
 // nothing.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -155,6 +156,47 @@ TEST_F(PortTest, ASendTheDeviceDoesNotTakeGivesUpAtItsBound) {
     // the give-up discarded.
     while (!device.Read(taken, 1s).empty()) {
     }
+}
+
+// The device contract's discard: a write the device holds (its XOFF) ends within a
+// moment of a discard from another thread, whatever its bound; and what the port reports
+// after SetLineSettings is what it runs at. WaitUntilSent returns where nothing holds
+// the bytes.
+TEST_F(PortTest, ADiscardEndsAHeldWriteAndTheSettingsReportedAreThoseInForce) {
+    platform::LineSettings held{9600, 8, platform::LineSettings::NoParity, platform::LineSettings::OneStopBit,
+                                platform::LineSettings::XonXoffFlow};
+    ASSERT_TRUE(port->SetLineSettings(held));
+    platform::LineSettings now;
+    ASSERT_TRUE(port->GetLineSettings(now));
+    EXPECT_EQ(now.BaudRate, 9600u);
+    EXPECT_EQ(now.Flow, platform::LineSettings::XonXoffFlow);
+    ASSERT_TRUE(device.Write("\x13"));
+    std::this_thread::sleep_for(300ms);  // the port has taken the XOFF in
+    const ByteString line(64 << 10, 'h');  // over two minutes of bound at 9600
+    std::atomic<bool> writing{true};
+    std::thread writer([&] {
+        port->Write(reinterpret_cast<const uint8_t*>(line.data()), static_cast<uint32_t>(line.size()));
+        writing = false;
+    });
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(writing) << "the device holds the write";
+    const auto discarded = std::chrono::steady_clock::now();
+    port->DiscardPendingOutput();
+    while (writing && std::chrono::steady_clock::now() - discarded < 10s) std::this_thread::sleep_for(1ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - discarded, 500ms);
+    writer.join();
+    device.Write("\x11");
+    while (!device.Read(1 << 20, 300ms).empty()) {
+    }
+    platform::LineSettings plain{115200, 8, platform::LineSettings::NoParity, platform::LineSettings::OneStopBit};
+    ASSERT_TRUE(port->SetLineSettings(plain));
+    ASSERT_TRUE(port->GetLineSettings(now));
+    EXPECT_EQ(now, plain);
+    port->Write(reinterpret_cast<const uint8_t*>("x"), 1);
+    const auto asked = std::chrono::steady_clock::now();
+    port->WaitUntilSent();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
+    EXPECT_EQ(device.Read(1, 1s), "x");
 }
 
 }  // namespace
