@@ -2,6 +2,8 @@
 // interval time-out, so no thread of ours reads.
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -113,7 +115,12 @@ public:
     }
     bool SetBreak(bool on) override { return (on ? SetCommBreak(port) : ClearCommBreak(port)) != 0; }
 
-    void DiscardPendingOutput() override { PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR); }
+    // The write waiting on the device sees the count change within DiscardCheckMs and
+    // cancels itself: not every driver (Wine's, for one) ends it at the purge alone.
+    void DiscardPendingOutput() override {
+        ++discards;
+        PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR);
+    }
     void WaitUntilSent() override { FlushFileBuffers(port); }
 
     // The driver says which errors came since it was last asked, not how many: one each.
@@ -134,7 +141,7 @@ public:
         SetLastError(0);
         if (!WriteFile(port, data, size, &written, &writeOverlap)) {
             if (GetLastError() == ERROR_IO_PENDING) {
-                if (WaitForSingleObject(writeOverlap.hEvent, bound) == WAIT_TIMEOUT) {
+                if (!WaitForWrite(writeOverlap.hEvent, bound)) {
                     CancelIoEx(port, &writeOverlap);
                     LineSettings line;
                     if (!GetLineSettings(line) || line.Flow == LineSettings::NoFlow)
@@ -148,6 +155,18 @@ public:
     }
 
 private:
+    static constexpr DWORD DiscardCheckMs = 50;
+
+    // True once the write's event is set; false when the bound passed or a discard came.
+    bool WaitForWrite(HANDLE done, DWORD bound) {
+        const unsigned discardsBefore = discards;
+        for (DWORD waited = 0; waited < bound; waited += DiscardCheckMs) {
+            if (WaitForSingleObject(done, std::min(DiscardCheckMs, bound - waited)) == WAIT_OBJECT_0) return true;
+            if (discards != discardsBefore) return false;
+        }
+        return false;
+    }
+
     IoStatus IssueRead(uint32_t& bytesRead) {
         EndArrivalWait();
         ResetEvent(readDone);
@@ -197,6 +216,7 @@ private:
         arrivalWait = nullptr;
     }
 
+    std::atomic<unsigned> discards{0};
     HANDLE port;
     HANDLE readDone;
     OVERLAPPED readOverlap{};
