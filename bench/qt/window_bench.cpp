@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -30,6 +31,7 @@
 #include "platform/window/qt/controls_qt.h"
 #include "platform/window/menu.h"
 #include "ui/history_record.h"
+#include "ui/line_sender.h"
 #include "ui/features.h"
 #include "ui/main_form.h"
 #include "ui/choices.h"
@@ -492,6 +494,52 @@ void ReconnectToSilentServer(bool smoke) {
     Report("14", "GUI answer while reconnecting to a silent server, max", Percentile(answers, 1.0), "ms");
 }
 
+// Figure 18: the window's answer while a Send File goes to a server that takes the
+// connection, answers the COM-PORT-OPTION and then stops reading; DTR is clicked
+// meanwhile, which must not wait on the wire. Past the bound the file stops with a note.
+void SendFileToAServerThatStopsReading(bool smoke) {
+    LoopbackListener listener;
+    LinkPortNumber(qEnvironmentVariable("COMTERM_PORTS").toStdString(), 9, listener.Rfc2217Address());
+    std::atomic<bool> running{true};
+    std::thread server([&] {
+        const int connection = accept(listener.fd, nullptr, nullptr);
+        if (connection < 0) return;
+        (void)!send(connection, "\xFF\xFD\x2C", 3, MSG_NOSIGNAL);  // DO COM-PORT-OPTION, then not a byte read
+        while (running) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        close(connection);
+    });
+    const std::string path = qEnvironmentVariable("COMTERM_PORTS").toStdString() + "/stalled.bin";
+    std::ofstream(path, std::ios::binary) << ByteString(64 << 20, 'f');
+    Terminal terminal;
+    terminal.form.PortEdit->SetText("9");
+    terminal.form.ConnectButton->Click();
+    if (!platform::ProcessEventsUntil([&] { return ComPort->IsOpen(); }, 5000)) {
+        std::fprintf(stderr, "window_bench: the stalled server was not connected\n");
+        std::exit(1);
+    }
+    terminal.form.Features().Sender().SendFile(path);
+    double slowestDtr = 0;
+    QTimer dtr;
+    QObject::connect(&dtr, &QTimer::timeout, [&] {
+        const auto start = Clock::now();
+        platform::FindCommand(platform::FindCommand(terminal.form.MainRich->ContextCommands(), "Port").Items, "DTR").Run();
+        slowestDtr = std::max(slowestDtr, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    });
+    dtr.start(250);
+    const std::vector<double> answers = GuiAnswersWhileRunning(smoke ? 0.5 : 10);
+    dtr.stop();
+    // Held past its bound, the file stops with a note; that is the stall measured.
+    const bool stopped = terminal.form.MainRich->Text().find("stopped after") != std::string::npos;
+    terminal.form.ConnectButton->Click();  // Disconnect
+    running = false;
+    server.join();
+    std::remove(path.c_str());
+    Report("18", "GUI answer while a server stops reading during Send File, median", Median(answers), "ms");
+    Report("18", "GUI answer while a server stops reading during Send File, max", Percentile(answers, 1.0), "ms");
+    Report("18", "DTR clicked meanwhile, slowest", slowestDtr, "ms");
+    Report("18", "the file stopped with a note once the server held it (1: yes)", stopped ? 1 : 0, "");
+}
+
 // Figure 15: resident memory after a server has sent one subnegotiation without end, as
 // fast as loopback takes it, for 10 s; then the data after it must be shown.
 void EndlessSubnegotiation(bool smoke) {
@@ -570,6 +618,7 @@ int main(int argc, char** argv) {
     if (wanted("16")) TextBesideCost(vdev, smoke);
     if (wanted("16")) FloodThroughWindow(1, smoke, true);
     if (wanted("17")) LineRateCost(vdev, smoke);
+    if (wanted("18")) SendFileToAServerThatStopsReading(smoke);
     rmdir(directory);
     return 0;
 }
