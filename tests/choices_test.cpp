@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "platform/files/settings.h"
 #include "ui/choices.h"
 
 namespace {
@@ -25,7 +26,9 @@ protected:
         fs::remove_all(folder, ignored);
     }
     void Put(const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
+    // What the file holds once this process's changes are written.
     std::string Content() const {
+        platform::Settings::WaitUntilWritten();
         std::ifstream file(path, std::ios::binary);
         std::ostringstream content;
         content << file.rdbuf();

@@ -28,7 +28,9 @@ protected:
         std::error_code ignored;
         fs::remove_all(folder, ignored);
     }
+    // What the file holds once this process's changes are written.
     std::string Content() const {
+        platform::Settings::WaitUntilWritten();
         std::ifstream file(path, std::ios::binary);
         std::ostringstream content;
         content << file.rdbuf();
@@ -196,6 +198,24 @@ TEST_F(SettingsTest, ALockHeldElsewhereDelaysTheChangeButNeverLosesIt) {
     EXPECT_NE(Content().find("LineEnd=LF\n"), std::string::npos);
     EXPECT_NE(Content().find("Milliseconds=1\n"), std::string::npos);
 }
+// A change returns at once whatever the file does: the window never waits on the disk
+// or on another terminal's lock (each of these used to wait 50 ms for the lock), and the
+// changes reach the file once it can be written.
+TEST_F(SettingsTest, AChangeNeverWaitsOnTheFile) {
+    fs::create_directories(fs::path(path).parent_path());
+    auto held = std::make_unique<platform::FileLock>(path + ".lck", 0);
+    ASSERT_TRUE(held->Held());
+    platform::Settings settings(path);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 1; i <= 20; ++i) settings.SetText("Sent" + std::to_string(i), "line " + std::to_string(i));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_EQ(settings.Text("Sent20"), "line 20");
+    held.reset();
+    settings.SetText("LineEnd", "LF");
+    const std::string content = Content();
+    for (int i = 1; i <= 20; ++i) EXPECT_NE(content.find("Sent" + std::to_string(i) + "=line " + std::to_string(i) + "\n"), std::string::npos) << i;
+}
+
 #endif
 
 // Two terminals changing their choices at the same time: each keeps the other's, and the

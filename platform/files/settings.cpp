@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -46,25 +48,91 @@ struct Settings::File {
     Values values;
 };
 
+namespace {
+
+// The one thread that writes settings files: jobs in the order they were posted. It is
+// never ended, so a job never meets a writer torn down at exit; every Settings waits for
+// its own jobs before it goes.
+class SettingsWriter {
+public:
+    static SettingsWriter& Instance() {
+        static SettingsWriter* writer = new SettingsWriter;
+        return *writer;
+    }
+    void Post(std::function<void()> job) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            jobs.push_back(std::move(job));
+            ++posted;
+        }
+        changed.notify_all();
+    }
+    bool WaitUntilDone(std::chrono::steady_clock::time_point deadline) {
+        std::unique_lock<std::mutex> guard(lock);
+        const uint64_t until = posted;
+        return changed.wait_until(guard, deadline, [&] { return done >= until; });
+    }
+
+private:
+    SettingsWriter() { std::thread([this] { Run(); }).detach(); }
+    void Run() {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock<std::mutex> guard(lock);
+                changed.wait(guard, [this] { return !jobs.empty(); });
+                job = std::move(jobs.front());
+                jobs.pop_front();
+            }
+            job();
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                ++done;
+            }
+            changed.notify_all();
+        }
+    }
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::function<void()>> jobs;
+    uint64_t posted = 0, done = 0;
+};
+
+}  // namespace
+
+bool Settings::WaitUntilWritten(int milliseconds) {
+    return SettingsWriter::Instance().WaitUntilDone(std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds));
+}
+
+// What this process has yet to write is read too.
 Settings::Settings(std::string path) : path(std::move(path)) {
+    WaitUntilWritten();
     File file;
     if (ReadFile(file, true)) values = std::move(file.values);
 }
 
 Settings::~Settings() {
+    WaitUntilWritten();  // no job of the writer's still refers to this
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(LockWaitAtEndMs);
-    while (!pending.empty() && !WritePending(LockWaitMs) && std::chrono::steady_clock::now() < giveUp)
+    while (!Written() && !WritePending(LockWaitMs) && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (!pending.empty())
+    if (!Written())
         Diagnose("comterm: settings " + path + " could not be written for a second; the last choices were not kept");
 }
 
+bool Settings::Written() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return pending.empty();
+}
+
 std::string Settings::Text(const std::string& key, const std::string& fallback) const {
+    std::lock_guard<std::mutex> guard(lock);
     auto found = values.find(key);
     return found == values.end() ? fallback : found->second;
 }
 
 std::map<std::string, std::string> Settings::Section(const std::string& name) const {
+    std::lock_guard<std::mutex> guard(lock);
     std::map<std::string, std::string> section;
     const std::string prefix = "[" + name + "]";
     for (auto at = values.lower_bound(prefix); at != values.end() && at->first.rfind(prefix, 0) == 0; ++at)
@@ -80,14 +148,23 @@ void Settings::SetTexts(const Changes& changes) {
 }
 
 void Settings::Update(const Change& change) {
-    for (const auto& [key, value] : change(values)) {  // holds for this run, whatever the file does
-        if (value.empty())
-            values.erase(key);
-        else
-            values[key] = value;
+    uint64_t number;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        Apply(change, values);  // holds for this run, whatever the file does
+        number = ++changesMade;
+        pending.push_back({number, change});
     }
-    pending.push_back(change);
-    WritePending(LockWaitMs);
+    SettingsWriter::Instance().Post([this, number] { WritePending(LockWaitMs, number); });
+}
+
+void Settings::Apply(const Change& change, Values& to) {
+    for (const auto& [key, value] : change(to)) {
+        if (value.empty())
+            to.erase(key);
+        else
+            to[key] = value;
+    }
 }
 
 // The file as it stands; false, and said on standard error when `tell`, when it is there
@@ -162,19 +239,28 @@ void SetLine(std::vector<Line>& lines, const std::string& key, const std::string
 
 }  // namespace
 
-bool Settings::WritePending(int lockWaitMs) {
+// The changes made so far, worked out from the file as it is now; those made meanwhile
+// wait for the next turn. The file's I/O runs outside the lock the caller's reads take.
+bool Settings::WritePending(int lockWaitMs, uint64_t upTo) {
+    std::vector<Change> writing;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        for (const Numbered& each : pending)
+            if (each.number <= upTo) writing.push_back(each.change);
+    }
+    if (writing.empty()) return true;
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (!folder.empty() && !std::filesystem::exists(folder, error) && std::filesystem::create_directories(folder, error))
         KeepPrivate(folder.string(), true);
-    const FileLock lock(path + ".lck", lockWaitMs);
-    if (!lock.Held()) return false;  // tried again with the next change
+    const FileLock fileLock(path + ".lck", lockWaitMs);
+    if (!fileLock.Held()) return false;  // tried again with the next change
     File file;
     if (!ReadFile(file, false)) {
-        pending.clear();  // a file that cannot be read is never replaced: the choices hold for this run
+        Forget(writing.size());  // a file that cannot be read is never replaced: the choices hold for this run
         return true;
     }
-    for (const Change& change : pending)
+    for (const Change& change : writing)
         for (const auto& [key, value] : change(file.values)) {
             SetLine(file.lines, key, value);
             if (value.empty())
@@ -197,7 +283,7 @@ bool Settings::WritePending(int lockWaitMs) {
     if (!failure.empty()) {
         std::filesystem::remove(temporary, error);
         Diagnose("comterm: settings " + path + " could not be written (" + failure + "); choices hold for this run");
-        pending.clear();
+        Forget(writing.size());
         return true;
     }
     // A reader that has the file open makes some systems refuse the replacement a moment:
@@ -211,9 +297,16 @@ bool Settings::WritePending(int lockWaitMs) {
         std::filesystem::remove(temporary, error);
         return false;
     }
-    pending.clear();
-    values = std::move(file.values);
+    std::lock_guard<std::mutex> guard(lock);
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(writing.size()));
+    values = std::move(file.values);  // what other terminals kept, and ours made meanwhile on top
+    for (const Numbered& each : pending) Apply(each.change, values);
     return true;
+}
+
+void Settings::Forget(size_t changes) {
+    std::lock_guard<std::mutex> guard(lock);
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(changes));
 }
 
 std::string Settings::Encoded(const std::string& value) {

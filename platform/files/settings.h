@@ -1,7 +1,9 @@
 #pragma once
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,9 +19,11 @@ namespace platform {
 // Every change takes the system's lock on a file beside it (comterm.ini.lck), reads it
 // again, changes only its own keys, and puts a whole new file in place at once
 // (readable by the user alone), so two terminals running at once keep each other's
-// choices and no one reads half a file. A lock held elsewhere is waited on for
-// LockWaitMs at most; the change then holds for this run and is written with the next
-// change, or when this object ends.
+// choices and no one reads half a file. The file is written by a thread of its own,
+// every Settings' changes in the order they were made, so a slow disk never holds the
+// window; a Settings made afterwards in the same process reads them. A lock held
+// elsewhere is waited on for LockWaitMs at most; the change then holds for this run and
+// is written with the next change, or when this object ends.
 class Settings {
 public:
     using Changes = std::vector<std::pair<std::string, std::string>>;  // an empty value forgets its key
@@ -31,7 +35,7 @@ public:
     static constexpr int LockWaitMs = 50;
 
     explicit Settings(std::string path = DefaultPath());
-    ~Settings();  // a change the lock held back is tried once more, for up to a second
+    ~Settings();  // waits for its changes to be written; one the lock held back is tried for up to a second
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 
@@ -49,6 +53,9 @@ public:
     // so that what another terminal kept meanwhile is taken into account.
     using Change = std::function<Changes(const Values& ours)>;
     void Update(const Change& change);
+    // Returns once every change made so far in this process has been written (or could
+    // not be), or after the time; true when nothing waits.
+    static bool WaitUntilWritten(int milliseconds = 5000);
 
     const std::string& Path() const { return path; }
 
@@ -61,11 +68,23 @@ private:
     static std::string Unquoted(const std::string& written);
     struct File;
     bool ReadFile(File& file, bool tell) const;
-    bool WritePending(int lockWaitMs);
+    // Writes the pending changes up to and with number `upTo` (all of them by default):
+    // each job writes what was changed before it was posted, so the writes of two
+    // Settings follow the order of their changes.
+    bool WritePending(int lockWaitMs, uint64_t upTo = UINT64_MAX);
+    void Forget(size_t changes);  // the oldest pending ones
+    bool Written() const;         // nothing pending
+    static void Apply(const Change& change, Values& to);
 
     std::string path;
+    mutable std::mutex lock;       // values and pending, between the caller and the writer
     Values values;                 // ours by key; other sections' as "[Section]key"
-    std::vector<Change> pending;   // not yet written: the lock was held elsewhere
+    struct Numbered {
+        uint64_t number;
+        Change change;
+    };
+    std::vector<Numbered> pending;  // not yet written
+    uint64_t changesMade = 0;
 };
 
 // A lock for one writer of a file at a time, across processes: taken within the wait or
