@@ -58,15 +58,18 @@ bool TCom::Open(uint8_t Port) {
 
 void TCom::OpenInBackground(uint8_t Port, TOpenDone done) {
     if (PollTimer.Enabled() || Attempt) return;
-    if (!platform::OpensOverNetwork(Port)) {
-        const bool opened = Open(Port);
-        done(opened, opened ? "" : platform::LastOpenFailure());
-        return;
-    }
     Attempt = std::make_shared<OpenAttempt>();
-    Attempt->wake = [this] { OpenWatch.Wake(); };
     AttemptDone = std::move(done);
     OpenWatch.SetEnabled(true);
+    // A port of this machine opens at once; it is told at the next turn of the loop all
+    // the same, so that a caller always hears after its call has returned.
+    if (!platform::OpensOverNetwork(Port)) {
+        Attempt->device = OpenPort(Port, ModemLinesLowAtOpen);
+        if (!Attempt->device) Attempt->failure = platform::LastOpenFailure();
+        Attempt->done = true;
+        return;
+    }
+    Attempt->wake = [this] { OpenWatch.Wake(); };
     OpenWatch.Park();  // until the opening thread is done
     std::thread([attempt = Attempt, open = OpenPort, Port, low = ModemLinesLowAtOpen] {
         attempt->device = open(Port, low);

@@ -33,8 +33,8 @@ public:
 
     bool Open(uint8_t Port);
     // Opens without holding the GUI thread: a port on another machine is opened on a
-    // thread of its own and `done` is told at a later turn of the loop; any other port
-    // opens at once, `done` told before this returns. `failure` says why it did not open.
+    // thread of its own, any other at once; `done` is told at a later turn of the loop
+    // either way, never before this returns. `failure` says why it did not open.
     using TOpenDone = std::function<void(bool opened, const std::string& failure)>;
     void OpenInBackground(uint8_t Port, TOpenDone done);
     bool Opening() const { return Attempt != nullptr; }

@@ -3,6 +3,7 @@
 
 #include <regex>
 
+#include "tests/click_connect.h"
 #include "platform/window/application.h"
 #include "platform/window/driver.h"
 #include "platform/window/history_pane.h"
@@ -46,7 +47,7 @@ protected:
 };
 
 TEST_F(CommandsTest, SentLineReachesTheDeviceAndTheReplyComesBackBlack) {
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     Type("AT+\xE9?");
     EXPECT_EQ(device.Read(6, 2s), "AT+\xE9?\r");
@@ -68,7 +69,7 @@ TEST_F(CommandsTest, SentLineReachesTheDeviceAndTheReplyComesBackBlack) {
 // For a device that echoes what it receives: the history is left to it.
 TEST_F(CommandsTest, WithEchoOffALineGoesButIsNotEchoed) {
     platform::FindCommand(form.LineEdit->ContextCommands(), "Echo Sent Lines").Run();
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     Type("AT");
     EXPECT_EQ(device.Read(3, 2s), "AT\r");
@@ -82,6 +83,8 @@ TEST_F(CommandsTest, WithEchoOffALineGoesButIsNotEchoed) {
 
 // F5 to F12 send their lines from anywhere in the window; the input line keeps its text.
 TEST_F(CommandsTest, QuickSendsGoFromTheirKeysAndAnEmptyKeyDoesNothing) {
+    ClickConnect(form);
+    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     platform::FindCommand(form.LineEdit->ContextCommands(), "Quick Sends Setup...").Run();
     platform::FormBox* box = form.Features().Quick().Box();
     ASSERT_TRUE(box && box->Visible());
@@ -96,8 +99,6 @@ TEST_F(CommandsTest, QuickSendsGoFromTheirKeysAndAnEmptyKeyDoesNothing) {
     EXPECT_EQ(platform::FindCommand(keys, "F7").Label(), "AT+GMR");
     EXPECT_FALSE(platform::FindCommand(keys, "F6").Enabled());
 
-    form.ConnectButton->Click();
-    ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     form.LineEdit->SetText("half typed");
     platform::PressShortcut(*form.MainRich, "F5");
     EXPECT_EQ(device.Read(4, 2s), "ATZ\r");
@@ -127,10 +128,10 @@ TEST_F(CommandsTest, QuickSendsGoFromTheirKeysAndAnEmptyKeyDoesNothing) {
 TEST_F(CommandsTest, PortTextsThatOpenPortFive) {
     for (const char* text : {"261", "-251", "$105", "0x105", "X5", "  5", "+5"}) {
         form.PortEdit->SetText(text);
-        form.ConnectButton->Click();
+        ClickConnect(form);
         EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect") << text;
         EXPECT_TRUE(ComPort->IsOpen()) << text;
-        form.ConnectButton->Click();
+        ClickConnect(form);
         EXPECT_EQ(form.ConnectButton->Caption(), "Connect") << text;
     }
     EXPECT_TRUE(watcher.boxes.empty());
@@ -140,7 +141,7 @@ TEST_F(CommandsTest, PortTextsThatAreNotNumbersShowTheStandardBox) {
     for (const char* text : {"5 ", "", "COM5", "- 5", "-$5", "0x", "4294967296", "$100000000", "2147483648"}) {
         watcher.boxes.clear();
         form.PortEdit->SetText(text);
-        form.ConnectButton->Click();
+        ClickConnect(form);
         ASSERT_EQ(watcher.boxes.size(), 1u) << text;
         EXPECT_EQ(watcher.boxes[0].text, "'" + std::string(text) + "' is not a valid integer value.");
         EXPECT_EQ(watcher.boxes[0].caption, AppTitle());
@@ -153,7 +154,7 @@ TEST_F(CommandsTest, PortTextsThatAreNotNumbersShowTheStandardBox) {
 TEST_F(CommandsTest, EnterInAnEmptyLineSendsOnlyTheCarriageReturn) {
     Type("");
     EXPECT_EQ(device.Read(1, 200ms), "") << "nothing is sent while disconnected";
-    form.ConnectButton->Click();
+    ClickConnect(form);
     Type("");
     EXPECT_EQ(device.Read(2, 300ms), "\r");
     const std::string text = form.MainRich->Text();
@@ -162,13 +163,13 @@ TEST_F(CommandsTest, EnterInAnEmptyLineSendsOnlyTheCarriageReturn) {
 
 TEST_F(CommandsTest, ConnectDisconnectConnectAndAPortThatLeadsNowhere) {
     for (int round = 0; round < 3; ++round) {
-        form.ConnectButton->Click();
+        ClickConnect(form);
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
-        form.ConnectButton->Click();
+        ClickConnect(form);
         ASSERT_EQ(form.ConnectButton->Caption(), "Connect");
     }
     form.PortEdit->SetText(std::to_string(FarEnd::UnusedPort()));
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_EQ(watcher.boxes.size(), 1u);
     EXPECT_EQ(watcher.boxes[0].text, "Could not connect. Please check your Com port settings.");
     EXPECT_EQ(watcher.boxes[0].caption, "Com Error");
@@ -189,13 +190,13 @@ TEST_F(CommandsTest, APortHeldElsewhereCannotBeConnectedUntilFreed) {
     if (!FarEnd::ExclusiveOpenEnforced()) GTEST_SKIP() << "this platform lets a second open of a port succeed (Wine)";
     auto holder = platform::OpenSerialPort(FarEnd::Port);
     ASSERT_TRUE(holder);
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_EQ(watcher.boxes.size(), 1u);
     EXPECT_EQ(watcher.boxes[0].caption, "Com Error");
     EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
     EXPECT_NE(form.MainRich->Text().find("busy"), ByteString::npos) << "the note says the port is held";
     holder.reset();
-    form.ConnectButton->Click();
+    ClickConnect(form);
     EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect") << "free again";
 }
 
@@ -224,7 +225,7 @@ TEST_F(CommandsTest, EscapeClearsTheHistoryExceptInTheDropDownAndThePane) {
 }
 
 TEST_F(CommandsTest, FullHistoryRefusesASentLineAndSendsNothing) {
-    form.ConnectButton->Click();
+    ClickConnect(form);
     form.FormatRadios->SetItemIndex(0);  // 8-Bit ASCII: one character a byte
     // Filled until less room is left than the typed line needs, however long the stamps.
     while (form.MainRich->TextLength() < platform::HistoryPane::Capacity - 1100)
@@ -244,13 +245,13 @@ TEST_F(CommandsTest, FullHistoryRefusesASentLineAndSendsNothing) {
 TEST_F(CommandsTest, NineBitFormatsAreRefusedQuietly) {
     form.FormatRadios->SetItemIndex(4);
     form.BaudCombo->SetItemIndex(6);  // 115200
-    form.ConnectButton->Click();
+    ClickConnect(form);
     EXPECT_TRUE(watcher.boxes.empty());
     EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect");
     EXPECT_NE(ComPort->LineState().ByteSize, 9) << "what the port keeps in force is what it reports";
-    form.ConnectButton->Click();
+    ClickConnect(form);
     form.FormatRadios->SetItemIndex(1);
-    form.ConnectButton->Click();
+    ClickConnect(form);
     EXPECT_EQ(ComPort->LineState().BaudRate, 115200u);
     EXPECT_EQ(ComPort->LineState().ByteSize, 8);
 }

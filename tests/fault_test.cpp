@@ -10,6 +10,7 @@
 #include <atomic>
 #include <thread>
 
+#include "tests/click_connect.h"
 #include "bench/bench_support.h"
 #include "platform/window/driver.h"
 #include "platform/window/history_pane.h"
@@ -28,7 +29,7 @@ class FaultTest : public PortFixture {};
 TEST_F(FaultTest, DeviceThatGoesAwayMidStreamNeitherCrashesNorComplains) {
     BoxWatcher watcher;
     TMainForm form;
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     std::thread stream([&] {
         for (int i = 0; i < 50; ++i) {
@@ -42,26 +43,26 @@ TEST_F(FaultTest, DeviceThatGoesAwayMidStreamNeitherCrashesNorComplains) {
     ProcessEventsFor(200);
     EXPECT_TRUE(watcher.boxes.empty());
     EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect");
-    form.ConnectButton->Click();
+    ClickConnect(form);
     EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
 
     VirtualDevice back;
     back.LinkAsPort(ports.Path(), 5);
-    form.ConnectButton->Click();
+    ClickConnect(form);
     EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect");
     EXPECT_TRUE(watcher.boxes.empty());
 }
 
 TEST_F(FaultTest, ThousandConnectCyclesLeaveNoDescriptorOrThreadBehind) {
     TMainForm form;
-    form.ConnectButton->Click();
-    form.ConnectButton->Click();
+    ClickConnect(form);
+    ClickConnect(form);
     const int descriptors = CountEntries("/proc/self/fd");
     const int threads = CountEntries("/proc/self/task");
     for (int cycle = 0; cycle < 1000; ++cycle) {
-        form.ConnectButton->Click();
+        ClickConnect(form);
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect") << cycle;
-        form.ConnectButton->Click();
+        ClickConnect(form);
     }
     EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
     EXPECT_EQ(CountEntries("/proc/self/task"), threads);
@@ -75,7 +76,7 @@ TEST_F(FaultTest, FloodWhileABoxIsOpenLosesNothing) {
         form.ComReceive(text);
         shown += text;
     };
-    form.ConnectButton->Click();
+    ClickConnect(form);
 
     ByteString sent(1 << 20, '\0');
     for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>('A' + (i * 7 + i / 4099) % 26);
@@ -96,7 +97,7 @@ TEST_F(FaultTest, FloodWhileABoxIsOpenLosesNothing) {
 
 TEST_F(FaultTest, WriteToADeviceThatDoesNotReadArrivesWholeWhenItDrains) {
     TMainForm form;
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ByteString line;
     for (int i = 0; i < 100000; ++i) line += static_cast<char>('a' + i % 26);
     ByteString heard;
@@ -194,7 +195,7 @@ TEST_F(FaultTest, PortThatIsNotATerminalFailsAsComError) {
     ASSERT_EQ(symlink(ports.Path().c_str(), (ports.Path() + "/COM8").c_str()), 0);
     for (const char* port : {"7", "8"}) {
         form.PortEdit->SetText(port);
-        form.ConnectButton->Click();
+        ClickConnect(form);
         EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
     }
     ASSERT_EQ(watcher.boxes.size(), 2u);

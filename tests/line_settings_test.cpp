@@ -11,6 +11,7 @@
 #include <random>
 #include <thread>
 
+#include "tests/click_connect.h"
 #include "platform/window/driver.h"
 #include "platform/window/history_pane.h"
 #include "tests/box_watcher.h"
@@ -41,7 +42,7 @@ protected:
         form->PortEdit->SetText(std::to_string(FarEnd::Port));
     }
     void TearDown() override {
-        if (ComPort->IsOpen()) form->ConnectButton->Click();
+        if (ComPort->IsOpen()) ClickConnect(*form);
         form.reset();
         for (unsigned port : {5u, 6u}) Choices().SetNumberedText(Choice::LineSettings, port, "");
         std::error_code ignored;
@@ -57,7 +58,7 @@ protected:
         return box->Status();
     }
     bool Connect() {
-        form->ConnectButton->Click();
+        ClickConnect(*form);
         return ProcessEventsUntil([&] { return form->ConnectButton->Caption() == "Disconnect"; }, 3000);
     }
     bool Shows(const ByteString& text) const { return form->MainRich->Text().find(text) != ByteString::npos; }
@@ -84,7 +85,7 @@ TEST_F(LineSettingsTest, ChosenSettingsAreUsedAtConnectSaidInANoteAndKeptForThat
     EXPECT_TRUE(watcher.boxes.empty());
 
     // Kept for the next start, for port 5 and no other number.
-    form->ConnectButton->Click();
+    ClickConnect(*form);
     Start();
     EXPECT_EQ(form->BaudCombo->Hint(), "Connect uses 19200 8N2 from Line Settings (Port menu)");
     form->PortEdit->SetText("6");
@@ -248,7 +249,7 @@ protected:
 TEST_F(RecordingDeviceTest, ARateTheDriverRoundsIsSaid) {
     line.roundedRate = 249600;
     Choose({"1", "250000", "8", "Even", "1", "None"});
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     EXPECT_EQ(line.settings.ByteSize, 8);
     EXPECT_EQ(line.settings.Parity, LineSettings::EvenParity) << "what was asked of the driver";
@@ -259,7 +260,7 @@ TEST_F(RecordingDeviceTest, ARateTheDriverRoundsIsSaid) {
 TEST_F(RecordingDeviceTest, SettingsTheDriverRefusesFailTheConnectWithTheBoxAndANote) {
     line.refuseSettings = true;
     Choose({"1", "4000000", "7", "Mark", "2", "None"});
-    form.ConnectButton->Click();
+    ClickConnect(form);
     EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
     EXPECT_FALSE(ComPort->IsOpen());
     ASSERT_EQ(watcher.boxes.size(), 1u);
@@ -271,7 +272,7 @@ TEST_F(RecordingDeviceTest, SettingsTheDriverRefusesFailTheConnectWithTheBoxAndA
 // The wrong parity or rate shows in the first entry, not as garbage to guess from.
 TEST_F(RecordingDeviceTest, LineErrorsAreSaidAfterTheEntryTheyCameIn) {
     Choose({"1", "19200", "8", "Even", "1", "None"});
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     const struct {
         platform::LineErrors errors;
@@ -297,9 +298,9 @@ TEST_F(RecordingDeviceTest, LineErrorsAreSaidAfterTheEntryTheyCameIn) {
         }
     }
     // Without the settings in use, the window's rules hold: no notes.
-    form.ConnectButton->Click();
+    ClickConnect(form);
     Choose({"0", "19200", "8", "Even", "1", "None"});
-    form.ConnectButton->Click();
+    ClickConnect(form);
     form.MainRich->Clear();
     line.errors = {1, 1, 1, 1};
     Arrive("X");
@@ -312,14 +313,14 @@ TEST_F(RecordingDeviceTest, UnderRtsCtsTheDriverHasRtsAndTheItemSaysSo) {
     EXPECT_TRUE(RtsItem().Enabled());
     Choose({"1", "115200", "8", "None", "1", "RTS/CTS"});
     EXPECT_FALSE(RtsItem().Enabled()) << "greyed as soon as the settings are in use";
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     EXPECT_EQ(line.settings.Flow, LineSettings::RtsCtsFlow);
     EXPECT_FALSE(RtsItem().Enabled());
     EXPECT_EQ(RtsItem().Label(), "&RTS (RTS/CTS flow control drives it)");
     RtsItem().Run();
     EXPECT_TRUE(line.rts) << "a click does not take RTS from the driver";
-    form.ConnectButton->Click();
+    ClickConnect(form);
     Choose({"1", "115200", "8", "None", "1", "None"});
     EXPECT_TRUE(RtsItem().Enabled());
     EXPECT_EQ(RtsItem().Label(), "&RTS");
@@ -354,7 +355,7 @@ TEST_F(RecordingDeviceTest, ConnectAndAPortComingBackShareOneSequence) {
             line.roundedRate = comingBack ? 0 : c.rounded;
             line.refuseSettings = !comingBack && c.refuse;
             line.settings = {};
-            form.ConnectButton->Click();
+            ClickConnect(form);
             if (comingBack) {
                 ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
                 line.roundedRate = c.rounded;
@@ -375,7 +376,7 @@ TEST_F(RecordingDeviceTest, ConnectAndAPortComingBackShareOneSequence) {
             if (!c.refuse) {
                 EXPECT_EQ(line.settings.Parity, LineSettings::EvenParity);
             }
-            if (form.ConnectButton->Caption() == "Disconnect") form.ConnectButton->Click();
+            if (form.ConnectButton->Caption() == "Disconnect") ClickConnect(form);
         }
     session.ReconnectClick();
 }

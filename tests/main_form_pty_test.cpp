@@ -4,6 +4,7 @@
 #include <regex>
 #include <thread>
 
+#include "tests/click_connect.h"
 #include "platform/window/driver.h"
 #include "platform/window/history_pane.h"
 #include "tests/box_watcher.h"
@@ -28,7 +29,7 @@ TEST_F(MainFormOverPty, PortFieldHintListsThePortsPresentWhenShown) {
 
 TEST_F(MainFormOverPty, ReceivedBurstBecomesOneBlackLine) {
     TMainForm form;
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_TRUE(ComPort->IsOpen());
     device.Write("\x01hello\xFF");
     ASSERT_TRUE(ProcessEventsUntil([&] { return form.MainRich->TextLength() > 0; }));
@@ -61,7 +62,7 @@ TEST_F(MainFormOverPty, LongStreamScrollsOnLosingNothingWithoutABox) {
         leastFree = std::min(leastFree, platform::HistoryPane::Capacity - form.MainRich->TextLength());
         ++received;
     };
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_TRUE(ComPort->IsOpen());
 
     ByteString sent(300000, '\0');

@@ -10,6 +10,7 @@
 #include <random>
 #include <thread>
 
+#include "tests/click_connect.h"
 #include "platform/window/driver.h"
 #include "platform/window/form_box.h"
 #include "platform/window/history_pane.h"
@@ -30,7 +31,7 @@ class PacedSendTest : public FarEndFixture {
 protected:
     void SetUp() override {
         ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
-        form.ConnectButton->Click();
+        ClickConnect(form);
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     }
     void TearDown() override {
@@ -153,7 +154,7 @@ TEST_F(PacedSendTest, AFileGoesLineByLineAndDisconnectEndsAPacedSendWithANote) {
     Pace({"0", "0", ">", "60000"});
     Type("a\nb\nc");
     EXPECT_EQ(device.Read(2, 2s), "a\r");
-    form.ConnectButton->Click();  // Disconnect
+    ClickConnect(form);  // Disconnect
     EXPECT_FALSE(form.Features().Paced().Busy());
     EXPECT_TRUE(Shows("Paced send ended as the port closed after 1 lines; 2 lines not sent")) << form.MainRich->Text();
     std::filesystem::remove(path);

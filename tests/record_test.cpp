@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/click_connect.h"
 #include "platform/window/driver.h"
 #include "platform/window/history_pane.h"
 #include "platform/files/record_file.h"
@@ -82,7 +83,7 @@ protected:
         form.FormatRadios->SetItemIndex(EightBitAscii);
     }
     void Connect() {
-        form.ConnectButton->Click();
+        ClickConnect(form);
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     }
     TMainForm form;
@@ -140,7 +141,7 @@ TEST_F(RecordTest, TextLogHoldsEveryEntryOnceInOrderWhileTheHistoryMakesRoom) {
             expected.push_back("> typed");
         }
         if (number == 90) form.Button1Click();
-        if (number == 120) form.ConnectButton->Click();
+        if (number == 120) ClickConnect(form);
         if (number == 150) Connect();
     }
     EXPECT_LT(form.MainRich->TextLength(), 200 * 1000 - 150 * 1000) << "the history made room";

@@ -11,6 +11,7 @@
 #include <regex>
 #include <thread>
 
+#include "tests/click_connect.h"
 #include "platform/device/posix/modem_lines.h"
 #include "tests/box_watcher.h"
 #include "tests/port_fixture.h"
@@ -28,7 +29,7 @@ protected:
     void SetUp() override {
         PortFixture::SetUp();
         form.FormatRadios->SetItemIndex(0);
-        form.ConnectButton->Click();
+        ClickConnect(form);
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     }
     void TearDown() override {
@@ -93,8 +94,8 @@ TEST_F(LostAndBackTest, WithoutReconnectingTheLostPortStaysAsItWas) {
     ProcessEventsFor(1000);
     EXPECT_FALSE(Shows("back"));
     EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect");
-    form.ConnectButton->Click();
-    form.ConnectButton->Click();  // Disconnect then Connect, as ever
+    ClickConnect(form);
+    ClickConnect(form);  // Disconnect then Connect, as ever
     ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     ASSERT_TRUE(again.Write("new"));
     EXPECT_TRUE(ProcessEventsUntil([&] { return Shows(" new\r\n"); }));
@@ -104,7 +105,7 @@ TEST_F(LostAndBackTest, DisconnectWhileWaitingStopsWaiting) {
     TurnOnReconnect();
     device.CloseMaster();
     ASSERT_TRUE(ProcessEventsUntil([&] { return form.Features().Session().Reconnecting(); }));
-    form.ConnectButton->Click();
+    ClickConnect(form);
     EXPECT_EQ(form.ConnectButton->Caption(), "Connect");
     EXPECT_FALSE(form.Features().Session().Reconnecting());
     VirtualDevice again;
@@ -167,7 +168,7 @@ class SendFileTest : public PortFixture {
 protected:
     void SetUp() override {
         PortFixture::SetUp();
-        form.ConnectButton->Click();
+        ClickConnect(form);
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     }
     std::string Write(const ByteString& content) {

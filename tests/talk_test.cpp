@@ -7,6 +7,7 @@
 #include <fstream>
 #include <regex>
 
+#include "tests/click_connect.h"
 #include "platform/window/driver.h"
 #include "platform/window/periodic_timer.h"
 #include "tests/box_watcher.h"
@@ -28,7 +29,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(platform::ShowAndActivate(form.Window()));
         form.FormatRadios->SetItemIndex(1);  // hexadecimal: every byte of the echo readable
-        form.ConnectButton->Click();
+        ClickConnect(form);
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     }
     void TearDown() override {  // choices are kept: the next test starts from the defaults
@@ -135,7 +136,7 @@ TEST_F(TalkTest, UpAndDownRecallTheLinesSentAndWhatWasBeingTyped) {
 class PortMenuTest : public ::testing::Test {
 protected:
     void Connect() {
-        form.ConnectButton->Click();
+        ClickConnect(form);
         ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     }
     void Choose(const ByteString& item) { platform::FindCommand(form.MainRich->ContextCommands(), item).Run(); }
@@ -187,7 +188,7 @@ TEST_F(PortMenuTest, DtrRtsBreakAndModemLinesDoWhatTheyShow) {
     line.hasModemStatus = false;
     EXPECT_EQ(Reading(), "Modem lines: not available on this device");
 
-    form.ConnectButton->Click();  // Disconnect: the choices hold at the next Connect
+    ClickConnect(form);  // Disconnect: the choices hold at the next Connect
     line.dtr = line.rts = true;
     Connect();
     EXPECT_FALSE(line.dtr);
@@ -197,7 +198,7 @@ TEST_F(PortMenuTest, DtrRtsBreakAndModemLinesDoWhatTheyShow) {
     EXPECT_TRUE(line.dtr && line.rts);
 
     Choose("DTR and RTS Low at Connect");
-    form.ConnectButton->Click();
+    ClickConnect(form);
     Connect();
     EXPECT_TRUE(line.lowAtOpen) << "the open itself keeps them low";
     EXPECT_FALSE(line.dtr || line.rts);
@@ -223,7 +224,7 @@ TEST_F(PortMenuTest, APortThatGoesAwaySaysSoOnceAndStaysOpenUntilDisconnected) {
     EXPECT_EQ(form.ConnectButton->Caption(), "Disconnect");
     EXPECT_TRUE(line.deviceOpen) << "without reconnecting the port stays as it was";
     line.failCheck = false;
-    form.ConnectButton->Click();
+    ClickConnect(form);
     Connect();
     EXPECT_EQ(line.opens, 2);
 }
@@ -244,14 +245,14 @@ TEST_F(TalkTest, SendFileSendsItsBytesUnchangedAndSaysSoOnce) {
     const std::string path = TempFile("comterm-send-test.bin", content);
     // On the input line's menu; with no port connected it asks for no file but says why.
     const platform::MenuCommand& item = platform::FindCommand(form.LineEdit->ContextCommands(), "Send File...");
-    form.ConnectButton->Click();
+    ClickConnect(form);
     try {
         item.Run();
         ADD_FAILURE() << "Send File ran with no port connected";
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()), "Connect first: a file goes to the connected device");
     }
-    form.ConnectButton->Click();
+    ClickConnect(form);
     ASSERT_EQ(form.ConnectButton->Caption(), "Disconnect");
     form.Features().Sender().SendFile(path);
     EXPECT_TRUE(form.Features().Sender().SendingFile());

@@ -20,7 +20,10 @@
 #include "bench/bench_support.h"
 #include "platform/window/application.h"
 #include "platform/window/qt/controls_qt.h"
+#include "platform/window/driver.h"
+#include "ui/features.h"
 #include "ui/main_form.h"
+#include "ui/port_session.h"
 
 namespace {
 
@@ -66,7 +69,8 @@ int main(int argc, char** argv) {
     QObject::connect(&periodicClear, &QTimer::timeout, [&] { form.Button1->Click(); });
     answerBoxes.start(100);
     periodicClear.start(30000);
-    form.ConnectButton->Click();
+    form.ConnectButton->Click();  // told at a later turn of the loop
+    platform::ProcessEventsUntil([&] { return !form.Features().Session().Opening(); }, 5000);
     if (!ComPort->IsOpen()) return 2;
 
     std::vector<Sample> samples;

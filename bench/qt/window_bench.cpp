@@ -29,6 +29,7 @@
 #include "tools/virtual_device.h"
 #include "platform/window/application.h"
 #include "platform/window/qt/controls_qt.h"
+#include "platform/window/driver.h"
 #include "platform/window/menu.h"
 #include "ui/history_record.h"
 #include "ui/line_sender.h"
@@ -106,8 +107,10 @@ public:
             lastShown = Clock::now();
         };
     }
+    // Connect is told at a later turn of the loop.
     void Connect() {
         form.ConnectButton->Click();
+        platform::ProcessEventsUntil([&] { return !form.Features().Session().Opening(); }, 5000);
         if (!ComPort->IsOpen()) {
             std::fprintf(stderr, "window_bench: cannot connect to the virtual device\n");
             std::exit(1);
