@@ -162,4 +162,17 @@ TEST(HistoryPane, AReaderAtTheNewestLineFollowsLongLinesThatReplaceTheRest) {
     }
 }
 
+// The empty history's hint is the notes' grey whatever the theme's placeholder colour,
+// which is black in some: a hint drawn black reads as data.
+TEST(HistoryPane, TheHintIsGreyWhateverTheTheme) {
+    HistoryPane pane;
+    QPalette black = pane.palette();
+    black.setColor(QPalette::PlaceholderText, Qt::black);
+    pane.setPalette(black);
+    pane.SetPlaceholder("Right-click here");
+    EXPECT_EQ(pane.palette().color(QPalette::PlaceholderText), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(pane.placeholderText(), "Right-click here");
+}
+
 }  // namespace
+

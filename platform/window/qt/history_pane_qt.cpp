@@ -304,4 +304,13 @@ void QtHistoryPane::ShowContextMenu(const QPoint& where) {
 
 void QtHistoryPane::contextMenuEvent(QContextMenuEvent* event) { ShowContextMenu(event->globalPos()); }
 
+// Grey whatever the palette's own placeholder colour is (black in some themes), so the
+// hint is never taken for data.
+void QtHistoryPane::SetPlaceholder(const ByteString& hint) {
+    QPalette grey = palette();
+    grey.setColor(QPalette::PlaceholderText, QColor(0x80, 0x80, 0x80));
+    setPalette(grey);
+    setPlaceholderText(FromBytes(hint));
+}
+
 }  // namespace platform

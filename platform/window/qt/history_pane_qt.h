@@ -26,7 +26,7 @@ public:
     View ReaderView() const override;
     void SetReaderView(const View& view) override;
     void Clear() override { clear(); }
-    void SetPlaceholder(const ByteString& hint) override { setPlaceholderText(FromBytes(hint)); }
+    void SetPlaceholder(const ByteString& hint) override;
     ByteString Placeholder() const override { return ToBytes(placeholderText()); }
     void SelectAndShow(int from, int to) override;
 
