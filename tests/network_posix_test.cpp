@@ -370,15 +370,22 @@ TEST_F(SilentServerTest, KeysTypedWhileReconnectingAreNeitherLostNorHeld) {
 
 namespace {
 
-// A server of our own that speaks just enough RFC 2217 to misbehave as told: it takes
-// the COM-PORT-OPTION, answers every SET-BAUDRATE with `answeredRate`, tells the modem
-// lines only when asked to, and sends what the test gives it.
-class HandMadeServer {
+// A server on loopback that takes one connection, offers the COM-PORT-OPTION and hands
+// the connection to `serve` on a thread of its own; ended and joined as it goes, so an
+// owner declares it last.
+class OptionServer {
 public:
-    explicit HandMadeServer(uint32_t answeredRate) : answeredRate(answeredRate) {
-        serving = std::thread([this] { Serve(); });
+    using Serve = std::function<void(int connection)>;
+    explicit OptionServer(Serve serve, int receiveBuffer = 0) {
+        if (receiveBuffer) setsockopt(listener.fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        serving = std::thread([this, serve = std::move(serve)] {
+            connection = accept(listener.fd, nullptr, nullptr);
+            if (connection < 0) return;
+            ::send(connection, "\xFF\xFD\x2C", 3, MSG_NOSIGNAL);  // DO COM-PORT-OPTION
+            serve(connection);
+        });
     }
-    ~HandMadeServer() {
+    ~OptionServer() {
         stop = true;
         if (connection >= 0) shutdown(connection, SHUT_RDWR);
         listener.Close();
@@ -386,6 +393,8 @@ public:
         if (connection >= 0) close(connection);
     }
     std::string Address() const { return listener.Rfc2217Address(); }
+    bool Stopping() const { return stop; }
+    // Sends all of the bytes once connected; less when the connection ends.
     void Send(const ByteString& bytes) {
         while (connection < 0 && !stop) std::this_thread::sleep_for(1ms);
         for (size_t at = 0; at < bytes.size();) {
@@ -394,16 +403,29 @@ public:
             at += static_cast<size_t>(sent);
         }
     }
+
+private:
+    LoopbackListener listener;
+    std::atomic<int> connection{-1};
+    std::atomic<bool> stop{false};
+    std::thread serving;
+};
+
+// A server of our own that speaks just enough RFC 2217 to misbehave as told: it answers
+// every SET-BAUDRATE with `answeredRate`, tells the modem lines only when asked to, and
+// sends what the test gives it.
+class HandMadeServer {
+public:
+    explicit HandMadeServer(uint32_t answeredRate) : answeredRate(answeredRate) {}
+    std::string Address() const { return server.Address(); }
+    void Send(const ByteString& bytes) { server.Send(bytes); }
     std::atomic<bool> askedForModemLines{false};
 
 private:
-    void Serve() {
-        connection = accept(listener.fd, nullptr, nullptr);
-        if (connection < 0) return;
-        Send(ByteString("\xFF\xFD\x2C", 3));  // DO COM-PORT-OPTION
+    void Serve(int connection) {
         ByteString heard;
         char buffer[4096];
-        while (!stop) {
+        while (!server.Stopping()) {
             const ssize_t got = recv(connection, buffer, sizeof buffer, 0);
             if (got <= 0) return;
             heard.append(buffer, static_cast<size_t>(got));
@@ -417,10 +439,7 @@ private:
         }
     }
     uint32_t answeredRate;
-    LoopbackListener listener;
-    std::atomic<int> connection{-1};
-    std::atomic<bool> stop{false};
-    std::thread serving;
+    OptionServer server{[this](int connection) { Serve(connection); }};
 };
 
 class HandMadeServerTest : public ::testing::Test {
@@ -484,19 +503,7 @@ namespace {
 // (a far end that lags), or not at all while `stalled`.
 class RecordingServer {
 public:
-    RecordingServer() {
-        const int small = 16 << 10;  // a far end that lags holds little
-        setsockopt(listener.fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        serving = std::thread([this] { Serve(); });
-    }
-    ~RecordingServer() {
-        stop = true;
-        if (connection >= 0) shutdown(connection, SHUT_RDWR);
-        listener.Close();
-        serving.join();
-        if (connection >= 0) close(connection);
-    }
-    std::string Address() const { return listener.Rfc2217Address(); }
+    std::string Address() const { return server.Address(); }
     ByteString Heard() {
         std::lock_guard<std::mutex> guard(lock);
         return heard;
@@ -504,12 +511,9 @@ public:
     std::atomic<bool> stalled{false};
 
 private:
-    void Serve() {
-        connection = accept(listener.fd, nullptr, nullptr);
-        if (connection < 0) return;
-        ::send(connection, "\xFF\xFD\x2C", 3, MSG_NOSIGNAL);  // DO COM-PORT-OPTION
+    void Serve(int connection) {
         char buffer[8192];
-        while (!stop) {
+        while (!server.Stopping()) {
             if (stalled) {
                 std::this_thread::sleep_for(5ms);
                 continue;
@@ -523,12 +527,9 @@ private:
             std::this_thread::sleep_for(1ms);
         }
     }
-    LoopbackListener listener;
-    std::atomic<int> connection{-1};
-    std::atomic<bool> stop{false};
     std::mutex lock;
     ByteString heard;
-    std::thread serving;
+    OptionServer server{[this](int connection) { Serve(connection); }, 16 << 10};  // a far end that lags holds little
 };
 
 // The wire read as a server reads it: the data, and each command (IAC SB ... IAC SE)
