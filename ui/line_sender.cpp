@@ -67,6 +67,7 @@ LineSender::~LineSender() {
     }
     sender.reset();  // before the port they write to
     finishing.reset();
+    EndTyped();
 }
 
 std::vector<platform::MenuCommand> LineSender::Commands() {
@@ -115,17 +116,34 @@ void LineSender::SendLine(const ByteString& typed) {
     if (paced && paced->Current().Any() && port.IsOpen()) {
         paced->SendLines(lines, LineEndBytes(), echo);
     } else {
-        // While a file goes, a line goes between two of its pieces: Enter never waits
-        // for the piece on its way. The bytes go before the echo is laid out, so the
-        // device has them at once; a line whose echo the history would refuse is not sent.
+        // The bytes are handed over before the echo is laid out, so the device has them
+        // at once; a line whose echo the history would refuse is not sent.
         for (const ByteString& bytes : lines) {
             if (echo && !history.Fits(bytes)) throw std::runtime_error("RichEdit line insertion error");
-            const ByteString out = bytes + LineEndBytes();
-            if (!(sender && port.IsOpen() && sender->SendBetweenPieces(out))) port.SendBytes(out);
+            HandOver(bytes + LineEndBytes());
             if (echo) history.AddHistoryLine(bytes, SentColor);
         }
     }
     RememberSent(typed);
+}
+
+// A typed line goes through a send engine like everything else, and Enter never waits
+// on the device: between two pieces of a file on its way, after the typed lines still
+// going, or on an engine of its own.
+void LineSender::HandOver(const ByteString& line) {
+    if (!port.IsOpen()) return;
+    for (SendEngine* going : {sender.get(), typed.get()})
+        if (going && going->SendBetweenPieces(line)) return;
+    typed = std::make_unique<SendEngine>(std::vector<ByteString>{line}, Pacing{}, SendTargetOf(port));
+}
+
+// Closing, Disconnect or a lost port: what the device holds is dropped, so the engine's
+// thread is joined at once rather than after the line's bound.
+void LineSender::EndTyped() {
+    if (!typed) return;
+    typed->Cancel();
+    if (!typed->Done()) port.DiscardPendingOutput();
+    typed.reset();
 }
 
 ByteString LineSender::LineEndBytes() const { return NameOf(lineEnd).bytes; }

@@ -56,11 +56,17 @@ public:
     platform::ProgressBox* SendProgress() const { return progress.get(); }
     // Counts in the progress box are written with the locale's digit grouping.
     void SetDigitGroupSeparator(ByteString separator) { digitGroup = std::move(separator); }
-    // The port is closing or gone: a file on its way ends, and says how far it got.
-    void EndSend() { FinishSend(true); }
+    // The port is closing or gone: a file on its way ends, and says how far it got; typed
+    // lines still going end too.
+    void EndSend() {
+        FinishSend(true);
+        EndTyped();
+    }
 
 private:
     ByteString LineEndBytes() const;
+    void HandOver(const ByteString& line);
+    void EndTyped();
     void RememberSent(const ByteString& line);
     void WatchSend();
     // Ends a file being sent and says how it went.
@@ -76,6 +82,7 @@ private:
     LineRecall recall;
     std::unique_ptr<SendEngine> sender;
     std::unique_ptr<SendEngine> finishing;  // cancelled, its last piece on its way
+    std::unique_ptr<SendEngine> typed;      // lines typed while no file goes
     std::string sendingName;
     std::unique_ptr<platform::ProgressBox> progress;
     ByteString digitGroup;

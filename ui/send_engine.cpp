@@ -168,7 +168,7 @@ void SendEngine::Run() {
         if (pacing.LineDelayMs > 0 && !Pause(std::chrono::milliseconds(pacing.LineDelayMs))) break;
         if (!reply.empty() && !WaitForReply()) break;
     }
-    if (fromFile && !cancelled && failure.empty() && bytesSent < total) Fail("the file could not be read on");
+    if (fromFile && bytesSent < total) Fail("the file could not be read on");  // unless it stopped for another reason
     for (;;) {  // the lines typed meanwhile go even after a cancel
         SendWaitingLines();
         std::lock_guard<std::mutex> guard(lock);
@@ -185,10 +185,10 @@ bool SendEngine::Write(const ByteString& bytes) {
     const auto lineHanded = std::chrono::steady_clock::now();
     for (size_t at = 0; at < bytes.size(); at += step) {
         if (cancelled) return false;
-        SendWaitingLines();
         const auto handed = std::chrono::steady_clock::now();
         const ByteString piece = bytes.substr(at, step);
         if (!WritePiece(piece)) return false;
+        SendWaitingLines();  // after the piece: lines handed over meanwhile follow what was asked before them
         if (byteByByte && !(WaitUntilGone(handed, piece.size()) && Pause(std::chrono::milliseconds(pacing.CharDelayMs))))
             return false;
     }
