@@ -61,13 +61,10 @@ LineSender::LineSender(TCom& port, platform::Edit& input, Choices& choices, Hist
 LineSender::~LineSender() {
     sendWatch.SetEnabled(false);
     input.SetOnRecallKey(nullptr);
-    if (sender) {  // a piece the device holds is dropped: closing never waits on it
-        sender->Cancel();
-        port.DiscardPendingOutput();
-    }
-    sender.reset();  // before the port they write to
+    // Before the port they write to; each stops at once, dropping what the device holds.
+    sender.reset();
     finishing.reset();
-    EndTyped();
+    typed.reset();
 }
 
 std::vector<platform::MenuCommand> LineSender::Commands() {
@@ -137,12 +134,8 @@ void LineSender::HandOver(const ByteString& line) {
     typed = std::make_unique<SendEngine>(std::vector<ByteString>{line}, Pacing{}, SendTargetOf(port));
 }
 
-// Closing, Disconnect or a lost port: what the device holds is dropped, so the engine's
-// thread is joined at once rather than after the line's bound.
-void LineSender::EndTyped() {
-    if (!typed) return;
-    typed->Cancel();
-    if (!typed->Done()) port.DiscardPendingOutput();
+void LineSender::EndSend() {
+    FinishSend(true);
     typed.reset();
 }
 
@@ -207,8 +200,7 @@ void LineSender::SendFile(const std::string& path) {
     // What the driver still holds goes too, so the line falls quiet at once.
     progress->SetOnCancel([this] {
         if (!sender) return;
-        sender->Cancel();
-        port.DiscardPendingOutput();
+        sender->Stop(false);
         FinishSend(false);
     });
     WatchSend();
@@ -237,9 +229,7 @@ void LineSender::FinishSend(bool waitForPiece) {
     if (!sender) return;
     sendWatch.SetEnabled(false);
     progress.reset();
-    sender->Cancel();  // a send cut short by Disconnect or a lost port
-    if (!sender->Done()) port.DiscardPendingOutput();  // a piece the device holds back ends at once
-    if (waitForPiece) sender->Join();
+    sender->Stop(waitForPiece);  // a send cut short by Disconnect or a lost port; a held piece ends at once
     const bool whole = sender->Done() && sender->BytesSent() == sender->Total() && sender->Failure().empty();
     const std::string sent = std::to_string(sender->BytesSent()), total = std::to_string(sender->Total());
     const std::string failure = sender->Failure();

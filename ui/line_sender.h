@@ -58,15 +58,11 @@ public:
     void SetDigitGroupSeparator(ByteString separator) { digitGroup = std::move(separator); }
     // The port is closing or gone: a file on its way ends, and says how far it got; typed
     // lines still going end too.
-    void EndSend() {
-        FinishSend(true);
-        EndTyped();
-    }
+    void EndSend();
 
 private:
     ByteString LineEndBytes() const;
     void HandOver(const ByteString& line);
-    void EndTyped();
     void RememberSent(const ByteString& line);
     void WatchSend();
     // Ends a file being sent and says how it went.

@@ -26,14 +26,10 @@ PacedSends::PacedSends(TCom& port, Choices& choices, HistoryLines& history, cons
     watch.SetOnTimer([this] { Watch(); });
 }
 
-// Closing the window ends a send at once: a piece the device holds is dropped, so the
+// Closing the window ends a send at once: the engine drops what the device holds, so its
 // thread is joined within a piece's time, not the line's.
 PacedSends::~PacedSends() {
     watch.SetEnabled(false);
-    if (sender) {
-        sender->Cancel();
-        port.DiscardPendingOutput();
-    }
     sender.reset();
 }
 
@@ -135,13 +131,8 @@ void PacedSends::Finish(const char* how) {
     if (!sender) return;
     watch.SetEnabled(false);
     progress.reset();
-    if (!sender->Done()) {
-        sender->Cancel();
-        port.DiscardPendingOutput();
-    }
     std::unique_ptr<SendEngine> ended = std::move(sender);
-    ended->Cancel();
-    ended->Join();
+    ended->Stop();
     const std::vector<ByteString> lastLines = ended->TakeSent();
     const std::string failure = ended->Failure();
     const uint64_t lines = ended->LinesSent(), bytes = ended->BytesSent(), total = ended->Total();

@@ -31,6 +31,7 @@ PortSession::PortSession(TCom& port, Choices& choices, HistoryLines& history)
       rtsChoice(choices.Flag(Choice::Rts)),
       lowAtConnect(choices.Flag(Choice::LowAtConnect)),
       reconnect(choices.Flag(Choice::Reconnect)) {
+    IsPresent = platform::PortPresent;
     port.ModemLinesLowAtOpen = lowAtConnect;
     reconnectTimer.SetEnabled(false);
     reconnectTimer.SetOnTimer([this] { TryReconnect(); });
@@ -90,7 +91,6 @@ void PortSession::Sequence(uint8_t number, int32_t baud, bool fresh,
         farPortTimer.SetEnabled(platform::OpensOverNetwork(connectedPort));
         done(true, "");
         if (Line.applied) Line.applied(number);  // its notes follow Connect's or "port N back"
-
     });
 }
 
@@ -213,7 +213,7 @@ void PortSession::ReconnectAfter(int intervalMs) {
 // Disconnect, and turning reconnecting off, stop the timer that calls this and forget
 // an attempt on its way. The attempt runs off the GUI thread where it may take a while.
 void PortSession::TryReconnect() {
-    if (port.Opening() || !(IsPresent ? IsPresent(connectedPort) : platform::PortPresent(connectedPort))) return;
+    if (port.Opening() || !IsPresent(connectedPort)) return;
     reconnectTimer.SetEnabled(false);
     Sequence(connectedPort, connectedBaud, false, [this](bool opened, const std::string& failure) { Reconnected(opened, failure); });
 }

@@ -36,6 +36,7 @@ SendTarget SendTargetOf(TCom& port) {
     TCom* to = &port;
     target.write = [to](const ByteString& bytes) { return to->SendBytesFromAnyThread(bytes); };
     target.waitUntilSent = [to] { to->WaitUntilSent(); };
+    target.discard = [to] { to->DiscardPendingOutput(); };
     const platform::LineSettings& line = port.LineState();
     target.baudRate = line.BaudRate ? line.BaudRate : 9600;
     target.bitsPerCharacter = platform::BitsPerCharacter(line);
@@ -76,9 +77,10 @@ SendEngine::SendEngine(const std::string& path, const Pacing& pacing, SendTarget
 
 void SendEngine::Start() { thread = std::thread(&SendEngine::Run, this); }
 
-SendEngine::~SendEngine() {
+void SendEngine::Stop(bool wait) {
     Cancel();
-    Join();
+    if (!done && target.discard) target.discard();
+    if (wait) Join();
 }
 
 void SendEngine::Cancel() {

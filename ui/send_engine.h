@@ -20,6 +20,8 @@ struct SendTarget {
     std::function<int32_t(const ByteString& bytes)> write;
     // Returns once the driver says what was written has left the port, where it can say.
     std::function<void()> waitUntilSent;
+    // Drops what the driver holds to be sent, ending a write the device holds; any thread.
+    std::function<void()> discard;
     uint32_t baudRate = 9600;
     int bitsPerCharacter = 10;
     // Flow control is on: a piece the device took only part of is the device holding it,
@@ -47,7 +49,7 @@ public:
     // A file; throws std::runtime_error naming it and what it is when it is no regular
     // file or cannot be read (a FIFO would wait for a writer, a device never ends).
     SendEngine(const std::string& path, const Pacing& pacing, SendTarget target);
-    ~SendEngine();  // cancels, and waits for the thread
+    ~SendEngine() { Stop(); }
     SendEngine(const SendEngine&) = delete;
     SendEngine& operator=(const SendEngine&) = delete;
 
@@ -57,6 +59,9 @@ public:
     void Join() {
         if (thread.joinable()) thread.join();
     }
+    // Cancels and drops what the driver still holds of the send, so a piece the device
+    // holds ends at once; with wait, returns once the thread has ended.
+    void Stop(bool wait = true);
     // Bytes to go between two pieces, whole (a line typed meanwhile); the caller does not
     // wait. They go even after a cancel. False once the engine has ended: they are the
     // caller's to send.
